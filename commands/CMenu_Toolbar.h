@@ -1,0 +1,54 @@
+#pragma once
+// The command controller: every menu and button click of the main window lands here. Keeps the
+// Device menu's feature items and the feature buttons in step with the plug-in's feature list.
+#include <cstdint>
+#include <memory>
+
+#include "automation/Event.h"
+#include "outside/PluginServer.h"
+#include "ui/Window.h"
+
+class IQuilletMainForm;
+class FMainHalvern;
+
+class CMenu_Toolbar {
+public:
+    static constexpr int kMaxFeatureButtons = 8;
+
+    CMenu_Toolbar();
+    ~CMenu_Toolbar();
+
+    automation::Event<std::int16_t&> PIButtonsChanged;  // ButtonCount
+    automation::Event<std::int32_t&> UserChangedMode;   // NewMode
+
+    void Initialization(const std::shared_ptr<IQuilletMainForm>& frmMain);
+    void UpdateMenuStates(automation::VBool bCommunicating, automation::VBool bCheckSupportsDeviceRename = automation::kFalse);
+    void MenuClickPlugin(std::int16_t Index);
+    void MenuClickDevice(std::int16_t Index);
+    void MenuClickPluginFeature(std::int16_t Index);
+    void MenuClickView(std::int16_t Index);
+    void MenuClickTools(std::int16_t Index);
+    void MenuClickHelp(std::int16_t Index);
+    void RunButtonFunction(std::int16_t Index);
+    void RunHelpButton();
+    void ExitQuillet();
+    void RefreshDeviceView();
+    automation::VBool ShowStatusBar() const { return m_bShowStatusBar; }
+
+    std::int16_t FeatureCount() const { return m_iFeatureCount; }
+
+private:
+    void LoadPluginFeatures(const std::shared_ptr<outside::IFeatureList>& oFeatureList);
+    void ClearPluginFeatures();
+    void ShowPluginHelp();
+    void EnterWhatsThis();
+    void OnDevicePluginChanged(const ui::NodeRef& nodX, const std::shared_ptr<outside::IFeatureList>& oFeatureList);
+    std::shared_ptr<ui::Window> Form() const;
+    std::intptr_t WindowHandle() const;
+
+    std::weak_ptr<FMainHalvern> m_frmMain;
+    bool m_bHaveMainForm = false;
+    automation::Subscription m_objActiveTreeEvents;
+    std::int16_t m_iFeatureCount = 0;
+    automation::VBool m_bShowStatusBar = automation::kFalse;
+};

@@ -1,0 +1,186 @@
+#include "headless/HeadlessPlatform.h"
+
+#include <algorithm>
+
+#include "automation/ComponentFactory.h"
+#include "resources/StringTable.h"
+
+namespace headless {
+namespace {
+
+class HeadlessPeer : public ui::Peer {
+public:
+    HeadlessPeer(std::weak_ptr<HeadlessPlatform> platform, std::intptr_t handle) : platform_(std::move(platform)), handle_(handle) {}
+    void Changed(ui::Control& c, ui::Prop p) override {
+        if (c.GetKind() == ui::Kind::Timer && (p == ui::Prop::Enabled || p == ui::Prop::Interval))
+            if (auto pl = platform_.lock()) pl->Arm(static_cast<ui::Timer&>(c));
+    }
+    std::intptr_t Handle() const override { return handle_; }
+
+private:
+    std::weak_ptr<HeadlessPlatform> platform_;
+    std::intptr_t handle_;
+};
+
+// Windows-1252 codes 0x80..0x9F.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+}  // namespace
+
+HeadlessPlatform::HeadlessPlatform() = default;
+HeadlessPlatform::~HeadlessPlatform() = default;
+
+std::shared_ptr<HeadlessPlatform> HeadlessPlatform::Install() {
+    auto p = std::make_shared<HeadlessPlatform>();
+    ui::InstallPlatform(p);
+    return p;
+}
+
+void HeadlessPlatform::Attach(ui::Control& c) {
+    if (c.GetKind() == ui::Kind::HostedControl) {
+        auto& h = static_cast<ui::HostedControl&>(c);
+        h.SetObject(automation::Components().Create(h.ProgId()));
+    }
+    bool windowed = c.GetKind() == ui::Kind::Window || c.GetKind() == ui::Kind::HostedControl;
+    c.SetPeer(std::make_unique<HeadlessPeer>(weak_from_this(), windowed ? nextHandle_ += 4 : 0));
+    ++live_;
+    if (c.GetKind() == ui::Kind::Timer) {
+        TimerSlot slot;
+        slot.timer = c.weak_from_this();
+        slot.raw = static_cast<ui::Timer*>(&c);
+        timers_.push_back(slot);
+        Arm(static_cast<ui::Timer&>(c));
+    }
+}
+
+void HeadlessPlatform::Detach(ui::Control& c) {
+    if (live_ > 0) --live_;
+    if (c.GetKind() == ui::Kind::Timer)
+        timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.raw == &c; }), timers_.end());
+    if (c.GetKind() == ui::Kind::HostedControl) static_cast<ui::HostedControl&>(c).SetObject(nullptr);
+    if (activeRaw_ == &c) {
+        activeRaw_ = nullptr;
+        active_.reset();
+    }
+}
+
+HeadlessPlatform::TimerSlot* HeadlessPlatform::Slot(const ui::Timer& t) {
+    for (auto& s : timers_)
+        if (s.raw == &t) return &s;
+    return nullptr;
+}
+
+void HeadlessPlatform::Arm(ui::Timer& t) {
+    if (auto* s = Slot(t)) s->due = (t.Enabled() && t.Interval() > 0) ? now_ + t.Interval() : -1;
+}
+
+std::int64_t HeadlessPlatform::NextTick(const ui::Timer& t) const {
+    for (auto& s : timers_)
+        if (s.raw == &t) return s.due;
+    return -1;
+}
+
+void HeadlessPlatform::Advance(std::int64_t ms) {
+    const std::int64_t target = now_ + ms;
+    for (;;) {
+        TimerSlot* next = nullptr;
+        for (auto& s : timers_)
+            if (s.due >= 0 && s.due <= target && (!next || s.due < next->due)) next = &s;
+        if (!next) break;
+        now_ = std::max(now_, next->due);
+        auto timer = next->timer.lock();
+        if (!timer) {
+            next->due = -1;
+            continue;
+        }
+        auto& t = static_cast<ui::Timer&>(*timer);
+        next->due = now_ + t.Interval();
+        t.Tick.Raise();
+    }
+    now_ = std::max(now_, target);
+}
+
+void HeadlessPlatform::Post(std::function<void()> message) { posted_.push_back(std::move(message)); }
+
+void HeadlessPlatform::RunPosted() {
+    // Only what was waiting when the pump started; messages posted meanwhile wait for the next.
+    auto n = posted_.size();
+    while (n-- > 0 && !posted_.empty()) {
+        auto m = std::move(posted_.front());
+        posted_.pop_front();
+        m();
+    }
+}
+
+void HeadlessPlatform::DoEvents() {
+    ++doEvents_;
+    RunPosted();
+}
+
+std::int32_t HeadlessPlatform::MsgBox(const BStr& text, std::int32_t style, const BStr& title) {
+    boxes_.push_back(MessageBoxRecord{text, style, title});
+    if (boxHook_) boxHook_(boxes_.back());
+    if (answers_.empty()) return ui::mb::kOk;
+    auto a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
+void HeadlessPlatform::HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
+    helpCalls_.push_back(HelpCall{true, hwnd, file, command, data});
+}
+
+void HeadlessPlatform::WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
+    helpCalls_.push_back(HelpCall{false, hwnd, file, command, data});
+}
+
+void HeadlessPlatform::EnterWhatsThisMode(ui::Window&) { ++whatsThis_; }
+
+void HeadlessPlatform::Sleep(std::uint32_t ms) {
+    sleeps_.push_back(ms);
+    now_ += ms;
+}
+
+void HeadlessPlatform::ShowModal(ui::Window& dialog, ui::Window*) {
+    ++modalCount_;
+    auto keep = std::static_pointer_cast<ui::Window>(dialog.shared_from_this());
+    if (!modalScripts_.empty()) {
+        auto script = std::move(modalScripts_.front());
+        modalScripts_.pop_front();
+        script(dialog);
+    }
+    if (dialog.IsShown() && !dialog.IsUnloaded()) dialog.RequestClose();
+}
+
+BStr HeadlessPlatform::LoadResString(std::int32_t id) {
+    if (const char16_t* s = resources::FindString(id)) return s;
+    automation::Raise(automation::code::kResourceNotFound,
+                      u"Resource with identifier '" + automation::DecimalText(id) + u"' not found");
+}
+
+std::int32_t HeadlessPlatform::AnsiCode(char16_t c) const {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c) return 0x80 + i;
+    return '?';
+}
+
+char16_t HeadlessPlatform::AnsiChar(std::uint8_t code) const {
+    if (code >= 0x80 && code <= 0x9F) return kCp1252High[code - 0x80];
+    return code;
+}
+
+void HeadlessPlatform::ActivateWindow(ui::Window& w) {
+    if (activeRaw_ == &w) return;
+    auto prev = active_.lock();
+    activeRaw_ = &w;
+    active_ = w.weak_from_this();
+    if (prev) static_cast<ui::Window&>(*prev).Deactivate.Raise();
+    w.Activate.Raise();
+}
+
+void HeadlessPlatform::CloseWindow(ui::Window& w) { w.RequestClose(); }
+
+}  // namespace headless

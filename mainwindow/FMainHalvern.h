@@ -1,0 +1,90 @@
+#pragma once
+// The component's main window: workspace frames, menus, device buttons, status bar and the hidden
+// Active Group tree. Owns the plug-in server and the tree, status, workspace and command
+// controllers; runs the status timer; lays itself out; tells its owner when it has gone.
+#include <cstdint>
+#include <memory>
+
+#include "automation/Event.h"
+#include "mainwindow/IQuilletMainForm.h"
+#include "ui/Window.h"
+
+class FMainHalvern : public IQuilletMainForm, public std::enable_shared_from_this<FMainHalvern> {
+public:
+    // Creates the window with its authored controls, not yet loaded.
+    static std::shared_ptr<FMainHalvern> Create();
+    ~FMainHalvern() override;
+
+    // The load steps; failures of the controllers' creation go to the caller.
+    void Load();
+
+    std::shared_ptr<ui::Window> Window() const { return form_; }
+
+    // Raised at the end of the unload when running inside a host.
+    automation::Event<> OnHalvernFormTerm;
+
+    // IQuilletMainForm
+    void SetInWhatsThisMode(automation::VBool bNewValue) override;
+    std::shared_ptr<CQuilletStatus> StatusBar() override;
+    std::shared_ptr<CTreeViewActive> ActiveTree() override;
+    std::shared_ptr<CQuilletWorkspace> QuilletWorkspace() override;
+    std::shared_ptr<CMenu_Toolbar> MenuToolbar() override;
+    std::shared_ptr<outside::IPluginServer> PluginServer() override;
+    void SetStatusTimer(automation::VBool bNewValue) override;
+    automation::VBool TimerStatus() override;
+    void SetTimerInterval(std::int32_t lNewValue) override;
+    void SetInHalvern(automation::VBool bNewValue) override;
+    automation::VBool InHalvern() override;
+    void SetHalvernPIOnly(automation::VBool bNewValue) override;
+    automation::VBool HalvernPIOnly() override;
+    void Refresh() override;
+    void Resize() override;
+    void ClearWorkspace() override;
+
+    // What the status timer will do, for those who watch it.
+    automation::VBool InWhatsThisMode() const { return whatsThis_; }
+    std::int32_t CurrentTimerInterval() const { return currentInterval_; }
+    std::int32_t FirstPhaseInterval() const { return firstPhase_; }
+    std::int32_t SecondPhaseInterval() const { return secondPhase_; }
+    bool WorkPhase() const { return workPhase_; }
+    float TreeLeftEdge() const { return treeLeftEdge_; }
+    bool SplitterDragging() const { return dragging_; }
+
+private:
+    FMainHalvern();
+    void BuildControls();
+    void Wire();
+    void OnActivate();
+    void OnDeactivate();
+    void OnQueryUnload();
+    void OnUnload();
+    void OnStatusTick();
+    void ApplyStatusPeriod(std::int32_t seconds);
+    void Layout();
+    void ArrangeButtons(std::int16_t buttonCount, bool showHelp);
+    void SplitterDown(float x);
+    void SplitterMove(float x);
+    void SplitterUp();
+
+    std::shared_ptr<ui::Window> form_;
+    std::vector<automation::Subscription> controlSubs_;
+    automation::Subscription menuTlbSub_;
+
+    std::shared_ptr<CQuilletStatus> status_;
+    std::shared_ptr<CTreeViewActive> tree_;
+    std::shared_ptr<CQuilletWorkspace> workspace_;
+    std::shared_ptr<CMenu_Toolbar> m_objMenuTlb;
+    std::shared_ptr<outside::IPluginServer> m_oPIServer;
+    std::shared_ptr<ui::Timer> timerRef_;
+
+    float treeLeftEdge_ = 0;
+    bool firstActivation_ = false;
+    automation::VBool savedTimerState_ = automation::kFalse;
+    automation::VBool running_ = automation::kFalse;
+    std::int32_t currentInterval_ = 0, firstPhase_ = 0, secondPhase_ = 0;
+    bool workPhase_ = true;
+    automation::VBool whatsThis_ = automation::kFalse;
+    automation::VBool inHalvern_ = automation::kFalse;
+    automation::VBool piOnly_ = automation::kFalse;
+    bool dragging_ = false;
+};

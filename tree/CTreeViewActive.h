@@ -1,0 +1,68 @@
+#pragma once
+// The controller behind the Active Group tree and the owner of the link between the displayed
+// device and the plug-in server: hands the device over, relays the server's notifications.
+#include <cstdint>
+#include <memory>
+
+#include "automation/Event.h"
+#include "outside/PluginServer.h"
+#include "tree/CTreeDevice.h"
+#include "tree/IQuilletTree.h"
+
+class CQuilletStatus;
+class CQuilletWorkspace;
+
+class CTreeViewActive : public IQuilletTree, public std::enable_shared_from_this<CTreeViewActive> {
+public:
+    static constexpr std::int32_t kModeInitializing = -1;
+    static constexpr std::int32_t kModeExiting = -99;
+
+    CTreeViewActive();
+    ~CTreeViewActive() override;
+
+    // Notifications, in declaration order; delivered synchronously.
+    automation::Event<automation::VBool&> TreeRepopulating;  // bRemoteConnection
+    automation::Event<const std::shared_ptr<CTreeDevice>&, automation::VBool> DeviceAdded;    // oTreeDevice, bChangeColor
+    automation::Event<const automation::BStr&> DeviceRemoved;                                  // sDevID
+    automation::Event<const std::shared_ptr<CTreeDevice>&, automation::VBool> DeviceChanged;  // oTreeDevice, bPIUploadRequired
+    automation::Event<automation::ObjectRef&> PluginEngUnitsChanged;                           // oQtyUnits
+    automation::Event<const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>&, automation::VBool>
+        DevicePluginChanged;  // nodX, oFeatureList, DevCommunicating
+
+    // IQuilletTree
+    void Initialization(const std::shared_ptr<ui::TreeView>& tre) override;
+    automation::BStr GetNodeIcon(const automation::BStr& sNodeKey) override;
+    ui::NodeRef PopulateTree() override;
+    void FindNode(const automation::BStr& sCriteria) override;
+    void RemoveNode(const automation::BStr& sNodeKey) override;
+    automation::Variant ShowWorkspace(const ui::NodeRef& nodX) override;
+    ui::NodeRef CurrentNode() override;
+
+    // Own operations.
+    void SelectNodeInTree(const automation::BStr& sDeviceID);
+    void PrepareForShutdown();
+    void UpdateWorkspaceUnits(automation::ObjectRef& oQtyUnits);
+    void ClearWorkspace();
+
+    // Internal to the component.
+    void SetMode(std::int32_t lNewMode);
+    std::int32_t Mode() const { return mode_; }
+    automation::VBool LoadDevicePlugin();
+
+private:
+    void NodeClicked(const ui::NodeRef& node);
+    void SetPluginServer(const std::shared_ptr<outside::IPluginServer>& server);
+    void OnRequestDownload();
+    void OnRequestUpload();
+    void OnWorkspaceAvailable(const automation::BStr& WorkspaceActiveXID);
+
+    std::shared_ptr<ui::TreeView> m_tre;
+    automation::Subscription treSub_;
+    std::shared_ptr<outside::IPluginServer> m_oPIServer;
+    std::vector<automation::Subscription> serverSubs_;
+    std::shared_ptr<outside::INetServDevice> m_oCurrentPIDev;
+    ui::NodeRef currentNode_;
+    std::shared_ptr<CQuilletStatus> status_;
+    std::shared_ptr<CQuilletWorkspace> workspace_;
+    std::int32_t mode_ = kModeInitializing;
+};

@@ -1,0 +1,198 @@
+#include "ui/Window.h"
+
+#include <algorithm>
+
+namespace ui {
+using automation::Raise;
+namespace code = automation::code;
+
+std::shared_ptr<Window> Window::Create(BStr name) {
+    auto w = std::make_shared<Window>(std::move(name));
+    CurrentPlatform().Attach(*w);
+    return w;
+}
+
+Window::Window(BStr name) : Control(Kind::Window, std::move(name), -1) {
+    SetVisibleFromPlatform(false);
+}
+
+Window::~Window() {
+    for (auto& c : controls_) c->form_ = nullptr;
+}
+
+void Window::Adopt(const ControlRef& c, const ControlRef& container) {
+    if (c->index_ >= 0 && Find(c->name_, c->index_))
+        Raise(code::kControlArrayElementExists, u"Object already loaded");
+    c->form_ = this;
+    c->container_ = container;
+    controls_.push_back(c);
+    try {
+        if (auto p = InstalledPlatform()) p->Attach(*c);
+    } catch (...) {
+        controls_.pop_back();
+        c->form_ = nullptr;
+        throw;
+    }
+}
+
+ControlRef Window::AddPlain(Kind kind, BStr name, const ControlRef& container, int index) {
+    auto c = std::make_shared<Control>(kind, std::move(name), index);
+    Adopt(c, container);
+    return c;
+}
+
+ControlRef Window::Find(const BStr& name, int index) const {
+    for (auto& c : controls_)
+        if (c->name_ == name && (index < 0 || c->index_ == index)) return c;
+    return nullptr;
+}
+
+ControlRef Window::Get(const BStr& name, int index) const {
+    auto c = Find(name, index);
+    if (!c) Raise(code::kObjectNotSet, u"No control " + name);
+    return c;
+}
+
+std::vector<ControlRef> Window::Array(const BStr& name) const {
+    std::vector<ControlRef> out;
+    for (auto& c : controls_)
+        if (c->name_ == name && c->index_ >= 0) out.push_back(c);
+    std::stable_sort(out.begin(), out.end(), [](const ControlRef& a, const ControlRef& b) { return a->index_ < b->index_; });
+    return out;
+}
+
+int Window::UBound(const BStr& name) const {
+    auto a = Array(name);
+    if (a.empty()) Raise(code::kObjectNotSet, u"No control array " + name);
+    return a.back()->index_;
+}
+
+ControlRef Window::LoadElement(const BStr& name, int index) {
+    auto a = Array(name);
+    if (a.empty()) Raise(code::kObjectNotSet, u"No control array " + name);
+    if (index < 0) Raise(code::kInvalidProcedureCall, u"Invalid control array index");
+    if (Find(name, index)) Raise(code::kControlArrayElementExists, u"Object already loaded");
+    const ControlRef& tmpl = a.front();
+    ControlRef c;
+    switch (tmpl->kind_) {
+        case Kind::ListView: c = std::make_shared<ListView>(name, index); break;
+        case Kind::TreeView: c = std::make_shared<TreeView>(name, index); break;
+        case Kind::Timer: c = std::make_shared<Timer>(name, index); break;
+        default: c = std::make_shared<Control>(tmpl->kind_, name, index); break;
+    }
+    c->CopyDesignFrom(*tmpl);
+    c->shortcut_.clear();
+    Adopt(c, tmpl->Container());
+    return c;
+}
+
+void Window::UnloadElement(const ControlRef& element) {
+    if (!element || element->form_ != this) Raise(code::kObjectNotSet, u"Control is not loaded");
+    if (element->index_ <= 0) Raise(code::kInvalidProcedureCall, u"Can't unload controls created at design time");
+    Remove(element);
+}
+
+void Window::Remove(const ControlRef& c) {
+    // Controls inside it go first.
+    std::vector<ControlRef> inside;
+    for (auto& k : controls_)
+        if (k->Container() == c) inside.push_back(k);
+    for (auto& k : inside) Remove(k);
+    if (auto p = InstalledPlatform()) p->Detach(*c);
+    c->SetPeer(nullptr);
+    c->form_ = nullptr;
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
+}
+
+std::shared_ptr<HostedControl> Window::ControlsAdd(const BStr& progId, const BStr& name, const ControlRef& container) {
+    if (Find(name)) Raise(code::kKeyNotUnique, u"There is already a control with the name '" + name + u"'");
+    auto c = std::make_shared<HostedControl>(name, -1);
+    c->SetProgId(progId);
+    Adopt(c, container);
+    return c;
+}
+
+void Window::ControlsRemove(const BStr& name) {
+    auto c = std::dynamic_pointer_cast<HostedControl>(Find(name));
+    if (!c) Raise(code::kElementNotFound, u"Element not found");
+    Remove(c);
+}
+
+void Window::SetIcon(int id) { iconId_ = id; Notify(Prop::Icon); }
+
+void Window::SetWindowState(int s) {
+    windowState_ = s;
+    Notify(Prop::WindowState);
+    Resize.Raise();
+}
+
+float Window::ClientWidth() const { return std::max(0.0f, Width() - kFrameWidth); }
+float Window::ClientHeight() const { return std::max(0.0f, Height() - kFrameHeight); }
+
+void Window::SetWidth(float v) {
+    if (v == Width()) return;
+    Control::SetWidth(v);
+    Resize.Raise();
+}
+
+void Window::SetHeight(float v) {
+    if (v == Height()) return;
+    Control::SetHeight(v);
+    Resize.Raise();
+}
+
+void Window::Show() {
+    shown_ = true;
+    SetVisible(true);
+}
+
+void Window::Hide() {
+    shown_ = false;
+    SetVisible(false);
+}
+
+void Window::ShowModal(Window* owner) {
+    shown_ = true;
+    modal_ = true;
+    SetVisible(true);
+    CurrentPlatform().ShowModal(*this, owner);
+    modal_ = false;
+}
+
+void Window::Refresh() {
+    ++repaints_;
+    Notify(Prop::Visible);
+}
+
+std::intptr_t Window::Handle() const { return GetPeer() ? GetPeer()->Handle() : 0; }
+
+void Window::EnterWhatsThisMode() {
+    whatsThis_ = true;
+    CurrentPlatform().EnterWhatsThisMode(*this);
+}
+
+void Window::RequestClose() {
+    if (unloaded_ || unloading_) return;
+    auto self = weak_from_this().lock();
+    bool cancel = false;
+    CloseRequested.Raise(cancel);
+    if (!cancel) Unload();
+}
+
+void Window::Unload() {
+    if (unloaded_ || unloading_) return;
+    auto self = weak_from_this().lock();  // a handler may drop the last outside reference
+    unloading_ = true;
+    QueryUnload.Raise();
+    Unloading.Raise();
+    unloaded_ = true;
+    shown_ = false;
+    modal_ = false;
+    // Controls go last-created first, so containers outlive what they contain.
+    while (!controls_.empty()) Remove(controls_.back());
+    SetVisible(false);
+    if (auto p = InstalledPlatform()) p->Detach(*this);
+    SetPeer(nullptr);
+}
+
+}  // namespace ui

@@ -1,0 +1,56 @@
+#pragma once
+// The device view: hosts the device's plug-in workspace control in frame 2, attaches the device
+// link, lets it read the device's data, keeps it sized and passes unit changes on.
+#include <memory>
+
+#include "automation/Event.h"
+#include "outside/PluginServer.h"
+#include "outside/PluginWorkspace.h"
+#include "ui/Window.h"
+#include "workspace/IQuilletWorkspaceView.h"
+
+class CQuilletStatus;
+
+class CViewDevice : public IQuilletWorkspaceView {
+public:
+    static constexpr const char16_t* kControlName = u"ctlWorkspace";
+
+    CViewDevice();
+    ~CViewDevice() override;
+
+    // IQuilletWorkspaceView
+    void saveColWidthsToReg() override {}
+    void readColWidthsFromReg() override {}
+    void Initialization(const std::shared_ptr<CTreeViewActive>& objTre) override;
+    void ShowViewForNode(const ui::NodeRef& nodX) override;
+    void RefreshView() override;
+    automation::VBool Visible() override { return visible_; }
+    void SetVisible(automation::VBool bNewValue) override;
+
+    // Own interface.
+    void SizeControls();
+    void SetPluginWorkspaceControl(const automation::BStr& sCOMProgID);
+
+    const automation::BStr& ControlIdentifier() const { return progId_; }
+    std::shared_ptr<ui::HostedControl> HostedControl() const { return hosted_; }
+
+private:
+    bool LoadWorkspaceControl();
+    bool UploadDeviceData();
+    void ApplyVisibility();
+    void RemoveHostedControl();
+    void SetStatus(const automation::BStr& text);
+    void OnDevicePluginChanged(const ui::NodeRef& nodX, const std::shared_ptr<outside::IFeatureList>& oFeatureList);
+    void OnPluginEngUnitsChanged(automation::ObjectRef& oQtyUnits);
+
+    automation::VBool visible_ = automation::kFalse;
+    std::shared_ptr<ui::Control> frame_;
+    std::shared_ptr<ui::HostedControl> hosted_;
+    std::shared_ptr<ui::Control> buttonsFrame_;
+    std::shared_ptr<CQuilletStatus> status_;
+    ui::NodeRef currentNode_;
+    std::shared_ptr<outside::IPluginWorkspace> workspace_;
+    automation::BStr progId_;
+    std::int32_t frameIndex_ = 2;
+    std::vector<automation::Subscription> treeSubs_;
+};

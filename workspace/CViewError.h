@@ -1,0 +1,32 @@
+#pragma once
+// The error view: frame 3 with the label that tells the plug-in file is missing.
+#include <memory>
+
+#include "ui/Window.h"
+#include "workspace/IQuilletWorkspaceView.h"
+
+class CViewError : public IQuilletWorkspaceView {
+public:
+    CViewError();
+    ~CViewError() override;
+
+    void saveColWidthsToReg() override {}
+    void readColWidthsFromReg() override {}
+    void Initialization(const std::shared_ptr<CTreeViewActive>&) override {}
+    void ShowViewForNode(const ui::NodeRef& nodX) override;
+    void RefreshView() override {}
+    automation::VBool Visible() override { return visible_; }
+    void SetVisible(automation::VBool bNewValue) override;
+
+    void SetViewMessage(const automation::BStr& sNewValue) { message_ = sNewValue; }
+    const automation::BStr& ViewMessage() const { return message_; }
+
+private:
+    void ApplyVisibility();
+    std::shared_ptr<ui::Control> frame_;
+    ui::NodeRef currentNode_;
+    std::shared_ptr<ui::Control> label_;
+    automation::BStr message_;
+    std::int32_t frameIndex_ = 3;
+    automation::VBool visible_ = automation::kFalse;
+};
