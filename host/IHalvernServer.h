@@ -44,6 +44,7 @@ private:
     void OnHalvernFormTerm();
 
     automation::VBool started_ = automation::kFalse;
+    bool used_ = false;  // a session is used once: ExitApp clears the flag, not this
     std::shared_ptr<FMainHalvern> m_frmHalvern;
     automation::Subscription formTermSub_;
     std::unique_ptr<CHalvernView> m_oHalvernView;

@@ -3,7 +3,10 @@
 // Active Group tree. Owns the plug-in server and the tree, status, workspace and command
 // controllers; runs the status timer; lays itself out; tells its owner when it has gone.
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "automation/Event.h"
 #include "mainwindow/IQuilletMainForm.h"
@@ -68,6 +71,7 @@ private:
 
     std::shared_ptr<ui::Window> form_;
     std::vector<automation::Subscription> controlSubs_;
+    std::map<const ui::Control*, automation::Subscription> elementSubs_;  // run-time array elements
     automation::Subscription menuTlbSub_;
 
     std::shared_ptr<CQuilletStatus> status_;

@@ -11,6 +11,8 @@ inline constexpr std::u16string_view kQtyUnitsProgId = u"QUCtl.QtyUnits";
 
 class IQtyUnitsControl : public automation::Object {
 public:
+    // Reached through its plain dispatch interface, by dispatch id.
+    static constexpr std::u16string_view kIid = u"{00020400-0000-0000-C000-000000000046}";
     static constexpr std::int32_t kFlagDispId = 0x68030000;
     static constexpr std::int32_t kApplyDispId = 0x6003000b;
     static constexpr int kUnitsAppliedEvent = 9;

@@ -6,6 +6,49 @@ namespace ui {
 using automation::Raise;
 namespace code = automation::code;
 
+namespace {
+// A control of the class that belongs to its kind, so that whoever meets the kind finds the class.
+ControlRef MakeControl(Kind kind, const BStr& name, int index) {
+    switch (kind) {
+        case Kind::ListView: return std::make_shared<ListView>(name, index);
+        case Kind::TreeView: return std::make_shared<TreeView>(name, index);
+        case Kind::ImageList: return std::make_shared<ImageList>(name, index);
+        case Kind::StatusBar: return std::make_shared<StatusBar>(name, index);
+        case Kind::ProgressBar: return std::make_shared<ProgressBar>(name, index);
+        case Kind::Timer: return std::make_shared<Timer>(name, index);
+        case Kind::TabbedDialog: return std::make_shared<TabbedDialog>(name, index);
+        case Kind::HostedControl: return std::make_shared<HostedControl>(name, index);
+        default: return std::make_shared<Control>(kind, name, index);
+    }
+}
+
+// What a loaded element takes over from its template beyond the common design properties.
+void CopyKindDesign(const Control& from, Control& to) {
+    if (auto* f = dynamic_cast<const ListView*>(&from)) {
+        auto& t = dynamic_cast<ListView&>(to);
+        for (int i = 1; i <= f->ColumnCount(); ++i) t.AddColumn(f->Column(i).key, f->Column(i).text, f->Column(i).width);
+        t.SetSorted(f->Sorted());
+        t.SetSortKey(f->SortKey());
+        t.SetSortOrder(f->SortOrder());
+    } else if (auto* f = dynamic_cast<const Timer*>(&from)) {
+        dynamic_cast<Timer&>(to).SetInterval(f->Interval());
+    } else if (auto* f = dynamic_cast<const StatusBar*>(&from)) {
+        auto& t = dynamic_cast<StatusBar&>(to);
+        for (int i = 1; i <= f->PanelCount(); ++i) t.AddPanel(f->GetPanel(i));
+    } else if (auto* f = dynamic_cast<const TabbedDialog*>(&from)) {
+        auto& t = dynamic_cast<TabbedDialog&>(to);
+        t.SetTabs(f->Tabs());
+        for (int i = 0; i < f->Tabs(); ++i) t.SetTabCaption(i, f->TabCaption(i));
+    } else if (auto* f = dynamic_cast<const ImageList*>(&from)) {
+        for (const auto& k : f->Keys()) dynamic_cast<ImageList&>(to).AddImage(k);
+    } else if (auto* f = dynamic_cast<const ProgressBar*>(&from)) {
+        dynamic_cast<ProgressBar&>(to).SetMax(f->Max());
+    } else if (auto* f = dynamic_cast<const HostedControl*>(&from)) {
+        dynamic_cast<HostedControl&>(to).SetProgId(f->ProgId());
+    }
+}
+}  // namespace
+
 std::shared_ptr<Window> Window::Create(BStr name) {
     auto w = std::make_shared<Window>(std::move(name));
     CurrentPlatform().Attach(*w);
@@ -33,10 +76,11 @@ void Window::Adopt(const ControlRef& c, const ControlRef& container) {
         c->form_ = nullptr;
         throw;
     }
+    ControlAdded.Raise(c);
 }
 
 ControlRef Window::AddPlain(Kind kind, BStr name, const ControlRef& container, int index) {
-    auto c = std::make_shared<Control>(kind, std::move(name), index);
+    auto c = MakeControl(kind, name, index);
     Adopt(c, container);
     return c;
 }
@@ -72,15 +116,10 @@ ControlRef Window::LoadElement(const BStr& name, int index) {
     if (a.empty()) Raise(code::kObjectNotSet, u"No control array " + name);
     if (index < 0) Raise(code::kInvalidProcedureCall, u"Invalid control array index");
     if (Find(name, index)) Raise(code::kControlArrayElementExists, u"Object already loaded");
-    const ControlRef& tmpl = a.front();
-    ControlRef c;
-    switch (tmpl->kind_) {
-        case Kind::ListView: c = std::make_shared<ListView>(name, index); break;
-        case Kind::TreeView: c = std::make_shared<TreeView>(name, index); break;
-        case Kind::Timer: c = std::make_shared<Timer>(name, index); break;
-        default: c = std::make_shared<Control>(tmpl->kind_, name, index); break;
-    }
+    const ControlRef tmpl = a.front();
+    ControlRef c = MakeControl(tmpl->kind_, name, index);
     c->CopyDesignFrom(*tmpl);
+    CopyKindDesign(*tmpl, *c);
     c->shortcut_.clear();
     Adopt(c, tmpl->Container());
     return c;
@@ -92,12 +131,14 @@ void Window::UnloadElement(const ControlRef& element) {
     Remove(element);
 }
 
-void Window::Remove(const ControlRef& c) {
+void Window::Remove(const ControlRef& ref) {
+    const ControlRef c = ref;  // the caller's reference may live in controls_, which changes below
     // Controls inside it go first.
     std::vector<ControlRef> inside;
     for (auto& k : controls_)
         if (k->Container() == c) inside.push_back(k);
     for (auto& k : inside) Remove(k);
+    ControlRemoved.Raise(c);
     if (auto p = InstalledPlatform()) p->Detach(*c);
     c->SetPeer(nullptr);
     c->form_ = nullptr;

@@ -90,6 +90,9 @@ public:
     automation::Event<> QueryUnload;
     automation::Event<> Unloading;
     automation::Event<bool&> CloseRequested;  // set the flag to keep the window
+    // A control joined or is about to leave the window (array elements loaded at run time too).
+    automation::Event<const ControlRef&> ControlAdded;
+    automation::Event<const ControlRef&> ControlRemoved;
 
     // Backend side.
     void SetModalFromPlatform(bool m) { modal_ = m; }

@@ -1,0 +1,105 @@
+#include "host/IHalvernServer.h"
+
+#include "automation/ComponentFactory.h"
+#include "host/CHalvernView.h"
+#include "host/MMain.h"
+#include "mainwindow/FMainHalvern.h"
+#include "outside/PluginServer.h"
+#include "tree/CTreeViewActive.h"
+#include "commands/CMenu_Toolbar.h"
+
+using automation::VBool;
+
+IHalvernServer::IHalvernServer() {
+    MMain::SetLnsAppDevice(nullptr);
+    MMain::SetLnsSystem(nullptr);
+    MMain::SetLnsObjSvrVersion(-1.0f);
+    m_oHalvernView = std::make_unique<CHalvernView>();
+    started_ = automation::kFalse;
+}
+
+IHalvernServer::~IHalvernServer() {
+    formTermSub_.Reset();
+    MMain::SetLnsAppDevice(nullptr);
+    MMain::SetLnsSystem(nullptr);
+    MMain::SetLnsObjSvrVersion(-1.0f);
+}
+
+VBool IHalvernServer::StartApp(const std::shared_ptr<outside::ILnsAppDevice>& oLnsAppDevice,
+                               const std::shared_ptr<outside::ILnsSystem>& oLnsSystem, const float& sLnsObjSvrVersion,
+                               const VBool& bSupportsFileType2Config, const automation::BStr& sPlugInDescription,
+                               const automation::BStr& sNVDeviceNameAddress,
+                               const std::shared_ptr<automation::Collection>& cCPsRefNVsCol, const VBool& bIsLNSPI) {
+    if (automation::IsTrue(started_) || used_) return automation::kFalse;
+
+    MMain::SetLnsAppDevice(oLnsAppDevice);
+    MMain::SetLnsSystem(oLnsSystem);
+    MMain::SetLnsObjSvrVersion(sLnsObjSvrVersion);
+    MMain::SetSupportsFileType2Config(bSupportsFileType2Config);
+    MMain::SetPlugInDescription(sPlugInDescription);
+    MMain::SetNVDeviceNameAddress(sNVDeviceNameAddress);
+    MMain::SetCPsRefNVsCol(cCPsRefNVsCol);
+    MMain::SetIsLNSPI(bIsLNSPI);
+
+    auto form = FMainHalvern::Create();
+    MMain::MainForm() = form;
+    m_frmHalvern = form;
+    formTermSub_ = form->OnHalvernFormTerm.Subscribe([this] { OnHalvernFormTerm(); });
+    MMain::MainWindow() = form->Window();
+    form->SetInHalvern(automation::kTrue);
+    form->Load();
+
+    started_ = automation::kTrue;
+    used_ = true;
+    return automation::kTrue;
+}
+
+std::int32_t IHalvernServer::RunFullAppView() {
+    std::intptr_t hwnd = 0;
+    if (automation::IsTrue(started_)) {
+        if (!m_oHalvernView) automation::RaiseObjectNotSet(u"display relay");
+        m_oHalvernView->OpenQuilletDisplay();
+        hwnd = MMain::MainWindow()->Handle();
+    }
+    (void)hwnd;  // read as the host-facing call always has; the plug-in answer is what is returned
+    auto form = MMain::MainForm();
+    if (!form) automation::RaiseObjectNotSet(u"MainForm");
+    auto tree = form->ActiveTree();
+    if (!tree) automation::RaiseObjectNotSet(u"ActiveTree");
+    VBool accepted = tree->LoadDevicePlugin();
+    return static_cast<std::int32_t>(accepted);
+}
+
+VBool IHalvernServer::IsPlugInExist(const automation::BStr& sProgramID) {
+    VBool result = automation::kFalse;
+    automation::IgnoreFailure([&] {
+        auto server = automation::CreateAs<outside::IPluginServer>(outside::kPluginServerClsid);
+        auto entry = server->PluginForProgramID(sProgramID);
+        if (!entry) return;
+        auto items = entry->Items();
+        if (!items) return;
+        result = automation::ToVBool(items->Count() > 1);
+    });
+    return result;
+}
+
+void IHalvernServer::ExitApp() {
+    if (!automation::IsTrue(started_)) return;
+    started_ = automation::kFalse;
+    auto form = MMain::MainForm();
+    if (!form) return;
+    auto menu = form->MenuToolbar();
+    if (menu) menu->ExitQuillet();
+}
+
+void IHalvernServer::OnHalvernFormTerm() {
+    // The host may release this object from its OnAppExit handler: nothing here touches members
+    // after the event is raised.
+    m_oHalvernView.reset();
+    formTermSub_.Reset();
+    m_frmHalvern.reset();
+    MMain::MainWindow().reset();
+    MMain::MainForm().reset();
+    MMain::SetLnsObjSvrVersion(-1.0f);
+    OnAppExit.Raise();
+}

@@ -1,0 +1,167 @@
+// The host's view of the component: IHalvernServer's life cycle, the session values and OnAppExit.
+#include <gtest/gtest.h>
+
+#include "host/MMain.h"
+#include "support/HostSession.h"
+#include "tree/CTreeViewActive.h"
+
+using automation::kFalse;
+using automation::kTrue;
+
+TEST(HostLifecycle, FullSessionFromStartToAppExit) {
+    HostSession s;
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), -1.0f);
+    EXPECT_EQ(s.Start(), kTrue);
+    auto& w = s.Window();
+    EXPECT_FALSE(w.IsShown()) << "StartApp loads the window without showing it";
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), 3.2f);
+    EXPECT_EQ(MMain::PlugInDescription(), u"Fan Controller");
+    EXPECT_EQ(MMain::NVDeviceNameAddress(), u"Fan Coil 1/nvoStatus");
+    EXPECT_EQ(MMain::LnsAppDevice(), s.device);
+    EXPECT_EQ(MMain::CPsRefNVsCol(), s.cps);
+    EXPECT_EQ(MMain::PluginServerLink(), nullptr) << "no link before the first LoadDevicePlugin";
+    EXPECT_EQ(s.Form()->InHalvern(), kTrue);
+
+    EXPECT_EQ(s.Open(), -1);
+    EXPECT_TRUE(w.IsShown());
+    EXPECT_EQ(w.Caption(), u"Fan Controller");
+    EXPECT_EQ(s.Form()->HalvernPIOnly(), kFalse);
+    EXPECT_NE(MMain::PluginServerLink(), nullptr);
+    EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible()) << s.Dump();
+    ASSERT_NE(w.Find(u"ctlWorkspace"), nullptr) << s.Dump();
+
+    s.Exit();
+    EXPECT_EQ(s.hostEvents, std::vector<std::string>{"OnAppExit"});
+    EXPECT_EQ(MMain::MainForm(), nullptr);
+    EXPECT_EQ(MMain::MainWindow(), nullptr);
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), -1.0f);
+    EXPECT_EQ(MMain::PlugInDescription(), u"Fan Controller") << "other values stay until the next StartApp";
+    EXPECT_EQ(s.world->LivePluginServers(), 0);
+    EXPECT_EQ(s.world->LiveWorkspaceControls(), 0);
+}
+
+TEST(HostLifecycle, StateTableCreatedStartedClosed) {
+    HostSession s;
+    // Created: RunFullAppView fails, ExitApp does nothing.
+    EXPECT_THROW(s.Open(), automation::Error);
+    s.Exit();
+    EXPECT_TRUE(s.hostEvents.empty());
+
+    // Started: a second StartApp returns false and changes nothing.
+    ASSERT_EQ(s.Start(), kTrue);
+    auto form = MMain::MainForm();
+    auto other = s.world->MakeAppDevice(u"Other", u"9000000000000000");
+    EXPECT_EQ(s.server->StartApp(other, s.system, 4.0f, kFalse, u"Other", u"x", nullptr, kFalse), kFalse);
+    EXPECT_EQ(MMain::MainForm(), form);
+    EXPECT_EQ(MMain::LnsAppDevice(), s.device);
+    EXPECT_EQ(MMain::PlugInDescription(), u"Fan Controller");
+    EXPECT_EQ(s.Open(), -1);
+    EXPECT_EQ(s.Open(), -1) << "opening again populates again";
+
+    // Started -> Closed; ExitApp twice closes once and raises OnAppExit once.
+    s.Exit();
+    s.Exit();
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+    EXPECT_FALSE(s.server->Started());
+    EXPECT_EQ(s.Start(), kFalse) << "a session is used once";
+    EXPECT_THROW(s.Open(), automation::Error);
+}
+
+TEST(HostLifecycle, WindowClosedByUserLeavesFlagSet) {
+    HostSession s;
+    s.StartAndOpen();
+    s.platform->CloseWindow(s.Window());
+    EXPECT_EQ(s.hostEvents, std::vector<std::string>{"OnAppExit"});
+    EXPECT_EQ(MMain::MainForm(), nullptr);
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), -1.0f);
+    EXPECT_TRUE(s.server->Started()) << "the started flag is not cleared by the window's end";
+    EXPECT_EQ(s.Start(), kFalse);
+    EXPECT_THROW(s.Open(), automation::Error) << "the relay is gone";
+    s.Exit();
+    EXPECT_FALSE(s.server->Started());
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+TEST(HostLifecycle, AppExitArrivesInsideExitAppAndHostMayReleaseTheServer) {
+    HostSession s;
+    s.StartAndOpen();
+    bool insideExit = false, exiting = false;
+    auto sub = s.server->OnAppExit.Subscribe([&] {
+        insideExit = exiting;
+        s.server.reset();  // the host lets go of the component from its handler
+    });
+    auto keep = s.server;
+    exiting = true;
+    keep->ExitApp();
+    exiting = false;
+    EXPECT_TRUE(insideExit);
+    sub.Reset();
+    keep.reset();
+    EXPECT_EQ(MMain::LnsAppDevice(), nullptr) << "destruction clears the device";
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), -1.0f);
+}
+
+TEST(HostLifecycle, RunFullAppViewReturnsThePluginServersAnswer) {
+    HostSession s(false);
+    sim::PluginConfig p;
+    p.programId = HostSession::kProgramId;
+    p.acceptDevice = false;
+    p.workspaceProgId = u"";
+    s.world->AddPlugin(p);
+    ASSERT_EQ(s.Start(), kTrue);
+    EXPECT_EQ(s.Open(), 0);
+    EXPECT_TRUE(s.Window().IsShown());
+}
+
+TEST(HostLifecycle, StartAppFailureGoesToHostAndLeavesObjectNotStarted) {
+    HostSession s;
+    s.world->Fail("PluginServer.Create", 1);
+    EXPECT_THROW(s.Start(), automation::Error);
+    EXPECT_FALSE(s.server->Started());
+}
+
+TEST(HostLifecycle, IsPlugInExistCountsMoreThanOne) {
+    HostSession s(false);
+    auto add = [&](const char16_t* id, std::int32_t items) {
+        sim::PluginConfig p;
+        p.programId = id;
+        p.entryItems = items;
+        s.world->AddPlugin(p);
+    };
+    add(u"A", 2);
+    add(u"B", 1);
+    add(u"C", -1);
+    add(u"D", 5);
+    EXPECT_EQ(s.server->IsPlugInExist(u"A"), kTrue);
+    EXPECT_EQ(s.server->IsPlugInExist(u"D"), kTrue);
+    EXPECT_EQ(s.server->IsPlugInExist(u"B"), kFalse) << "exactly one item is not enough";
+    EXPECT_EQ(s.server->IsPlugInExist(u"C"), kFalse) << "no collection";
+    EXPECT_EQ(s.server->IsPlugInExist(u"Z"), kFalse) << "no entry";
+    s.world->Fail("PluginServer.PluginForProgramID");
+    EXPECT_EQ(s.server->IsPlugInExist(u"A"), kFalse) << "failures give false";
+    s.world->ClearFaults();
+    s.world->Fail("PluginServer.Create");
+    EXPECT_EQ(s.server->IsPlugInExist(u"A"), kFalse);
+    EXPECT_EQ(s.world->LivePluginServers(), 0) << "the short-lived server is released";
+}
+
+TEST(SessionValues, ObjectServerVersionTestAndSharedValues) {
+    HostSession s;
+    auto at = [](float v) {
+        MMain::SetLnsObjSvrVersion(v);
+        return MMain::IsObjSvrVersionAtLeast32();
+    };
+    EXPECT_EQ(at(3.2f), kTrue);
+    EXPECT_EQ(at(4.0f), kTrue);
+    EXPECT_EQ(at(3.19f), kFalse);
+    EXPECT_EQ(at(0.0f), kFalse);
+    EXPECT_EQ(at(-1.0f), kFalse);
+    EXPECT_EQ(at(static_cast<float>(3.2)), kTrue);
+
+    ASSERT_EQ(s.Start(), kTrue);
+    auto second = std::make_shared<IHalvernServer>();
+    EXPECT_EQ(MMain::LnsAppDevice(), nullptr) << "a second object clears the shared values";
+    EXPECT_EQ(MMain::LnsSystem(), nullptr);
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), -1.0f);
+    EXPECT_NE(MMain::MainForm(), nullptr);
+}
