@@ -12,8 +12,9 @@ class HeadlessPeer : public ui::Peer {
 public:
     HeadlessPeer(std::weak_ptr<HeadlessPlatform> platform, std::intptr_t handle) : platform_(std::move(platform)), handle_(handle) {}
     void Changed(ui::Control& c, ui::Prop p) override {
-        if (c.GetKind() == ui::Kind::Timer && (p == ui::Prop::Enabled || p == ui::Prop::Interval))
-            if (auto pl = platform_.lock()) pl->Arm(static_cast<ui::Timer&>(c));
+        if (p == ui::Prop::Enabled || p == ui::Prop::Interval)
+            if (auto* t = dynamic_cast<ui::Timer*>(&c))
+                if (auto pl = platform_.lock()) pl->Arm(*t);
     }
     std::intptr_t Handle() const override { return handle_; }
 
@@ -22,10 +23,11 @@ private:
     std::intptr_t handle_;
 };
 
-// Windows-1252 codes 0x80..0x9F.
+// Windows-1252 codes 0x80..0x9F. The five unassigned codes stand for the C1 controls of the same
+// value, as Windows converts them, so every byte survives a round trip.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
-    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -39,27 +41,26 @@ std::shared_ptr<HeadlessPlatform> HeadlessPlatform::Install() {
 }
 
 void HeadlessPlatform::Attach(ui::Control& c) {
-    if (c.GetKind() == ui::Kind::HostedControl) {
-        auto& h = static_cast<ui::HostedControl&>(c);
-        h.SetObject(automation::Components().Create(h.ProgId()));
-    }
+    // The kind alone does not make the class: a control built by hand may carry any kind.
+    auto* hosted = dynamic_cast<ui::HostedControl*>(&c);
+    auto* timer = dynamic_cast<ui::Timer*>(&c);
+    if (hosted) hosted->SetObject(automation::Components().Create(hosted->ProgId()));
     bool windowed = c.GetKind() == ui::Kind::Window || c.GetKind() == ui::Kind::HostedControl;
     c.SetPeer(std::make_unique<HeadlessPeer>(weak_from_this(), windowed ? nextHandle_ += 4 : 0));
     ++live_;
-    if (c.GetKind() == ui::Kind::Timer) {
+    if (timer) {
         TimerSlot slot;
         slot.timer = c.weak_from_this();
-        slot.raw = static_cast<ui::Timer*>(&c);
+        slot.raw = timer;
         timers_.push_back(slot);
-        Arm(static_cast<ui::Timer&>(c));
+        Arm(*timer);
     }
 }
 
 void HeadlessPlatform::Detach(ui::Control& c) {
     if (live_ > 0) --live_;
-    if (c.GetKind() == ui::Kind::Timer)
-        timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.raw == &c; }), timers_.end());
-    if (c.GetKind() == ui::Kind::HostedControl) static_cast<ui::HostedControl&>(c).SetObject(nullptr);
+    timers_.erase(std::remove_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.raw == &c; }), timers_.end());
+    if (auto* hosted = dynamic_cast<ui::HostedControl*>(&c)) hosted->SetObject(nullptr);
     if (activeRaw_ == &c) {
         activeRaw_ = nullptr;
         active_.reset();
@@ -140,6 +141,7 @@ void HeadlessPlatform::EnterWhatsThisMode(ui::Window&) { ++whatsThis_; }
 
 void HeadlessPlatform::Sleep(std::uint32_t ms) {
     sleeps_.push_back(ms);
+    if (sleepHook_) sleepHook_(ms);
     now_ += ms;
 }
 

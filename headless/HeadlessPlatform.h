@@ -82,6 +82,8 @@ public:
 
     const std::vector<HelpCall>& HelpCalls() const { return helpCalls_; }
     const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
+    // Runs at the start of every Sleep, before the clock moves (what the window shows while blocked).
+    void OnSleep(std::function<void(std::uint32_t)> hook) { sleepHook_ = std::move(hook); }
     int WhatsThisCount() const { return whatsThis_; }
     std::int16_t MousePointer() const { return mousePointer_; }
 
@@ -114,6 +116,7 @@ private:
     std::deque<std::function<void(ui::Window&)>> modalScripts_;
     std::vector<HelpCall> helpCalls_;
     std::vector<std::uint32_t> sleeps_;
+    std::function<void(std::uint32_t)> sleepHook_;
     std::weak_ptr<ui::Control> active_;
     ui::Window* activeRaw_ = nullptr;
     float screenWidth_ = 1024 * 15.0f, screenHeight_ = 768 * 15.0f;

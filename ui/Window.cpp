@@ -167,8 +167,16 @@ void Window::SetWindowState(int s) {
     Resize.Raise();
 }
 
-float Window::ClientWidth() const { return std::max(0.0f, Width() - kFrameWidth); }
-float Window::ClientHeight() const { return std::max(0.0f, Height() - kFrameHeight); }
+float Window::ClientWidth() const {
+    float w = 0, h = 0;
+    if (GetPeer() && GetPeer()->ClientSize(w, h)) return w;
+    return std::max(0.0f, Width() - kFrameWidth);
+}
+float Window::ClientHeight() const {
+    float w = 0, h = 0;
+    if (GetPeer() && GetPeer()->ClientSize(w, h)) return h;
+    return std::max(0.0f, Height() - kFrameHeight);
+}
 
 void Window::SetWidth(float v) {
     if (v == Width()) return;
@@ -183,8 +191,10 @@ void Window::SetHeight(float v) {
 }
 
 void Window::Show() {
+    const bool first = !shown_;
     shown_ = true;
     SetVisible(true);
+    if (first) Resize.Raise();  // a window lays itself out when it first appears
 }
 
 void Window::Hide() {
@@ -196,7 +206,12 @@ void Window::ShowModal(Window* owner) {
     shown_ = true;
     modal_ = true;
     SetVisible(true);
-    CurrentPlatform().ShowModal(*this, owner);
+    try {
+        CurrentPlatform().ShowModal(*this, owner);
+    } catch (...) {
+        modal_ = false;
+        throw;
+    }
     modal_ = false;
 }
 
@@ -224,8 +239,14 @@ void Window::Unload() {
     if (unloaded_ || unloading_) return;
     auto self = weak_from_this().lock();  // a handler may drop the last outside reference
     unloading_ = true;
-    QueryUnload.Raise();
-    Unloading.Raise();
+    try {
+        QueryUnload.Raise();
+        Unloading.Raise();
+    } catch (...) {
+        // A failing handler cancels the unload; the window stays and can be unloaded later.
+        unloading_ = false;
+        throw;
+    }
     unloaded_ = true;
     shown_ = false;
     modal_ = false;

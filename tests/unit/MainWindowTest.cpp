@@ -1,0 +1,257 @@
+// The main window over its life: load, status timer phases, activation, closing and unload.
+#include <gtest/gtest.h>
+
+#include "commands/CMenu_Toolbar.h"
+#include "host/MMain.h"
+#include "sim/SimPluginServer.h"
+#include "support/HostSession.h"
+#include "tree/CTreeViewActive.h"
+#include "workspace/CQuilletWorkspace.h"
+
+using automation::kFalse;
+using automation::kTrue;
+
+namespace {
+std::shared_ptr<ui::Timer> StatusTimer(HostSession& s) { return s.Control<ui::Timer>(u"tmrStatus"); }
+
+// Runs the clock to the status timer's next tick; answers the time since the previous tick (or
+// since `since` was taken) and whether the tick did the work (probed the device).
+std::pair<std::int64_t, bool> NextTick(HostSession& s, std::int64_t& since) {
+    auto t = StatusTimer(s);
+    const std::int64_t due = s.platform->NextTick(*t);
+    EXPECT_GE(due, 0) << "timer stopped";
+    const int probes = s.world->CountOf("AppDevice.State");
+    s.platform->Advance(due - s.platform->Now());
+    const std::int64_t period = due - since;
+    since = due;
+    return {period, s.world->CountOf("AppDevice.State") > probes};
+}
+}  // namespace
+
+TEST(MainWindowLoad, AuthoredControlsCaptionsAndPlacement) {
+    HostSession s;
+    ASSERT_EQ(s.Start(), kTrue);
+    auto& w = s.Window();
+    EXPECT_EQ(s.Control(u"mnuPlugin")->Caption(), u"&Plugin");
+    EXPECT_EQ(s.Control(u"mnuPlugins", 0)->Caption(), u"E&xit");
+    EXPECT_EQ(s.Control(u"mnuViews", 0)->Caption(), u"&Refresh");
+    EXPECT_EQ(s.Control(u"mnuViews", 0)->Shortcut(), u"F5");
+    EXPECT_EQ(s.Control(u"mnuHelps", 1)->Caption(), u"&What's This?");
+    EXPECT_EQ(s.Control(u"mnuDevPI", 0)->Caption(), u"PI Features");
+    EXPECT_EQ(s.Control(u"FraWorkspace", 1)->Caption(), u"Device Type - ");
+    EXPECT_EQ(s.Control(u"lblViewError")->Caption(),
+              u"Unable to display information about this device. The required plug-in file is not available.");
+    EXPECT_EQ(s.Control<ui::ListView>(u"lvwGroup")->Column(3).text, u"Program ID");
+    EXPECT_EQ(w.IconId(), 0) << "the main window keeps its own icon";
+    EXPECT_EQ(w.Width(), 12075);
+    EXPECT_EQ(w.Height(), 9270);
+    EXPECT_EQ(w.WindowState(), ui::state::kNormal);
+    EXPECT_EQ(s.Control(u"picVertSplitter")->Left(), 90);
+    EXPECT_FALSE(s.Control(u"treActive")->Visible());
+    EXPECT_FALSE(s.Control(u"imgVertSplitter")->Visible());
+    EXPECT_EQ(s.Form()->TreeLeftEdge(), 75);
+    for (int i = 0; i < 4; ++i) EXPECT_FALSE(s.Control(u"FraWorkspace", i)->Visible()) << "nothing shows before a view does";
+    EXPECT_TRUE(StatusTimer(s)->Enabled()) << "the timer runs from load until the first activation";
+    EXPECT_EQ(StatusTimer(s)->Interval(), 10000);
+    EXPECT_EQ(s.world->LivePluginServers(), 1);
+}
+
+TEST(MainWindowLoad, ScreenSmallerThanPlacementLimitsTheSize) {
+    HostSession s;
+    s.platform->SetScreen(9000, 6000);
+    ASSERT_EQ(s.Start(), kTrue);
+    EXPECT_EQ(s.Window().Width(), 9000);
+    EXPECT_EQ(s.Window().Height(), 6000);
+}
+
+TEST(MainWindowTimer, PhaseSequencesForShortAndLongPeriods) {
+    struct Case {
+        std::int32_t period;
+        std::vector<std::pair<std::int64_t, bool>> ticks;
+    };
+    const Case cases[] = {
+        {10, {{10000, true}, {10000, true}, {10000, true}}},
+        {59, {{59000, true}, {59000, true}}},
+        {60, {{60000, true}, {60000, true}, {60000, true}}},
+        {90, {{60000, false}, {30000, true}, {60000, false}, {30000, true}}},
+    };
+    for (const auto& c : cases) {
+        HostSession s;
+        s.StartAndOpen();
+        auto f = s.Form();
+        f->SetTimerInterval(c.period);
+        f->SetStatusTimer(kTrue);
+        std::int64_t since = s.platform->Now();
+        for (std::size_t i = 0; i < c.ticks.size(); ++i)
+            EXPECT_EQ(NextTick(s, since), c.ticks[i]) << "period " << c.period << " tick " << i;
+    }
+}
+
+TEST(MainWindowTimer, RestartAfterSetStatusTimerAndOverflow) {
+    HostSession s;
+    s.StartAndOpen();
+    auto f = s.Form();
+    f->SetTimerInterval(90);
+    f->SetStatusTimer(kTrue);
+    std::int64_t since = s.platform->Now();
+    EXPECT_EQ(NextTick(s, since), std::make_pair(std::int64_t{60000}, false));
+    EXPECT_EQ(StatusTimer(s)->Interval(), 30000);
+    f->SetStatusTimer(kTrue);
+    since = s.platform->Now();
+    EXPECT_EQ(StatusTimer(s)->Interval(), 60000) << "restarts at the 60 s phase";
+    EXPECT_EQ(NextTick(s, since), std::make_pair(std::int64_t{60000}, false));
+
+    f->SetStatusTimer(kFalse);
+    EXPECT_EQ(f->TimerStatus(), kFalse);
+    EXPECT_EQ(s.platform->NextTick(*StatusTimer(s)), -1);
+    f->SetTimerInterval(20);
+    EXPECT_EQ(s.platform->NextTick(*StatusTimer(s)), -1) << "TimerInterval neither starts nor stops";
+
+    try {
+        f->SetTimerInterval(3000000);
+        FAIL() << "expected overflow";
+    } catch (const automation::Error& e) {
+        EXPECT_EQ(e.Code(), automation::code::kOverflow);
+    }
+    EXPECT_THROW(f->SetTimerInterval(2147544), automation::Error);
+    EXPECT_NO_THROW(f->SetTimerInterval(2147483));
+}
+
+TEST(MainWindowTimer, DeviceStopsAnsweringMidSession) {
+    HostSession s;
+    s.StartAndOpen();
+    std::vector<std::string> statusAtSleep;
+    s.platform->OnSleep([&](std::uint32_t ms) { statusAtSleep.push_back(std::to_string(ms) + " " + U8(s.Status())); });
+
+    std::int64_t since = s.platform->Now();
+    EXPECT_EQ(NextTick(s, since), std::make_pair(std::int64_t{10000}, true));
+    EXPECT_EQ(s.Status(), u"") << "a refresh that reached the device leaves no status";
+    statusAtSleep.clear();
+
+    s.world->SetAnswering(s.device, false);
+    EXPECT_EQ(NextTick(s, since).second, true);
+    EXPECT_EQ(statusAtSleep, std::vector<std::string>{"1000 Refreshing device data..."});
+    EXPECT_EQ(s.Status(), u"Cannot communicate with device - please check connections");
+    EXPECT_EQ(s.platform->Now() - since, 1000) << "the wait runs on the virtual clock";
+
+    s.world->SetAnswering(s.device, true);
+    statusAtSleep.clear();
+    NextTick(s, since);
+    EXPECT_EQ(statusAtSleep, std::vector<std::string>{"250 Refreshing Device Data..."});
+    EXPECT_EQ(s.Status(), u"");
+}
+
+TEST(MainWindowTimer, MinimizedWindowProbesWithoutRefreshing) {
+    HostSession s;
+    s.StartAndOpen();
+    s.Window().SetWindowState(ui::state::kMinimized);
+    const auto uploads = s.world->CountOf("Workspace.Upload");
+    std::int64_t since = s.platform->Now();
+    EXPECT_TRUE(NextTick(s, since).second);
+    EXPECT_EQ(s.world->CountOf("Workspace.Upload"), uploads);
+}
+
+TEST(MainWindowActivation, FirstActivationStopsTimerLaterOnesRestoreIt) {
+    HostSession s;
+    s.StartAndOpen();
+    auto f = s.Form();
+    auto other = ui::Window::Create(u"Other");
+    EXPECT_EQ(f->TimerStatus(), kTrue) << "the device view started it";
+    s.platform->ActivateWindow(s.Window());
+    EXPECT_EQ(f->TimerStatus(), kFalse);
+    EXPECT_FALSE(StatusTimer(s)->Enabled());
+
+    f->SetStatusTimer(kTrue);
+    s.platform->ActivateWindow(*other);
+    EXPECT_EQ(f->TimerStatus(), kFalse) << "deactivation pauses it";
+    s.platform->ActivateWindow(s.Window());
+    EXPECT_EQ(f->TimerStatus(), kTrue) << "and activation brings it back running";
+
+    f->SetStatusTimer(kFalse);
+    s.platform->ActivateWindow(*other);
+    s.platform->ActivateWindow(s.Window());
+    EXPECT_EQ(f->TimerStatus(), kFalse) << "stopped stays stopped";
+}
+
+TEST(MainWindowActivation, PluginOnlyHostSuppressesActivationHandling) {
+    HostSession s;
+    s.StartAndOpen();
+    auto f = s.Form();
+    f->SetHalvernPIOnly(kTrue);
+    s.platform->ActivateWindow(s.Window());
+    EXPECT_EQ(f->TimerStatus(), kTrue);
+}
+
+TEST(MainWindowClosing, ShutdownOrderAndMinimizedRestore) {
+    HostSession s;
+    s.StartAndOpen();
+    s.Window().SetWindowState(ui::state::kMinimized);
+    int stateAtUnload = -1, doEventsAtUnload = 0;
+    auto unloadSub = s.Window().Unloading.Subscribe([&] {
+        stateAtUnload = s.Window().WindowState();
+        doEventsAtUnload = s.platform->DoEventsCount();
+    });
+    int liveServersAtExit = -1, liveControlsAtExit = -1;
+    auto exitSub = s.server->OnAppExit.Subscribe([&] {
+        liveServersAtExit = s.world->LivePluginServers();
+        liveControlsAtExit = s.world->LiveWorkspaceControls();
+    });
+    s.world->ClearLog();
+    const int doEventsBefore = s.platform->DoEventsCount();
+    s.Exit();
+    EXPECT_EQ(stateAtUnload, ui::state::kNormal) << "a minimized window is restored before it unloads";
+    EXPECT_GT(doEventsAtUnload, doEventsBefore);
+    auto log = s.world->LogOf("PluginServer.");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "PluginServer.Reset");
+    EXPECT_EQ(log[1], "PluginServer.Clear");
+    EXPECT_EQ(liveServersAtExit, 0) << "the plug-in server is released before the host hears OnAppExit";
+    EXPECT_EQ(liveControlsAtExit, 0) << "the workspace control went with the plug-in";
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {
+    HostSession s;
+    s.StartAndOpen();
+    s.Form()->SetInHalvern(kFalse);
+    s.platform->CloseWindow(s.Window());
+    EXPECT_EQ(MMain::MainForm(), nullptr);
+    EXPECT_EQ(MMain::MainWindow(), nullptr);
+    EXPECT_TRUE(s.hostEvents.empty()) << "no host to tell";
+}
+
+TEST(MainWindowClosing, MessagesPendingDuringShutdownRunInsideIt) {
+    HostSession s;
+    s.StartAndOpen();
+    int ran = 0;
+    s.platform->Post([&] {
+        ++ran;
+        s.Exit();  // a second exit arriving while the first is in progress
+    });
+    s.Exit();
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+    EXPECT_EQ(MMain::MainForm(), nullptr);
+}
+
+TEST(MainWindowForwarding, ButtonTagNotIndexIsTheCommand) {
+    HostSession s(false);
+    sim::PluginConfig p;
+    p.programId = HostSession::kProgramId;
+    p.features = {{5, u"&Five"}, {6, u"Six"}, {7, u"Seven"}, {12, u"&Twelve"}};
+    s.world->AddPlugin(p);
+    s.StartAndOpen();
+    auto b3 = s.Control(u"cmdDevice", 3);
+    EXPECT_EQ(b3->Tag(), u"7");
+    b3->SetTag(u"12");
+    b3->Click.Raise();
+    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    ASSERT_TRUE(server);
+    ASSERT_EQ(server->Launches().size(), 1u);
+    EXPECT_EQ(server->Launches()[0].featureId, 12);
+    EXPECT_EQ(U8(server->FeatureWindowCaption()), "Twelve Fan Coil 1");
+
+    s.Control(u"mnuDevPI", 5)->Click.Raise();
+    ASSERT_EQ(server->Launches().size(), 2u);
+    EXPECT_EQ(server->Launches()[1].featureId, 5);
+}

@@ -1,0 +1,260 @@
+// The tree controller: handing the device to the plug-in server, relaying the server's
+// notifications, the tree's own operations, and the node vocabulary.
+#include <gtest/gtest.h>
+
+#include "host/MMain.h"
+#include "sim/SimNetServDevice.h"
+#include "sim/SimPluginServer.h"
+#include "support/HostSession.h"
+#include "tree/CTreeDevice.h"
+#include "tree/CTreeViewActive.h"
+#include "tree/NodeKeys.h"
+
+using automation::kFalse;
+using automation::kTrue;
+
+namespace {
+struct PluginChange {
+    bool node, list;
+    automation::VBool communicating;
+    std::int16_t count;
+};
+
+}  // namespace
+
+TEST(TreeLoadDevicePlugin, HandsTheDeviceOverInOrder) {
+    HostSession s;
+    ASSERT_EQ(s.Start(), kTrue);
+    auto tree = s.Form()->ActiveTree();
+    std::vector<PluginChange> changes;
+    auto sub = tree->DevicePluginChanged.Subscribe(
+        [&](const ui::NodeRef& n, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool c) {
+            changes.push_back({n != nullptr, l != nullptr, c, l ? l->Count() : std::int16_t(-1)});
+        });
+    s.world->ClearLog();
+    EXPECT_EQ(tree->LoadDevicePlugin(), kTrue);
+
+    auto log = s.world->Log();
+    auto pos = [&](const std::string& call) { return std::find(log.begin(), log.end(), call) - log.begin(); };
+    EXPECT_LT(pos("NetServDevice.Create"), pos("NetServDevice.Initialize"));
+    EXPECT_LT(pos("NetServDevice.Initialize"), pos("PluginServer.LoadDevice"));
+    EXPECT_LT(pos("PluginServer.LoadDevice"), pos("PluginServer.FeatureList"));
+
+    auto dev = std::dynamic_pointer_cast<sim::SimNetServDevice>(s.world->LastNetServDevice());
+    ASSERT_TRUE(dev);
+    EXPECT_EQ(dev->AppDevice(), s.device);
+    EXPECT_EQ(dev->System(), s.system);
+    EXPECT_EQ(dev->ObjSvrVersion(), 3.2f);
+    EXPECT_EQ(dev->SupportsFileType2(), kTrue);
+    EXPECT_EQ(dev->CpsRefNvs(), s.cps);
+    EXPECT_EQ(MMain::PluginServerLink(), std::dynamic_pointer_cast<outside::INetServDeviceLink>(s.world->LastNetServDevice()));
+    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    EXPECT_EQ(server->LastLoadFlag(), kTrue);
+    EXPECT_EQ(server->LastLoadIsLnsPi(), kTrue);
+
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_FALSE(changes[0].node);
+    EXPECT_TRUE(changes[0].list);
+    EXPECT_EQ(changes[0].communicating, kFalse);
+    EXPECT_EQ(changes[0].count, 2);
+
+    // Each run replaces the device object.
+    dev.reset();
+    server.reset();
+    EXPECT_EQ(tree->LoadDevicePlugin(), kTrue);
+    EXPECT_EQ(s.world->LiveCount("NetServDevice"), 1);
+}
+
+TEST(TreeLoadDevicePlugin, EachOutsideCallFailingInTurn) {
+    struct Case {
+        const char* call;
+        bool throws;           // the failure reaches the caller
+        bool pluginChanged;    // DevicePluginChanged was raised
+    };
+    const Case cases[] = {
+        {"NetServDevice.Create", true, false},
+        {"NetServDevice.Initialize", true, false},
+        {"PluginServer.LoadDevice", false, true},
+        {"PluginServer.FeatureList", true, false},
+    };
+    for (const auto& c : cases) {
+        HostSession s;
+        ASSERT_EQ(s.Start(), kTrue);
+        auto tree = s.Form()->ActiveTree();
+        int changes = 0;
+        auto sub = tree->DevicePluginChanged.Subscribe(
+            [&](const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>&, automation::VBool) { ++changes; });
+        s.world->Fail(c.call, 1);
+        automation::VBool result = kTrue;
+        bool threw = false;
+        try {
+            result = tree->LoadDevicePlugin();
+        } catch (const automation::Error&) {
+            threw = true;
+        }
+        EXPECT_EQ(threw, c.throws) << c.call;
+        EXPECT_EQ(changes > 0, c.pluginChanged) << c.call;
+        if (!c.throws) {
+            EXPECT_EQ(result, kFalse) << c.call << ": a failed take-device call answers false";
+        }
+        if (std::string(c.call).rfind("NetServDevice", 0) == 0) {
+            EXPECT_EQ(MMain::PluginServerLink(), nullptr) << c.call << ": no link stored";
+        }
+        // The host sees the same through RunFullAppView.
+        if (c.throws) {
+            s.world->Fail(c.call, 1);
+            EXPECT_THROW(s.Open(), automation::Error) << c.call;
+        }
+    }
+}
+
+TEST(TreeLoadDevicePlugin, ServerThatRefusesStillAnnouncesItsFeatures) {
+    HostSession s(false);
+    sim::PluginConfig p;
+    p.programId = HostSession::kProgramId;
+    p.acceptDevice = false;
+    p.features = {{3, u"Three"}};
+    s.world->AddPlugin(p);
+    ASSERT_EQ(s.Start(), kTrue);
+    std::int16_t count = -1;
+    auto sub = s.Form()->ActiveTree()->DevicePluginChanged.Subscribe(
+        [&](const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool) { count = l ? l->Count() : -1; });
+    EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kFalse);
+    EXPECT_EQ(count, 1);
+}
+
+TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) {
+    HostSession s;
+    ASSERT_EQ(s.Start(), kTrue);
+    bool insideLoadDevice = false, shownInside = false;
+    s.world->OnCall("PluginServer.LoadDevice", [&] { insideLoadDevice = true; });
+    s.world->OnCall("Workspace.Create", [&] { shownInside = insideLoadDevice && s.world->CountOf("PluginServer.FeatureList") == 0; });
+    EXPECT_EQ(s.Open(), -1);
+    EXPECT_TRUE(shownInside) << "the control was created while LoadDevice was still running";
+    EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible());
+}
+
+TEST(TreeNotifications, UploadAndDownloadRequests) {
+    HostSession s;
+    s.StartAndOpen();
+    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    ASSERT_TRUE(server);
+    EXPECT_TRUE(server->RaiseRequestUpload());
+    EXPECT_TRUE(server->RaiseRequestDownload());
+    EXPECT_TRUE(s.Boxes().empty()) << "success shows nothing";
+
+    const std::string upload =
+        "Quillet Plug-in Upload Error|Quillet encountered an unknown error attempting to perform an upload for the device "
+        "plug-in. The upload was not successful.";
+    const std::string download =
+        "Quillet Plug-in Download Error|Quillet encountered an unknown error attempting to perform a download for the "
+        "device plug-in. The download was not successful.";
+    s.world->uploadOutcome = sim::Outcome::ReturnFalse;
+    s.world->downloadOutcome = sim::Outcome::Fail;
+    EXPECT_TRUE(server->RaiseRequestUpload()) << "the handler never passes an error on";
+    EXPECT_TRUE(server->RaiseRequestDownload());
+    EXPECT_EQ(s.Boxes(), (std::vector<std::string>{upload, download}));
+    for (auto& b : s.platform->MessageBoxes()) EXPECT_EQ(b.style, ui::mb::kOkOnly);
+}
+
+TEST(TreeOperations, ShutdownClearsThePluginAndStaysSafe) {
+    HostSession s;
+    s.StartAndOpen();
+    auto tree = s.Form()->ActiveTree();
+    std::vector<PluginChange> changes;
+    auto sub = tree->DevicePluginChanged.Subscribe(
+        [&](const ui::NodeRef& n, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool c) {
+            changes.push_back({n != nullptr, l != nullptr, c, 0});
+        });
+    s.world->ClearLog();
+    tree->PrepareForShutdown();
+    tree->PrepareForShutdown();
+    EXPECT_EQ(tree->Mode(), CTreeViewActive::kModeExiting);
+    EXPECT_EQ(s.world->LogOf("PluginServer."),
+              (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear", "PluginServer.Reset", "PluginServer.Clear"}));
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_FALSE(changes[0].node || changes[0].list);
+    EXPECT_EQ(s.Window().Find(u"ctlWorkspace"), nullptr) << "the device view let the control go";
+    EXPECT_EQ(tree->PopulateTree(), nullptr);
+    tree->SetMode(7);
+    EXPECT_EQ(tree->Mode(), CTreeViewActive::kModeExiting) << "only 0, 1 and 2 are taken";
+}
+
+TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
+    HostSession s;
+    s.StartAndOpen();
+    auto tree = s.Form()->ActiveTree();
+    auto tre = s.Control<ui::TreeView>(u"treActive");
+    // Without a tree control the device path reports, the root path fails to the caller.
+    tree->SelectNodeInTree(u"42");
+    EXPECT_EQ(s.Boxes(), std::vector<std::string>{"LNSQuilletVexaProxy|Unable to locate this device in the tree."});
+    EXPECT_THROW(tree->SelectNodeInTree(u"Root"), automation::Error);
+
+    tree->Initialization(tre);
+    std::vector<automation::VBool> repopulating;
+    auto sub = tree->TreeRepopulating.Subscribe([&](automation::VBool& remote) { repopulating.push_back(remote); });
+    EXPECT_EQ(tree->PopulateTree(), nullptr);
+    ASSERT_EQ(tre->Count(), 2);
+    EXPECT_EQ(tre->Node(1)->Key(), u"agRt");
+    EXPECT_EQ(tre->Node(1)->Text(), u"Active Group");
+    EXPECT_EQ(tre->Node(1)->Image(), u"");
+    EXPECT_EQ(tre->Node(2)->Key(), u"AlD_");
+    EXPECT_EQ(tre->Node(2)->Text(), u" All Devices");
+    EXPECT_EQ(tre->Node(2)->Image(), u"typenormal");
+    EXPECT_EQ(tre->Node(2)->SelectedImage(), u"typeselect");
+    EXPECT_EQ(tre->Node(2)->Parent(), tre->Node(1));
+    EXPECT_FALSE(tre->TabStop());
+    EXPECT_EQ(tree->CurrentNode(), tre->Node(1));
+    EXPECT_EQ(s.platform->MousePointer(), 13);
+    tree->SetMode(2);
+    tree->PopulateTree();
+    EXPECT_EQ(repopulating, (std::vector<automation::VBool>{kFalse, kTrue}));
+
+    // A device node: selecting it makes it current; "Root" selects without changing the current node.
+    tre->Add(u"AlD_", u"Dev_7", u"Fan 7");
+    tree->SelectNodeInTree(u"7");
+    EXPECT_EQ(tree->CurrentNode()->Key(), u"Dev_7");
+    tree->SelectNodeInTree(u"Root");
+    EXPECT_EQ(tre->SelectedNode(), tre->Node(1));
+    EXPECT_EQ(tree->CurrentNode()->Key(), u"Dev_7");
+    tree->SelectNodeInTree(u"8");
+    EXPECT_EQ(tree->CurrentNode(), nullptr);
+    EXPECT_EQ(s.platform->MessageBoxes().size(), 2u);
+
+    // Showing a device node writes the status text first; the group node does not.
+    s.Form()->StatusBar();
+    tree->ShowWorkspace(tre->Node(u"AlD_"));
+    EXPECT_EQ(s.Status(), u"");
+    tre->NodeClick.Raise(tre->Node(u"Dev_7"));
+    EXPECT_EQ(tree->CurrentNode()->Key(), u"Dev_7");
+}
+
+TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
+    HostSession s;
+    s.StartAndOpen();
+    auto tree = s.Form()->ActiveTree();
+    auto units = s.world->MakeUnits(u"SI");
+    automation::ObjectRef seen;
+    auto sub = tree->PluginEngUnitsChanged.Subscribe([&](automation::ObjectRef& u) { seen = u; });
+    automation::ObjectRef arg = units;
+    tree->UpdateWorkspaceUnits(arg);
+    EXPECT_EQ(seen, units);
+    EXPECT_EQ(tree->GetNodeIcon(u"agRt"), u"");
+    EXPECT_EQ(tree->GetNodeIcon(u"AlD_"), u"");
+    EXPECT_EQ(tree->GetNodeIcon(u"anything"), u"");
+}
+
+TEST(TreeVocabulary, DeviceRecordAndNodeKeys) {
+    CTreeDevice d;
+    EXPECT_EQ(d.Name(), u"");
+    EXPECT_EQ(d.DeviceType(), u"");
+    EXPECT_EQ(d.UpdatesCount(), 0);
+    d.SetName(u"  Fan  ");
+    d.SetUpdatesCount(-32768);
+    EXPECT_EQ(d.Name(), u"  Fan  ");
+    EXPECT_EQ(d.UpdatesCount(), -32768);
+    EXPECT_TRUE(nodekeys::HasPrefix(u"Dev_", nodekeys::kDevicePrefix));
+    EXPECT_FALSE(nodekeys::HasPrefix(u"dev_12", nodekeys::kDevicePrefix));
+    EXPECT_EQ(nodekeys::DeviceKey(u"12"), u"Dev_12");
+    EXPECT_EQ(nodekeys::DeviceIdOf(u"Dev_12"), u"12");
+}
