@@ -1,0 +1,27 @@
+#pragma once
+// The LNS AppDevice of a simulated device: a name, a program id (which picks the device's
+// plug-in) and a state read that fails while the device does not answer.
+#include "outside/Lns.h"
+#include "sim/SimComponent.h"
+
+namespace sim {
+
+class SimLnsAppDevice : public outside::ILnsAppDevice, public SimComponent {
+public:
+    SimLnsAppDevice(const std::shared_ptr<SimWorld>& world, BStr name, BStr programId);
+
+    BStr Name() override;
+    std::int16_t State() override;
+
+    // Read by the other simulated components; not a call of the device.
+    const BStr& ProgramId() const { return programId_; }
+    void SetAnswering(bool answering) { answering_ = answering; }
+    bool Answering() const { return answering_; }
+
+private:
+    BStr name_;
+    BStr programId_;
+    bool answering_ = true;
+};
+
+}  // namespace sim

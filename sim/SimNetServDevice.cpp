@@ -1,0 +1,45 @@
+#include "sim/SimNetServDevice.h"
+
+namespace sim {
+
+SimNetServDevice::SimNetServDevice(const std::shared_ptr<SimWorld>& world) : SimComponent(world, "NetServDevice") {}
+
+void SimNetServDevice::Initialize(const std::shared_ptr<outside::ILnsAppDevice>& appDevice,
+                                  const std::shared_ptr<outside::ILnsSystem>& system, float& objSvrVersion,
+                                  automation::VBool& supportsFileType2,
+                                  const std::shared_ptr<automation::Collection>& cpsRefNvs) {
+    auto keep = Enter("Initialize");
+    appDevice_ = appDevice;
+    system_ = system;
+    objSvrVersion_ = objSvrVersion;
+    supportsFileType2_ = supportsFileType2;
+    cpsRefNvs_ = cpsRefNvs;
+    initialized_ = true;
+}
+
+automation::VBool SimNetServDevice::Run(const char* member, bool upload) {
+    auto keep = Enter(member);
+    auto world = World();
+    const Outcome outcome = !world ? Outcome::Succeed : upload ? world->uploadOutcome : world->downloadOutcome;
+    switch (outcome) {
+    case Outcome::Succeed: return automation::kTrue;
+    case Outcome::ReturnFalse: return automation::kFalse;
+    case Outcome::Fail: break;
+    }
+    automation::Raise(automation::code::kFail,
+                      upload ? BStr(u"The device upload failed") : BStr(u"The device download failed"));
+}
+
+automation::VBool SimNetServDevice::UploadDevice() { return Run("UploadDevice", true); }
+automation::VBool SimNetServDevice::DownloadDevice() { return Run("DownloadDevice", false); }
+
+automation::ObjectRef SimNetServDevice::QueryInterface(std::u16string_view iid) {
+    auto self = std::static_pointer_cast<SimNetServDevice>(weak_from_this().lock());
+    if (!self) return nullptr;
+    const BStr id = automation::UpperAscii(iid);
+    if (id == automation::UpperAscii(outside::INetServDevice::kIid)) return std::static_pointer_cast<outside::INetServDevice>(self);
+    if (id == automation::UpperAscii(outside::INetServDeviceLink::kIid)) return std::static_pointer_cast<outside::INetServDeviceLink>(self);
+    return nullptr;
+}
+
+}  // namespace sim

@@ -1,0 +1,23 @@
+#pragma once
+// The plug-in server's description of one plug-in: its help file and its collection of items.
+#include "outside/PluginServer.h"
+#include "sim/SimComponent.h"
+
+namespace sim {
+
+class SimPluginEntry : public outside::IPluginEntry, public SimComponent {
+public:
+    SimPluginEntry(const std::shared_ptr<SimWorld>& world, const PluginConfig& config);
+
+    BStr HelpFile() override;
+    std::shared_ptr<automation::Collection> Items() override;
+
+    const BStr& ProgramId() const { return programId_; }
+
+private:
+    BStr programId_;
+    BStr helpFile_;
+    std::shared_ptr<automation::Collection> items_;
+};
+
+}  // namespace sim

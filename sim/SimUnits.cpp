@@ -1,0 +1,7 @@
+#include "sim/SimUnits.h"
+
+namespace sim {
+
+SimUnits::SimUnits(automation::BStr name) : name_(std::move(name)) {}
+
+}  // namespace sim

@@ -1,0 +1,300 @@
+#include "sim/SimWorld.h"
+
+#include <algorithm>
+#include <map>
+
+#include "automation/ComponentFactory.h"
+#include "sim/SimLnsAppDevice.h"
+#include "sim/SimLnsSystem.h"
+#include "sim/SimNetServDevice.h"
+#include "sim/SimPluginServer.h"
+#include "sim/SimQtyUnitsControl.h"
+#include "sim/SimUnits.h"
+#include "sim/SimUnitsWorkspaceControl.h"
+#include "sim/SimWorkspaceControl.h"
+
+namespace sim {
+
+namespace {
+
+constexpr char kFailedMark[] = " !";
+
+// The world whose classes are registered in the process-wide factory now.
+const SimWorld* g_registered = nullptr;
+
+// Instances in creation order; the newest one still alive answers.
+template <class T>
+class Instances {
+public:
+    void Add(const std::shared_ptr<T>& p) {
+        std::erase_if(all_, [](const std::weak_ptr<T>& w) { return w.expired(); });
+        all_.push_back(p);
+    }
+    std::shared_ptr<T> Newest() const {
+        for (auto it = all_.rbegin(); it != all_.rend(); ++it)
+            if (auto p = it->lock()) return p;
+        return nullptr;
+    }
+
+private:
+    std::vector<std::weak_ptr<T>> all_;
+};
+
+}  // namespace
+
+struct SimWorld::Impl {
+    std::vector<std::string> log;
+    std::map<std::string, int> faults;  // remaining count; < 0: for ever
+    std::map<std::string, std::function<void()>> hooks;
+    std::set<std::string> runningHooks;
+    std::map<std::string, int> live;
+
+    std::vector<PluginConfig> plugins;
+    std::vector<WorkspaceControlConfig> workspaces;
+    bool fallbackInstalled = true;
+    bool registered = false;
+    std::vector<BStr> registeredIds;
+
+    Instances<SimPluginServer> pluginServers;
+    Instances<SimNetServDevice> netServDevices;
+    Instances<SimWorkspaceControl> workspaceControls;
+    Instances<SimQtyUnitsControl> unitsControls;
+
+    automation::ObjectRef attachedLink;
+    automation::ObjectRef appliedUnits;
+    int unitsMade = 0;
+};
+
+std::shared_ptr<SimWorld> SimWorld::Create() { return std::shared_ptr<SimWorld>(new SimWorld()); }
+
+SimWorld::SimWorld() : impl_(std::make_unique<Impl>()) {}
+
+SimWorld::~SimWorld() {
+    if (g_registered != this) return;
+    for (const auto& id : impl_->registeredIds) automation::Components().Unregister(id);
+    g_registered = nullptr;
+}
+
+// ---- registration ----
+
+void SimWorld::RegisterComponents() {
+    auto& factory = automation::Components();
+    std::weak_ptr<SimWorld> weak = weak_from_this();
+    impl_->registeredIds.clear();
+    auto add = [&](std::u16string_view id, automation::ComponentFactory::Creator creator) {
+        factory.Register(id, std::move(creator));
+        impl_->registeredIds.emplace_back(id);
+    };
+    add(outside::kPluginServerClsid, [weak]() -> automation::ObjectRef {
+        auto w = weak.lock();
+        if (!w) return nullptr;
+        w->Call("PluginServer.Create");
+        auto p = std::make_shared<SimPluginServer>(w);
+        w->impl_->pluginServers.Add(p);
+        return std::static_pointer_cast<outside::IPluginServer>(p);
+    });
+    add(outside::kNetServDeviceClsid, [weak]() -> automation::ObjectRef {
+        auto w = weak.lock();
+        if (!w) return nullptr;
+        w->Call("NetServDevice.Create");
+        auto p = std::make_shared<SimNetServDevice>(w);
+        w->impl_->netServDevices.Add(p);
+        return std::static_pointer_cast<outside::INetServDevice>(p);
+    });
+    add(outside::kQtyUnitsProgId, [weak]() -> automation::ObjectRef {
+        auto w = weak.lock();
+        if (!w) return nullptr;
+        w->Call("QtyUnits.Create");
+        auto p = std::make_shared<SimQtyUnitsControl>(w);
+        w->impl_->unitsControls.Add(p);
+        return std::static_pointer_cast<outside::IQtyUnitsControl>(p);
+    });
+    impl_->registered = true;
+    g_registered = this;
+    for (const auto& c : impl_->workspaces) RegisterWorkspace(c.progId);
+    if (impl_->fallbackInstalled) RegisterWorkspace(BStr(outside::kFallbackWorkspaceProgId));
+}
+
+void SimWorld::RegisterWorkspace(const BStr& progId) {
+    std::weak_ptr<SimWorld> weak = weak_from_this();
+    automation::Components().Register(progId, [weak, progId]() -> automation::ObjectRef {
+        auto w = weak.lock();
+        if (!w) return nullptr;
+        auto config = w->FindWorkspaceControl(progId);
+        if (!config) return nullptr;  // uninstalled since: not registered
+        w->Call("Workspace.Create");
+        std::shared_ptr<SimWorkspaceControl> p;
+        if (config->supportsUnits)
+            p = std::make_shared<SimUnitsWorkspaceControl>(w, *config);
+        else
+            p = std::make_shared<SimWorkspaceControl>(w, *config);
+        w->impl_->workspaceControls.Add(p);
+        return std::static_pointer_cast<outside::IPluginWorkspace>(p);
+    });
+    impl_->registeredIds.push_back(progId);
+}
+
+// ---- configuration ----
+
+void SimWorld::AddPlugin(PluginConfig p) { impl_->plugins.push_back(std::move(p)); }
+
+void SimWorld::AddWorkspaceControl(WorkspaceControlConfig c) {
+    impl_->workspaces.push_back(c);
+    if (impl_->registered) RegisterWorkspace(c.progId);
+}
+
+void SimWorld::SetFallbackWorkspaceInstalled(bool installed) {
+    impl_->fallbackInstalled = installed;
+    if (!impl_->registered) return;
+    const BStr id(outside::kFallbackWorkspaceProgId);
+    if (installed)
+        RegisterWorkspace(id);
+    else if (!FindWorkspaceControl(id))
+        automation::Components().Unregister(id);
+}
+
+std::optional<PluginConfig> SimWorld::FindPlugin(const BStr& programId) const {
+    const BStr wanted = automation::UpperAscii(programId);
+    for (const auto& p : impl_->plugins)
+        if (automation::UpperAscii(p.programId) == wanted) return p;
+    return std::nullopt;
+}
+
+std::optional<WorkspaceControlConfig> SimWorld::FindWorkspaceControl(const BStr& progId) const {
+    const BStr wanted = automation::UpperAscii(progId);
+    for (const auto& c : impl_->workspaces)
+        if (automation::UpperAscii(c.progId) == wanted) return c;
+    if (impl_->fallbackInstalled && wanted == automation::UpperAscii(outside::kFallbackWorkspaceProgId)) {
+        WorkspaceControlConfig fallback;
+        fallback.progId = BStr(outside::kFallbackWorkspaceProgId);
+        fallback.needsUpload = true;
+        fallback.supportsUnits = false;
+        return fallback;
+    }
+    return std::nullopt;
+}
+
+// ---- calls, faults, hooks, log ----
+
+void SimWorld::Call(const std::string& call) {
+    auto keep = weak_from_this().lock();
+    Impl& im = *impl_;
+    const std::size_t entry = im.log.size();
+    im.log.push_back(call);
+    auto markFailed = [&] {
+        if (entry < im.log.size() && im.log[entry] == call) im.log[entry] += kFailedMark;
+    };
+
+    auto fault = im.faults.find(call);
+    if (fault != im.faults.end()) {
+        if (fault->second > 0 && --fault->second == 0) im.faults.erase(fault);
+        markFailed();
+        automation::Raise(automation::code::kFail, u"Simulated failure of " + automation::FromUtf8(call));
+    }
+
+    auto hook = im.hooks.find(call);
+    if (hook == im.hooks.end() || im.runningHooks.count(call)) return;
+    const std::function<void()> run = hook->second;  // the hook may replace itself
+    im.runningHooks.insert(call);
+    try {
+        run();
+    } catch (...) {
+        impl_->runningHooks.erase(call);
+        markFailed();
+        throw;
+    }
+    impl_->runningHooks.erase(call);
+}
+
+void SimWorld::Fail(const std::string& call, int count) {
+    if (count == 0)
+        impl_->faults.erase(call);
+    else
+        impl_->faults[call] = count < 0 ? -1 : count;
+}
+
+void SimWorld::ClearFaults() { impl_->faults.clear(); }
+
+void SimWorld::OnCall(const std::string& call, std::function<void()> hook) {
+    if (hook)
+        impl_->hooks[call] = std::move(hook);
+    else
+        impl_->hooks.erase(call);
+}
+
+void SimWorld::ClearHooks() { impl_->hooks.clear(); }
+
+const std::vector<std::string>& SimWorld::Log() const { return impl_->log; }
+void SimWorld::ClearLog() { impl_->log.clear(); }
+
+std::vector<std::string> SimWorld::LogOf(const std::string& classPrefix) const {
+    std::vector<std::string> out;
+    for (const auto& e : impl_->log)
+        if (e.starts_with(classPrefix)) out.push_back(e);
+    return out;
+}
+
+int SimWorld::CountOf(const std::string& call) const {
+    const std::string failed = call + kFailedMark;
+    return static_cast<int>(
+        std::count_if(impl_->log.begin(), impl_->log.end(), [&](const std::string& e) { return e == call || e == failed; }));
+}
+
+// ---- objects ----
+
+std::shared_ptr<outside::ILnsAppDevice> SimWorld::MakeAppDevice(BStr name, BStr programId) {
+    return std::make_shared<SimLnsAppDevice>(shared_from_this(), std::move(name), std::move(programId));
+}
+
+std::shared_ptr<outside::ILnsSystem> SimWorld::MakeSystem() { return std::make_shared<SimLnsSystem>(shared_from_this()); }
+
+void SimWorld::SetAnswering(const std::shared_ptr<outside::ILnsAppDevice>& device, bool answering) {
+    if (auto d = std::dynamic_pointer_cast<SimLnsAppDevice>(device)) d->SetAnswering(answering);
+}
+
+std::shared_ptr<outside::IPluginServer> SimWorld::LastPluginServer() const { return impl_->pluginServers.Newest(); }
+std::shared_ptr<outside::INetServDevice> SimWorld::LastNetServDevice() const { return impl_->netServDevices.Newest(); }
+std::shared_ptr<outside::IPluginWorkspace> SimWorld::LastWorkspaceControl() const {
+    return impl_->workspaceControls.Newest();
+}
+std::shared_ptr<outside::IQtyUnitsControl> SimWorld::LastUnitsControl() const { return impl_->unitsControls.Newest(); }
+
+int SimWorld::LiveCount(const std::string& className) const {
+    auto it = impl_->live.find(className);
+    return it == impl_->live.end() ? 0 : it->second;
+}
+int SimWorld::LivePluginServers() const { return LiveCount("PluginServer"); }
+int SimWorld::LiveWorkspaceControls() const { return LiveCount("Workspace"); }
+void SimWorld::NoteLive(const std::string& className, int delta) { impl_->live[className] += delta; }
+
+automation::ObjectRef SimWorld::LastAttachedLink() const { return impl_->attachedLink; }
+automation::ObjectRef SimWorld::LastAppliedUnits() const { return impl_->appliedUnits; }
+void SimWorld::NoteAttachedLink(automation::ObjectRef link) { impl_->attachedLink = std::move(link); }
+void SimWorld::NoteAppliedUnits(automation::ObjectRef units) { impl_->appliedUnits = std::move(units); }
+
+// ---- units ----
+
+automation::ObjectRef SimWorld::MakeUnits(BStr name) { return std::make_shared<SimUnits>(std::move(name)); }
+
+BStr SimWorld::NextUnitsName() { return u"Units " + automation::DecimalText(++impl_->unitsMade); }
+
+bool SimWorld::HandBackUnits(const automation::ObjectRef& units) {
+    auto control = LastUnitsControl();
+    if (!control) return false;
+    control->UnitsApplied.Raise(units);
+    return true;
+}
+
+bool SimWorld::AskToClose() {
+    auto control = LastUnitsControl();
+    if (!control) return false;
+    control->CloseRequest.Raise();
+    return true;
+}
+
+BStr UnitsName(const automation::ObjectRef& units) {
+    auto u = std::dynamic_pointer_cast<SimUnits>(units);
+    return u ? u->Name() : BStr();
+}
+
+}  // namespace sim
