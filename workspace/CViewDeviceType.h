@@ -1,0 +1,25 @@
+#pragma once
+// The device-type view: the devices of one type in lvwDeviceTypes, frame 1. Builds its rows from
+// the tree's DeviceAdded notifications.
+#include "workspace/CViewList.h"
+
+class CViewDeviceType : public CViewList {
+public:
+    static constexpr const char16_t* kDefaultWidths = u"2349.921,1800,1899.78,2349.921,1440,1440,";
+
+    CViewDeviceType();
+    ~CViewDeviceType() override;
+
+    void DeviceAdded(const std::shared_ptr<CTreeDevice>& oTreeDevice, automation::VBool bDiscovery) override;
+    void TreeRepopulating(automation::VBool& bRemoteConnection) override;
+
+    const automation::BStr& BaseCaption() const { return baseCaption_; }
+
+protected:
+    void AfterEmptied() override;
+    void OnHidden() override;
+
+private:
+    void RebuildTypeList();
+    automation::BStr baseCaption_;
+};
