@@ -1,6 +1,7 @@
 #include "mainwindow/FMainHalvern.h"
 
 #include <cmath>
+#include <exception>
 #include <limits>
 
 #include "automation/ComponentFactory.h"
@@ -418,12 +419,24 @@ void FMainHalvern::OnQueryUnload() {
 
 void FMainHalvern::OnUnload() {
     auto self = shared_from_this();  // the host may drop its last reference from OnHalvernFormTerm
-    if (timerRef_) {
-        SetStatusTimer(automation::kFalse);
-        timerRef_.reset();
-    }
-    if (workspace_)
-        if (auto view = workspace_->CurrentView()) view->saveColWidthsToReg();
+    // Whatever fails on the way, the controllers are released and the owner is told; the first
+    // failure goes on to the caller afterwards.
+    std::exception_ptr failure;
+    auto step = [&failure](auto&& fn) {
+        try {
+            fn();
+        } catch (const automation::Error&) {
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    step([&] {
+        if (timerRef_) SetStatusTimer(automation::kFalse);
+    });
+    timerRef_.reset();
+    step([&] {
+        if (workspace_)
+            if (auto view = workspace_->CurrentView()) view->saveColWidthsToReg();
+    });
     menuTlbSub_.Reset();
     m_objMenuTlb.reset();
     workspace_.reset();
@@ -431,11 +444,12 @@ void FMainHalvern::OnUnload() {
     m_oPIServer.reset();
     status_.reset();
     if (automation::IsTrue(inHalvern_)) {
-        OnHalvernFormTerm.Raise();
+        step([&] { OnHalvernFormTerm.Raise(); });
     } else {
         MMain::MainWindow().reset();
         MMain::MainForm().reset();
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 // --- Layout -----------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "ui/Window.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace ui {
 using automation::Raise;
@@ -239,13 +240,18 @@ void Window::Unload() {
     if (unloaded_ || unloading_) return;
     auto self = weak_from_this().lock();  // a handler may drop the last outside reference
     unloading_ = true;
+    // Closing cannot be refused: a failing handler does not stop the unload. The first failure
+    // goes to the caller once the window is gone.
+    std::exception_ptr failure;
     try {
         QueryUnload.Raise();
+    } catch (const automation::Error&) {
+        failure = std::current_exception();
+    }
+    try {
         Unloading.Raise();
-    } catch (...) {
-        // A failing handler cancels the unload; the window stays and can be unloaded later.
-        unloading_ = false;
-        throw;
+    } catch (const automation::Error&) {
+        if (!failure) failure = std::current_exception();
     }
     unloaded_ = true;
     shown_ = false;
@@ -255,6 +261,7 @@ void Window::Unload() {
     SetVisible(false);
     if (auto p = InstalledPlatform()) p->Detach(*this);
     SetPeer(nullptr);
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace ui

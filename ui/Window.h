@@ -77,8 +77,9 @@ public:
     bool InWhatsThisMode() const { return whatsThis_; }
     void EnterWhatsThisMode();
 
-    // Unloads the window: QueryUnload, then Unloading, then every control goes. Safe to call
-    // again or from inside its own events: the later calls do nothing.
+    // Unloads the window: QueryUnload, then Unloading, then every control goes. Closing cannot
+    // be refused: a handler that fails does not stop it; the first failure reaches the caller
+    // after the window has gone. Later calls, and calls from inside its own events, do nothing.
     void Unload();
     bool IsUnloaded() const { return unloaded_; }
     // The user closes the window through its frame: CloseRequested may cancel; otherwise Unload.
