@@ -11,6 +11,7 @@
 #include "commands/CQuilletStatus.h"
 #include "common/MCommon.h"
 #include "host/MMain.h"
+#include "mainwindow/Placement.h"
 #include "tree/CTreeViewActive.h"
 #include "tree/NodeKeys.h"
 #include "workspace/CQuilletWorkspace.h"
@@ -257,21 +258,12 @@ void FMainHalvern::Load() {
     std::optional<float> left, top, height, width;
     BStr stateText;
     bool parsed = IgnoreFailure([&] {
-        std::vector<BStr> parts;
-        BStr text = kPlacement;
-        std::size_t start = 0;
-        for (;;) {
-            auto comma = text.find(u',', start);
-            parts.push_back(text.substr(start, comma == BStr::npos ? BStr::npos : comma - start));
-            if (comma == BStr::npos) break;
-            start = comma + 1;
-        }
-        if (parts.size() < 5) automation::Raise(automation::code::kSubscriptOutOfRange, u"Subscript out of range");
-        left = automation::Variant(parts[0]).AsR4();
-        top = automation::Variant(parts[1]).AsR4();
-        height = automation::Variant(parts[2]).AsR4();
-        width = automation::Variant(parts[3]).AsR4();
-        stateText = parts[4];
+        const Placement p = ReadPlacement(kPlacement);
+        left = p.left;
+        top = p.top;
+        height = p.height;
+        width = p.width;
+        stateText = p.state;
     });
     IgnoreFailure([&] {
         if (!width || !height) automation::RaiseObjectNotSet(u"placement");
