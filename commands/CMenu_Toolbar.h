@@ -11,10 +11,14 @@
 class IQuilletMainForm;
 class FMainHalvern;
 
-class CMenu_Toolbar {
+// Commands may unload the main window, which releases this controller while it is still
+// running: the entry points keep the controller alive through shared_from_this when it is owned
+// by a shared reference (as the window owns it).
+class CMenu_Toolbar : public std::enable_shared_from_this<CMenu_Toolbar> {
 public:
     static constexpr int kMaxFeatureButtons = 8;
 
+    // Subscribes to the tree controller of the session's main window, when there is one.
     CMenu_Toolbar();
     ~CMenu_Toolbar();
 
@@ -36,6 +40,7 @@ public:
     automation::VBool ShowStatusBar() const { return m_bShowStatusBar; }
 
     std::int16_t FeatureCount() const { return m_iFeatureCount; }
+    bool HaveMainForm() const { return m_bHaveMainForm; }
 
 private:
     void LoadPluginFeatures(const std::shared_ptr<outside::IFeatureList>& oFeatureList);
@@ -43,11 +48,13 @@ private:
     void ShowPluginHelp();
     void EnterWhatsThis();
     void OnDevicePluginChanged(const ui::NodeRef& nodX, const std::shared_ptr<outside::IFeatureList>& oFeatureList);
+    void RaisePIButtonsChanged(std::int16_t count);
     std::shared_ptr<ui::Window> Form() const;
     std::intptr_t WindowHandle() const;
 
     std::weak_ptr<FMainHalvern> m_frmMain;
     bool m_bHaveMainForm = false;
+    bool m_bExiting = false;
     automation::Subscription m_objActiveTreeEvents;
     std::int16_t m_iFeatureCount = 0;
     automation::VBool m_bShowStatusBar = automation::kFalse;
