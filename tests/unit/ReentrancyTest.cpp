@@ -1,0 +1,122 @@
+// Outside components that call back at awkward moments: notifications inside server calls,
+// ExitApp from inside notifications and from the host's own OnAppExit handler, the window closed
+// while a feature launch is under way.
+#include <gtest/gtest.h>
+
+#include "host/MMain.h"
+#include "sim/SimPluginServer.h"
+#include "support/HostSession.h"
+
+using automation::kTrue;
+
+namespace {
+const char* const kServerCalls[] = {"PluginServer.LoadDevice",   "PluginServer.SetFeatureWindowAppearance",
+                                    "PluginServer.LaunchFeature", "PluginServer.FeatureList",
+                                    "PluginServer.CurrentPlugin", "PluginServer.CurrentDevice",
+                                    "PluginServer.Reset",         "PluginServer.Clear"};
+
+// Plays the host and a user through one display; failures a host or user action meets are
+// counted, not thrown.
+int PlaySession(HostSession& s) {
+    int failures = 0;
+    auto act = [&](auto&& fn) {
+        try {
+            fn();
+        } catch (const automation::Error&) {
+            ++failures;
+        }
+    };
+    act([&] { s.Start(); });
+    act([&] { s.Open(); });
+    act([&] { s.platform->Advance(10000); });
+    act([&] {
+        if (MMain::MainWindow())
+            if (auto item = MMain::MainWindow()->Find(u"mnuDevPI", 1)) item->Click.Raise();
+    });
+    act([&] {
+        if (MMain::MainWindow()) MMain::MainWindow()->Get(u"mnuViews", 0)->Click.Raise();
+    });
+    act([&] { s.Exit(); });
+    return failures;
+}
+}  // namespace
+
+TEST(Reentrancy, NotificationsInsideEveryPluginServerCall) {
+    for (const char* call : kServerCalls) {
+        HostSession s;
+        HostSession* sp = &s;
+        s.world->OnCall(call, [sp] {
+            auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(sp->world->LastPluginServer());
+            if (!server) return;
+            server->RaiseRequestUpload();
+            server->RaiseRequestDownload();
+            server->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId);
+        });
+        PlaySession(s);
+        EXPECT_EQ(s.hostEvents.size(), 1u) << call;
+        EXPECT_EQ(MMain::MainForm(), nullptr) << call;
+        EXPECT_TRUE(s.Boxes().empty()) << call << ": upload and download succeed, nothing to report";
+        s.world->ClearHooks();
+    }
+}
+
+TEST(Reentrancy, ExitAppFromInsideAPluginNotification) {
+    HostSession s;
+    HostSession* sp = &s;
+    ASSERT_EQ(s.Start(), kTrue);
+    // The server announces its workspace inside LoadDevice; the host closes the display right then.
+    s.world->OnCall("Workspace.Create", [sp] { sp->server->ExitApp(); });
+    try {
+        s.Open();
+    } catch (const automation::Error&) {
+        // The window went away under the call; the host may see a failure, never a crash.
+    }
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+    EXPECT_EQ(MMain::MainForm(), nullptr);
+    s.world->ClearHooks();
+}
+
+TEST(Reentrancy, ExitAppFromTheHostsOwnAppExitHandler) {
+    HostSession s;
+    s.StartAndOpen();
+    int exits = 0;
+    auto sub = s.server->OnAppExit.Subscribe([&] {
+        ++exits;
+        s.server->ExitApp();
+        EXPECT_THROW(s.server->RunFullAppView(), automation::Error);
+        EXPECT_EQ(s.server->StartApp(s.device, s.system, 3.2f, kTrue, u"x", u"y", s.cps, kTrue), automation::kFalse);
+    });
+    s.Exit();
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+TEST(Reentrancy, WindowClosedWhileAFeatureLaunchIsUnderWay) {
+    HostSession s;
+    HostSession* sp = &s;
+    s.StartAndOpen();
+    s.world->OnCall("PluginServer.LaunchFeature", [sp] { sp->platform->CloseWindow(*MMain::MainWindow()); });
+    auto item = s.Control(u"mnuDevPI", 1);
+    try {
+        item->Click.Raise();
+    } catch (const automation::Error&) {
+        // The launch ends on a window that has gone; what matters is that nothing breaks.
+    }
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+    EXPECT_EQ(MMain::MainForm(), nullptr);
+    EXPECT_EQ(s.world->LivePluginServers(), 0);
+    s.world->ClearHooks();
+}
+
+TEST(Reentrancy, PendingMessagesRunInsideSetStatusTimer) {
+    HostSession s;
+    s.StartAndOpen();
+    int refreshes = 0;
+    s.platform->Post([&] {
+        ++refreshes;
+        MMain::MainWindow()->Get(u"mnuViews", 0)->Click.Raise();
+    });
+    s.Form()->SetStatusTimer(kTrue);
+    EXPECT_EQ(refreshes, 1) << "the click waiting in the queue ran inside the call";
+    EXPECT_EQ(s.Status(), u"");
+}
