@@ -1,17 +1,34 @@
 #include "automation/NumberText.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
+#include <system_error>
 
 namespace automation {
 namespace {
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+// A carriage return is not among them: it ends the number like any other character.
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
 int DigitValue(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
     if (c >= u'A' && c <= u'F') return c - u'A' + 10;
     return 99;
+}
+
+// The C library's readers and writers follow the process locale, which a host may have changed
+// (a decimal comma); automation text always uses a point, so convert without the locale.
+double ParseDecimal(const std::string& num, int decimalExponent) {
+    const char* first = num.data();
+    if (*first == '+') ++first;
+    double v = 0;
+    auto r = std::from_chars(first, num.data() + num.size(), v);
+    if (r.ec == std::errc::result_out_of_range) {
+        bool negative = num[0] == '-';
+        v = decimalExponent > 0 ? HUGE_VAL : 0.0;
+        if (negative) v = -v;
+    }
+    return v;
 }
 }  // namespace
 
@@ -47,11 +64,24 @@ NumberRead ReadNumber(std::u16string_view text) {
     std::string num;
     if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) num += static_cast<char>(s[i++]);
     std::size_t mantissaDigits = 0;
-    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') { num += static_cast<char>(s[i++]); ++mantissaDigits; }
+    // Decimal position of the leading significant digit, to tell overflow from underflow.
+    int magnitude = 0;
+    bool significant = false;
+    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
+        if (s[i] != u'0') significant = true;
+        if (significant) ++magnitude;
+        num += static_cast<char>(s[i++]);
+        ++mantissaDigits;
+    }
     if (i < s.size() && s[i] == u'.') {
         num += '.';
         ++i;
-        while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') { num += static_cast<char>(s[i++]); ++mantissaDigits; }
+        while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
+            if (s[i] != u'0') significant = true;
+            if (!significant) --magnitude;
+            num += static_cast<char>(s[i++]);
+            ++mantissaDigits;
+        }
     }
     if (mantissaDigits == 0) return r;  // no leading number: 0
     if (i < s.size() && (s[i] == u'e' || s[i] == u'E' || s[i] == u'd' || s[i] == u'D')) {
@@ -59,25 +89,29 @@ NumberRead ReadNumber(std::u16string_view text) {
         std::string ex = "e";
         if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) ex += static_cast<char>(s[j++]);
         std::size_t expDigits = 0;
-        while (j < s.size() && s[j] >= u'0' && s[j] <= u'9') { ex += static_cast<char>(s[j++]); ++expDigits; }
-        if (expDigits > 0) { num += ex; i = j; }
+        long exponent = 0;
+        while (j < s.size() && s[j] >= u'0' && s[j] <= u'9') {
+            if (exponent < 100000) exponent = exponent * 10 + (s[j] - u'0');
+            ex += static_cast<char>(s[j++]);
+            ++expDigits;
+        }
+        if (expDigits > 0) {
+            num += ex;
+            i = j;
+            magnitude += static_cast<int>(ex[1] == '-' ? -exponent : exponent);
+        }
     }
-    r.value = std::strtod(num.c_str(), nullptr);
+    r.value = ParseDecimal(num, magnitude);
     r.complete = i == s.size();
     return r;
 }
 
 BStr SingleText(float f) {
     if (f == 0) return u"0";
+    // %g-style with seven significant digits: trailing zeros go, an exponent only for extreme values.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(f));
-    std::string s = buf;
-    // %g switches to an exponent only for very large or small values; keep it then.
-    if (s.find('e') == std::string::npos && s.find('.') != std::string::npos) {
-        while (!s.empty() && s.back() == '0') s.pop_back();
-        if (!s.empty() && s.back() == '.') s.pop_back();
-    }
-    return BStr(s.begin(), s.end());
+    auto r = std::to_chars(buf, buf + sizeof buf, f, std::chars_format::general, 7);
+    return BStr(buf, r.ptr);
 }
 
 }  // namespace automation

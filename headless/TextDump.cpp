@@ -24,16 +24,15 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
     if (o.geometry && hasGeometry)
         out << " @" << Num(c->Left()) << ',' << Num(c->Top()) << ' ' << Num(c->Width()) << 'x' << Num(c->Height());
     switch (c->GetKind()) {
-        case ui::Kind::Timer: {
-            auto& t = static_cast<const ui::Timer&>(*c);
-            out << " interval=" << t.Interval() << (t.Enabled() ? " running" : " stopped");
+        case ui::Kind::Timer:
+            if (auto* t = dynamic_cast<const ui::Timer*>(c.get()))
+                out << " interval=" << t->Interval() << (t->Enabled() ? " running" : " stopped");
             break;
-        }
         case ui::Kind::HostedControl:
-            out << " progid=" << ToUtf8(static_cast<const ui::HostedControl&>(*c).ProgId());
+            if (auto* h = dynamic_cast<const ui::HostedControl*>(c.get())) out << " progid=" << ToUtf8(h->ProgId());
             break;
         case ui::Kind::ProgressBar:
-            out << " value=" << static_cast<const ui::ProgressBar&>(*c).Value();
+            if (auto* b = dynamic_cast<const ui::ProgressBar*>(c.get())) out << " value=" << b->Value();
             break;
         default:
             break;
@@ -41,7 +40,9 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
     out << '\n';
     switch (c->GetKind()) {
         case ui::Kind::ListView: {
-            auto& l = static_cast<const ui::ListView&>(*c);
+            auto* lp = dynamic_cast<const ui::ListView*>(c.get());
+            if (!lp) break;
+            auto& l = *lp;
             out << pad << "  columns:";
             for (int i = 1; i <= l.ColumnCount(); ++i)
                 out << " [" << ToUtf8(l.Column(i).key) << " \"" << ToUtf8(l.Column(i).text) << "\" " << Num(l.Column(i).width) << ']';
@@ -56,7 +57,9 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
             break;
         }
         case ui::Kind::TreeView: {
-            auto& t = static_cast<const ui::TreeView&>(*c);
+            auto* tp = dynamic_cast<const ui::TreeView*>(c.get());
+            if (!tp) break;
+            auto& t = *tp;
             for (int i = 1; i <= t.Count(); ++i) {
                 auto n = t.Node(i);
                 out << pad << "  node " << ToUtf8(n->Key()) << " \"" << ToUtf8(n->Text()) << '"';
@@ -66,13 +69,17 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
             break;
         }
         case ui::Kind::StatusBar: {
-            auto& s = static_cast<const ui::StatusBar&>(*c);
+            auto* sp = dynamic_cast<const ui::StatusBar*>(c.get());
+            if (!sp) break;
+            auto& s = *sp;
             for (int i = 1; i <= s.PanelCount(); ++i)
                 out << pad << "  panel " << i << ": \"" << ToUtf8(s.GetPanel(i).text) << "\"\n";
             break;
         }
         case ui::Kind::TabbedDialog: {
-            auto& t = static_cast<const ui::TabbedDialog&>(*c);
+            auto* tp = dynamic_cast<const ui::TabbedDialog*>(c.get());
+            if (!tp) break;
+            auto& t = *tp;
             for (int i = 0; i < t.Tabs(); ++i) out << pad << "  tab " << i << ": \"" << ToUtf8(t.TabCaption(i)) << "\"\n";
             break;
         }

@@ -33,6 +33,8 @@ public:
     virtual void Changed(Control&, Prop) {}
     // The native handle of the control's platform window, 0 where it has none.
     virtual std::intptr_t Handle() const { return 0; }
+    // The size of the client area (twips) where the platform knows it.
+    virtual bool ClientSize(float& /*width*/, float& /*height*/) const { return false; }
 };
 
 class Control : public std::enable_shared_from_this<Control> {
