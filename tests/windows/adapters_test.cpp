@@ -1,0 +1,608 @@
+// The late-bound adapters against the simulated COM components, under Wine.
+//   adapters_test.exe [path of QuilletSimComponents.dll]
+// Registers the simulated components, creates them through the component factory, drives them
+// through the outside/ contracts and hosts workspace controls in AtlAxWin windows.
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "automation/ComponentFactory.h"
+#include "outside/PluginServer.h"
+#include "outside/PluginWorkspace.h"
+#include "outside/QtyUnits.h"
+#include "win32/adapters/Adapters.h"
+#include "win32/adapters/LateBound.h"
+
+using automation::BStr;
+using automation::ObjectRef;
+using automation::Variant;
+using win32::ComRef;
+using win32::adapters::LateBound;
+using win32::adapters::Var;
+namespace adapters = win32::adapters;
+namespace code = automation::code;
+
+namespace {
+
+// The simulated components fail with E_FAIL, as the Linux simulation does.
+constexpr std::int32_t kSimulatedFailure = code::kFail;
+
+int g_passed = 0;
+int g_failed = 0;
+bool g_caseOk = true;
+
+void Check(bool ok, const char* what, int line) {
+    if (ok) return;
+    g_caseOk = false;
+    std::printf("  check failed (line %d): %s\n", line, what);
+}
+#define CHECK(cond) Check((cond), #cond, __LINE__)
+
+template <class F>
+void ExpectError(std::int32_t expected, F&& f, const char* what, int line) {
+    try {
+        f();
+        Check(false, what, line);
+        std::printf("    no error was raised\n");
+    } catch (const automation::Error& e) {
+        if (e.Code() != expected) {
+            Check(false, what, line);
+            std::printf("    code 0x%08lX, expected 0x%08lX: %s\n", static_cast<unsigned long>(e.Code()),
+                        static_cast<unsigned long>(expected), e.what());
+        }
+    }
+}
+#define EXPECT_ERROR(code, expr) ExpectError((code), [&] { expr; }, #expr, __LINE__)
+
+void Case(const char* name, const std::function<void()>& body) {
+    g_caseOk = true;
+    try {
+        body();
+    } catch (const automation::Error& e) {
+        g_caseOk = false;
+        std::printf("  unexpected error 0x%08lX: %s\n", static_cast<unsigned long>(e.Code()), e.what());
+    } catch (const std::exception& e) {
+        g_caseOk = false;
+        std::printf("  unexpected exception: %s\n", e.what());
+    }
+    std::printf("%s %s\n", g_caseOk ? "PASS" : "FAIL", name);
+    (g_caseOk ? g_passed : g_failed)++;
+}
+
+const wchar_t* W(const BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+ComRef<IDispatch> CreateDispatch(const wchar_t* progId) {
+    CLSID clsid;
+    ComRef<IDispatch> d;
+    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, d.PutVoid());
+    if (!d) automation::Raise(code::kClassNotRegistered, u"cannot create a simulated object");
+    return d;
+}
+
+BStr Str(LateBound& obj, std::u16string_view name) { return adapters::ResultStr(obj.Get(name).Ref()); }
+std::int32_t Long(LateBound& obj, std::u16string_view name, BStr arg) {
+    std::vector<Var> args;
+    args.push_back(Var::Str(arg));
+    return adapters::ResultI4(obj.Call(name, std::move(args)).Ref());
+}
+
+bool Contains(const BStr& text, std::u16string_view part) { return text.find(part) != BStr::npos; }
+
+bool SameObject(IUnknown* a, IUnknown* b) {
+    if (!a || !b) return false;
+    ComRef<IUnknown> ua, ub;
+    a->QueryInterface(IID_IUnknown, ua.PutVoid());
+    b->QueryInterface(IID_IUnknown, ub.PutVoid());
+    return ua && ua.Get() == ub.Get();
+}
+
+// The simulated world's configuration object and a device to show.
+struct World {
+    LateBound control{CreateDispatch(L"QuilletSim.Control")};
+    ComRef<IDispatch> appDevice = CreateDispatch(L"QuilletSim.AppDevice");
+    ComRef<IDispatch> system = CreateDispatch(L"QuilletSim.System");
+
+    World() {
+        control.Call(u"Reset");
+        std::vector<Var> plugin;
+        plugin.push_back(Var::Str(u"80:00:0C:50:3C:03:04:1A"));
+        plugin.push_back(Var::Str(u"ahu.chm"));
+        plugin.push_back(Var::Str(u"QuilletSim.UnitsWorkspace"));
+        plugin.push_back(Var::Bool(true));
+        control.Call(u"AddPlugin", std::move(plugin));
+        AddFeature(7, u"&Configure");
+        AddFeature(3, u"&Trend");
+        LateBound dev(appDevice);
+        dev.Put(u"Name", Var::Str(u"AHU 1"));
+        dev.Put(u"ProgramId", Var::Str(u"80:00:0C:50:3C:03:04:1A"));
+    }
+    void AddFeature(std::int16_t id, std::u16string_view caption) {
+        std::vector<Var> args;
+        args.push_back(Var::Str(u"80:00:0C:50:3C:03:04:1A"));
+        args.push_back(Var::I2(id));
+        args.push_back(Var::Str(caption));
+        control.Call(u"AddFeature", std::move(args));
+    }
+    void Fail(std::u16string_view call, std::int32_t count) {
+        std::vector<Var> args;
+        args.push_back(Var::Str(call));
+        args.push_back(Var::I4(count));
+        control.Call(u"Fail", std::move(args));
+    }
+    void Outcome(std::u16string_view op, std::int32_t outcome) {
+        std::vector<Var> args;
+        args.push_back(Var::Str(op));
+        args.push_back(Var::I4(outcome));
+        control.Call(u"SetOutcome", std::move(args));
+    }
+    std::int32_t CountOf(std::u16string_view call) { return Long(control, u"CountOf", BStr(call)); }
+    std::int32_t Live(std::u16string_view what) { return adapters::ResultI4(control.Get(what).Ref()); }
+
+    // A device object made and initialised the way the display opens one.
+    std::shared_ptr<outside::INetServDevice> Device() {
+        auto device = automation::CreateAs<outside::INetServDevice>(outside::kNetServDeviceClsid);
+        float version = 3.2f;
+        automation::VBool fileType2 = automation::kTrue;
+        device->Initialize(adapters::WrapAppDevice(appDevice.Get()), adapters::WrapSystem(system.Get()), version, fileType2,
+                           std::make_shared<automation::Collection>());
+        return device;
+    }
+};
+
+// ATL's host window class, loaded at run time as the component does; registered once a process.
+struct AtlHost {
+    static AtlHost& Get() {
+        static AtlHost host;
+        return host;
+    }
+
+    using InitFn = BOOL(WINAPI*)();
+    using GetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+    HMODULE dll = LoadLibraryW(L"atl.dll");
+    GetControlFn getControl = nullptr;
+    bool ready = false;
+private:
+    AtlHost() {
+        if (!dll) return;
+        auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(dll, "AtlAxWinInit")));
+        getControl = reinterpret_cast<GetControlFn>(reinterpret_cast<void*>(GetProcAddress(dll, "AtlAxGetControl")));
+        ready = init && getControl && init();
+    }
+};
+
+HWND g_frame = nullptr;
+
+HWND Frame() {
+    if (g_frame) return g_frame;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"AdaptersTestFrame";
+    RegisterClassW(&wc);
+    g_frame = CreateWindowExW(0, L"AdaptersTestFrame", L"Adapters test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 720, 420,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+    return g_frame;
+}
+
+// Saves the frame as a 24-bit BMP when QV_ADAPTERS_SHOT names a file: a look at what the controls draw.
+void SaveFrameShot() {
+    char path[MAX_PATH];
+    if (!g_frame || !GetEnvironmentVariableA("QV_ADAPTERS_SHOT", path, MAX_PATH)) return;
+    RECT r;
+    GetClientRect(g_frame, &r);
+    HDC screen = GetDC(g_frame);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, r.right, r.bottom);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFOHEADER bi{sizeof(BITMAPINFOHEADER), r.right, r.bottom, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(((r.right * 3 + 3) & ~3) * r.bottom));
+    GetDIBits(mem, bmp, 0, static_cast<UINT>(r.bottom), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    BITMAPFILEHEADER bf{0x4D42, static_cast<DWORD>(sizeof bf + sizeof bi + pixels.size()), 0, 0, sizeof bf + sizeof bi};
+    if (FILE* f = std::fopen(path, "wb")) {
+        std::fwrite(&bf, sizeof bf, 1, f);
+        std::fwrite(&bi, sizeof bi, 1, f);
+        std::fwrite(pixels.data(), 1, pixels.size(), f);
+        std::fclose(f);
+    }
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(g_frame, screen);
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A control hosted in an AtlAxWin child window of the test frame.
+struct Hosted {
+    HWND window = nullptr;
+    ObjectRef object;
+    Hosted(AtlHost& atl, const wchar_t* progId, int x, int y, int w, int h) {
+        window = CreateWindowExW(0, L"AtlAxWin", progId, WS_CHILD | WS_VISIBLE, x, y, w, h, Frame(), nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        if (!window) return;
+        IUnknown* unk = nullptr;
+        if (SUCCEEDED(atl.getControl(window, &unk)) && unk) {
+            object = adapters::WrapHostedControl(unk);
+            unk->Release();
+        }
+        Pump();
+    }
+    ~Hosted() {
+        object.reset();
+        if (window) DestroyWindow(window);
+        Pump();
+    }
+};
+
+void LnsObjectsAndCollections() {
+    World world;
+    auto device = adapters::WrapAppDevice(world.appDevice.Get());
+    CHECK(device->Name() == u"AHU 1");
+    CHECK(device->State() == 4);
+    LateBound(world.appDevice).Put(u"Answering", Var::Bool(false));
+    try {
+        device->State();
+        CHECK(!"State should have failed");
+    } catch (const automation::Error& e) {
+        CHECK(e.Code() == code::kFail && e.Description() == u"The device did not respond: AHU 1");
+    }
+    CHECK(world.CountOf(u"AppDevice.State") == 2);
+    CHECK(adapters::WrapAppDevice(nullptr) == nullptr);
+
+    // An outside collection through its dispatch members.
+    auto items = adapters::WrapCollection(CreateDispatch(L"QuilletSim.Collection").Get());
+    items->Add(Variant(u"first"), u"k1");
+    items->Add(Variant(std::int32_t(5)));
+    CHECK(items->Count() == 2);
+    CHECK(items->Item(Variant(std::int32_t(1))).AsStr() == u"first");
+    CHECK(items->Item(Variant(u"K1")).AsStr() == u"first");
+    auto all = items->Items();
+    CHECK(all.size() == 2 && all[1].AsI4() == 5);
+    items->Remove(Variant(std::int32_t(1)));
+    CHECK(items->Count() == 1);
+    EXPECT_ERROR(static_cast<std::int32_t>(0x800A0005), items->Item(Variant(std::int32_t(7))));
+
+    // The system's own collection goes out as an automation collection and comes back as itself.
+    auto own = std::make_shared<automation::Collection>();
+    own->Add(Variant(u"x"));
+    ComRef<IDispatch> out = ComRef<IDispatch>::Adopt(adapters::ToDispatch(own));
+    LateBound outside(out);
+    CHECK(adapters::ResultI4(outside.Get(u"Count").Ref()) == 1);
+    std::vector<Var> add;
+    add.push_back(Var::Str(u"y"));
+    outside.Call(u"Add", std::move(add));
+    CHECK(own->Count() == 2);
+    CHECK(adapters::WrapCollection(out.Get()) == own);
+    VARIANT v;
+    VariantInit(&v);
+    adapters::ToVariant(Variant(ObjectRef(own)), &v);
+    CHECK(V_VT(&v) == VT_DISPATCH && adapters::FromVariant(v).AsObject() == own);
+    VariantClear(&v);
+
+    // Values both ways, and results of the wrong kind.
+    adapters::ToVariant(Variant(u"text"), &v);
+    CHECK(V_VT(&v) == VT_BSTR && adapters::FromVariant(v).AsStr() == u"text");
+    VariantClear(&v);
+    adapters::ToVariant(Variant::FromBool(true), &v);
+    CHECK(V_VT(&v) == VT_BOOL && V_BOOL(&v) == VARIANT_TRUE);
+    VariantClear(&v);
+    adapters::ToVariant(Variant(2.5f), &v);
+    CHECK(V_VT(&v) == VT_R4 && adapters::FromVariant(v).AsR4() == 2.5f);
+    VariantClear(&v);
+    Var dispatch = Var::Dispatch(world.appDevice.Get());
+    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultStr(dispatch.Ref()));
+    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultBool(dispatch.Ref()));
+    Var text = Var::Str(u"not a number");
+    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultI2(text.Ref()));
+    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultDispatch(text.Ref()));
+    Var big = Var::I4(100000);
+    EXPECT_ERROR(code::kOverflow, adapters::ResultI2(big.Ref()));
+    // A member the object does not have.
+    EXPECT_ERROR(static_cast<std::int32_t>(DISP_E_UNKNOWNNAME), adapters::WrapAppDevice(CreateDispatch(L"QuilletSim.Collection").Get())->Name());
+}
+
+void DeviceObjectAndFactory() {
+    World world;
+    auto device = world.Device();
+    CHECK(world.CountOf(u"NetServDevice.Initialize") == 1);
+    CHECK(device->UploadDevice() == automation::kTrue);
+    world.Outcome(u"UploadDevice", 1);
+    CHECK(device->UploadDevice() == automation::kFalse);
+    world.Outcome(u"UploadDevice", 2);
+    EXPECT_ERROR(kSimulatedFailure, device->UploadDevice());
+    CHECK(device->DownloadDevice() == automation::kTrue);
+
+    // The link is the object's second interface, and leads back to the device.
+    auto link = automation::Query<outside::INetServDeviceLink>(device);
+    CHECK(link != nullptr);
+    ComRef<IDispatch> linkDisp = ComRef<IDispatch>::Adopt(adapters::ToDispatch(link));
+    LateBound linkCalls(linkDisp);
+    CHECK(Str(linkCalls, u"DeviceName") == u"AHU 1");
+    ComRef<IUnknown> second;
+    ComRef<IDispatch> mainDisp = ComRef<IDispatch>::Adopt(adapters::ToDispatch(device));
+    mainDisp->QueryInterface(IID{0x4C725D56, 0x5B85, 0x11D5, {0x8D, 0xE3, 0x00, 0xC0, 0x4F, 0x5C, 0xAA, 0xEE}}, second.PutVoid());
+    CHECK(second && second.Get() == static_cast<IUnknown*>(linkDisp.Get()));
+    CHECK(automation::Query<outside::INetServDevice>(link) != nullptr);
+
+    // A failing Initialize reaches the caller with the component's own text.
+    world.Fail(u"NetServDevice.Initialize", 1);
+    try {
+        world.Device();
+        CHECK(!"Initialize should have failed");
+    } catch (const automation::Error& e) {
+        CHECK(e.Code() == kSimulatedFailure);
+        CHECK(e.Description() == u"Simulated failure of NetServDevice.Initialize");
+    }
+    CHECK(world.Device() != nullptr);
+
+    // Names that are not registered.
+    EXPECT_ERROR(code::kClassNotRegistered, automation::Components().Create(u"QuilletSim.NoSuchClass"));
+    EXPECT_ERROR(code::kClassNotRegistered, automation::Components().Create(u"{6E1B9A3C-0000-4000-8000-0000000000AA}"));
+    LateBound(world.control).Put(u"FallbackInstalled", Var::Bool(false));
+    EXPECT_ERROR(code::kClassNotRegistered, automation::Components().Create(outside::kFallbackWorkspaceProgId));
+    LateBound(world.control).Put(u"FallbackInstalled", Var::Bool(true));
+}
+
+void PluginServerAndNotifications() {
+    World world;
+    auto device = world.Device();
+    std::vector<BStr> announced;
+    int uploads = 0;
+    int downloads = 0;
+    bool insideLoadDevice = false;
+    {
+        auto server = automation::CreateAs<outside::IPluginServer>(outside::kPluginServerClsid);
+        CHECK(world.Live(u"LivePluginServers") == 1);
+        auto a = server->Events().WorkspaceAvailable.Subscribe([&](const BStr& id) {
+            announced.push_back(id);
+            insideLoadDevice = world.CountOf(u"PluginServer.LoadDevice") == 1;
+        });
+        auto u = server->Events().RequestUpload.Subscribe([&] { ++uploads; });
+        auto d = server->Events().RequestDownload.Subscribe([&] { ++downloads; });
+
+        auto features = std::make_shared<automation::Collection>();
+        auto passed = features;
+        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) == automation::kTrue);
+        CHECK(announced == std::vector<BStr>{u"QuilletSim.UnitsWorkspace"});
+        CHECK(insideLoadDevice);
+        CHECK(features != passed && features->Count() == 2 && features->Item(Variant(std::int32_t(1))).AsI2() == 7);
+
+        auto list = server->FeatureList();
+        CHECK(list->Count() == 2);
+        CHECK(list->Item(7)->Caption() == u"&Configure");
+        EXPECT_ERROR(code::kElementNotFound, list->Item(99));
+        auto ordered = list->Features();
+        CHECK(ordered.size() == 2 && ordered[0]->Id() == 7 && ordered[1]->Id() == 3 && ordered[1]->Caption() == u"&Trend");
+        CHECK(server->CurrentPlugin()->HelpFile() == u"ahu.chm");
+        auto current = server->CurrentDevice();
+        CHECK(current != nullptr);
+        CHECK(current && SameObject(ComRef<IDispatch>::Adopt(adapters::ToDispatch(current)).Get(),
+                                    ComRef<IDispatch>::Adopt(adapters::ToDispatch(device)).Get()));
+
+        CHECK(server->PluginForProgramID(u"no such program") == nullptr);
+        CHECK(server->PluginForProgramID(u"80:00:0C:50:3C:03:04:1A")->Items()->Count() == 2);
+        std::vector<Var> option;
+        option.push_back(Var::Str(u"80:00:0C:50:3C:03:04:1A"));
+        option.push_back(Var::Str(u"EntryItems"));
+        option.push_back(Var::I4(-1));
+        world.control.Call(u"SetPluginOption", std::move(option));
+        CHECK(server->PluginForProgramID(u"80:00:0C:50:3C:03:04:1A")->Items() == nullptr);
+
+        server->LaunchFeature(7, 0);
+        world.Outcome(u"LaunchFeature", 2);
+        EXPECT_ERROR(code::kFail, server->LaunchFeature(7, 0));
+        server->SetFeatureWindowAppearance(u"AHU 1 - Configure", nullptr);
+        CHECK(Str(world.control, u"FeatureWindowCaption") == u"AHU 1 - Configure");
+
+        // Notifications raised outside any call, and a listener's error going back to the server.
+        world.control.Call(u"RaiseRequestUpload");
+        world.control.Call(u"RaiseRequestDownload");
+        world.control.Call(u"RaiseRequestDownload");
+        CHECK(uploads == 1 && downloads == 2);
+        auto failing = server->Events().WorkspaceAvailable.Subscribe(
+            [](const BStr&) { automation::Raise(code::kFail, u"listener failed"); });
+        std::vector<Var> ws;
+        ws.push_back(Var::Str(u"QuilletSim.Workspace"));
+        world.control.Call(u"RaiseWorkspaceAvailable", std::move(ws));
+        CHECK(announced.size() == 2 && announced[1] == u"QuilletSim.Workspace");
+
+        server->Reset();
+        server->Clear();
+        CHECK(server->CurrentDevice() == nullptr && server->CurrentPlugin() == nullptr);
+        CHECK(server->FeatureList()->Count() == 0);
+
+        // An injected fault: the call fails with the component's code and text, the next succeeds.
+        world.Fail(u"PluginServer.LoadDevice", 1);
+        try {
+            server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse);
+            CHECK(!"LoadDevice should have failed");
+        } catch (const automation::Error& e) {
+            CHECK(e.Code() == kSimulatedFailure);
+            CHECK(e.Description() == u"Simulated failure of PluginServer.LoadDevice");
+        }
+        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) == automation::kTrue);
+        CHECK(Contains(Str(world.control, u"Log"), u"PluginServer.LoadDevice !"));
+
+        // A device whose plug-in is not known is refused without an announcement; the server
+        // forgets the previous plug-in and leaves the caller's collection alone.
+        LateBound(world.appDevice).Put(u"ProgramId", Var::Str(u"00:00:00:00:00:00:00:00"));
+        std::size_t before = announced.size();
+        auto kept = features;
+        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) == automation::kFalse);
+        CHECK(announced.size() == before && features == kept);
+        CHECK(server->CurrentPlugin() == nullptr && server->FeatureList()->Count() == 0);
+
+        // Creation itself can be made to fail, with the component's text.
+        world.Fail(u"PluginServer.Create", 1);
+        try {
+            automation::Components().Create(outside::kPluginServerClsid);
+            CHECK(!"creation should have failed");
+        } catch (const automation::Error& e) {
+            CHECK(e.Code() == code::kFail && e.Description() == u"Simulated failure of PluginServer.Create");
+        }
+    }
+    // Going away unadvises: nothing keeps the server alive, and later raises reach nobody.
+    CHECK(world.Live(u"LivePluginServers") == 0);
+    world.control.Call(u"RaiseRequestUpload");
+    CHECK(uploads == 1);
+}
+
+void HostedWorkspaceControls() {
+    World world;
+    AtlHost& atl = AtlHost::Get();
+    CHECK(atl.ready);
+    if (!atl.ready) return;
+    auto device = world.Device();
+    auto link = automation::Query<outside::INetServDeviceLink>(device);
+    {
+        Hosted hosted(atl, L"QuilletSim.UnitsWorkspace", 10, 10, 420, 300);
+        CHECK(hosted.object != nullptr);
+        // The control activated in place in a child window filling the host window.
+        HWND child = hosted.window ? GetWindow(hosted.window, GW_CHILD) : nullptr;
+        RECT host{}, inner{};
+        if (hosted.window) GetClientRect(hosted.window, &host);
+        if (child) GetWindowRect(child, &inner);
+        CHECK(child && IsWindowVisible(child));
+        CHECK(inner.right - inner.left == host.right && inner.bottom - inner.top == host.bottom);
+
+        auto ws = automation::Query<outside::IPluginWorkspace>(hosted.object);
+        CHECK(ws != nullptr);
+        if (!ws) return;
+        CHECK(ws->NeedsUpload() == automation::kTrue);
+        ObjectRef given = link;
+        ws->AttachLink(given);
+        CHECK(given == link);
+        ComRef<IDispatch> attached = ComRef<IDispatch>::Adopt(adapters::ResultDispatch(world.control.Get(u"LastAttachedLink").Ref()).Detach());
+        CHECK(SameObject(attached.Get(), ComRef<IDispatch>::Adopt(adapters::ToDispatch(link)).Get()));
+        ws->Upload();
+        BStr text = Str(world.control, u"LastWorkspaceText");
+        CHECK(Contains(text, u"Device: AHU 1") && Contains(text, u"Uploads: 1"));
+
+        auto units = automation::Query<outside::IPluginWorkspaceUnits>(hosted.object);
+        CHECK(units != nullptr);
+        if (units) {
+            CHECK(units->SupportsEngUnits() == automation::kTrue);
+            std::vector<Var> name;
+            name.push_back(Var::Str(u"US customary"));
+            ObjectRef u = adapters::FromVariant(world.control.Call(u"MakeUnits", std::move(name)).Ref()).AsObject();
+            ObjectRef before = u;
+            units->ApplyEngUnits(u);
+            CHECK(u == before);
+            CHECK(Contains(Str(world.control, u"LastWorkspaceText"), u"Units: US customary"));
+        }
+
+        world.Fail(u"Workspace.AttachLink", 1);
+        EXPECT_ERROR(kSimulatedFailure, ws->AttachLink(given));
+        world.Fail(u"Workspace.Upload", -1);
+        EXPECT_ERROR(kSimulatedFailure, ws->Upload());
+        CHECK(world.Live(u"LiveWorkspaceControls") == 1);
+    }
+    Pump();
+    CHECK(world.Live(u"LiveWorkspaceControls") == 0);
+
+    {
+        // Without the units interface the control gets no units, even though the host asks.
+        world.control.Call(u"ClearFaults");
+        Hosted plain(atl, L"QuilletSim.Workspace", 10, 10, 420, 300);
+        CHECK(automation::Query<outside::IPluginWorkspace>(plain.object) != nullptr);
+        CHECK(automation::Query<outside::IPluginWorkspaceUnits>(plain.object) == nullptr);
+        // Reading the device's data before a link was attached is the control's error, not a crash.
+        if (auto ws = automation::Query<outside::IPluginWorkspace>(plain.object)) EXPECT_ERROR(code::kObjectNotSet, ws->Upload());
+        Hosted fallback(atl, W(BStr(outside::kFallbackWorkspaceProgId)), 440, 10, 260, 300);
+        CHECK(automation::Query<outside::IPluginWorkspace>(fallback.object) != nullptr);
+    }
+}
+
+void UnitsControl() {
+    World world;
+    AtlHost& atl = AtlHost::Get();
+    if (!atl.ready) {
+        CHECK(atl.ready);
+        return;
+    }
+    Hosted hosted(atl, W(BStr(outside::kQtyUnitsProgId)), 440, 10, 260, 120);
+    auto units = std::dynamic_pointer_cast<outside::IQtyUnitsControl>(hosted.object);
+    CHECK(units != nullptr);
+    if (!units) return;
+    CHECK(automation::Query<outside::IPluginWorkspace>(hosted.object) == nullptr);
+    std::vector<BStr> applied;
+    int closes = 0;
+    auto a = units->UnitsApplied.Subscribe([&](const ObjectRef& u) {
+        ComRef<IDispatch> d = ComRef<IDispatch>::Adopt(adapters::ToDispatch(u));
+        LateBound named(d);
+        applied.push_back(Str(named, u"Name"));
+    });
+    auto c = units->CloseRequest.Subscribe([&] { ++closes; });
+    units->SetFlag(automation::kFalse);
+    CHECK(world.CountOf(u"QtyUnits.SetFlag") == 1);
+    units->Apply();
+    CHECK(applied == std::vector<BStr>{u"Units 1"});
+    std::vector<Var> name;
+    name.push_back(Var::Str(u"Metric"));
+    world.control.Call(u"RaiseUnitsApplied", std::move(name));
+    world.control.Call(u"RaiseCloseRequest");
+    CHECK(applied.size() == 2 && applied[1] == u"Metric" && closes == 1);
+    {
+        Hosted shown(atl, L"QuilletSim.UnitsWorkspace", 10, 10, 420, 300);
+        if (auto ws = automation::Query<outside::IPluginWorkspace>(shown.object)) {
+            ObjectRef link = automation::Query<outside::INetServDeviceLink>(world.Device());
+            ws->AttachLink(link);
+            ws->Upload();
+        }
+        Pump();
+        UpdateWindow(g_frame);
+        SaveFrameShot();
+    }
+    world.Fail(u"QtyUnits.Apply", 1);
+    EXPECT_ERROR(kSimulatedFailure, units->Apply());
+    CHECK(applied.size() == 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (FAILED(OleInitialize(nullptr))) {
+        std::printf("OleInitialize failed\n");
+        return 2;
+    }
+    std::wstring dll = L"QuilletSimComponents.dll";
+    if (argc > 1) {
+        int n = MultiByteToWideChar(CP_ACP, 0, argv[1], -1, nullptr, 0);
+        dll.assign(static_cast<std::size_t>(n), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, argv[1], -1, dll.data(), n);
+        dll.resize(static_cast<std::size_t>(n - 1));
+    }
+    HMODULE sim = LoadLibraryW(dll.c_str());
+    auto reg = sim ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(sim, "DllRegisterServer"))) : nullptr;
+    if (!reg || FAILED(reg())) {
+        std::printf("cannot register %ls\n", dll.c_str());
+        return 2;
+    }
+    adapters::InstallComFactory();
+
+    Case("LNS objects, collections and values", LnsObjectsAndCollections);
+    Case("device object, its link and the factory", DeviceObjectAndFactory);
+    Case("plug-in server calls and notifications", PluginServerAndNotifications);
+    Case("workspace controls hosted by AtlAxWin", HostedWorkspaceControls);
+    Case("units control by dispatch id and event position", UnitsControl);
+
+    if (g_frame) DestroyWindow(g_frame);
+    Pump();
+    automation::Components().Clear();
+    OleUninitialize();
+    std::printf("adapters: %d passed, %d failed\n", g_passed, g_failed);
+    return g_failed ? 1 : 0;
+}

@@ -1,0 +1,853 @@
+// A host of LNSQuilletVexaProxy.dll, run under Wine after regsvr32: reads the registered type
+// library, creates the class by ProgID and drives it early-bound, through IDispatch as script hosts
+// do, and through its connection point.
+//   com_host_test.exe [DLL of the other bitness, whose type library is then read as data]
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <initguid.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ComTestSupport.h"
+#include "LNSQuilletVexaProxy_h.h"
+#include "TestHarness.h"
+
+using namespace qvtest;
+
+namespace {
+
+constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
+constexpr wchar_t kDescription[] = L"Quillet Test Device Display";
+constexpr DISPID kStartApp = 0x60030002;
+constexpr DISPID kRunFullAppView = 0x60030003;
+constexpr DISPID kIsPlugInExist = 0x60030004;
+constexpr DISPID kExitApp = 0x60030005;
+
+bool g_insideExitApp = false;
+std::wstring g_otherBuild;
+
+ComRef<IDispatch> NewServer() {
+    ComRef<IDispatch> d;
+    CLSID clsid{};
+    CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put())),
+             S_OK);
+    return d;
+}
+
+template <class I>
+ComRef<I> As(IUnknown* u, REFIID iid) {
+    ComRef<I> p;
+    if (u) u->QueryInterface(iid, reinterpret_cast<void**>(p.Put()));
+    return p;
+}
+
+std::wstring NameOf(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
+    BSTR name = nullptr;
+    info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+    std::wstring s = Text(name);
+    SysFreeString(name);
+    return s;
+}
+
+struct Attr {
+    ITypeInfo* info;
+    TYPEATTR* a = nullptr;
+    explicit Attr(ITypeInfo* i) : info(i) { i->GetTypeAttr(&a); }
+    ~Attr() { if (a) info->ReleaseTypeAttr(a); }
+    TYPEATTR* operator->() const { return a; }
+};
+
+// "PTR PTR AppDevice" and the like: what a parameter's type description says.
+std::wstring TypeText(ITypeInfo* owner, const TYPEDESC& t) {
+    switch (t.vt) {
+        case VT_PTR: return L"PTR " + TypeText(owner, *t.lptdesc);
+        case VT_R4: return L"R4";
+        case VT_I4: return L"I4";
+        case VT_BOOL: return L"BOOL";
+        case VT_BSTR: return L"BSTR";
+        case VT_HRESULT: return L"HRESULT";
+        case VT_VOID: return L"VOID";
+        case VT_USERDEFINED: {
+            ComRef<ITypeInfo> ref;
+            if (FAILED(owner->GetRefTypeInfo(t.hreftype, ref.Put()))) return L"?";
+            return NameOf(ref.Get());
+        }
+        default: return L"vt" + std::to_wstring(t.vt);
+    }
+}
+
+struct ExpectedParam {
+    const wchar_t* name;
+    const wchar_t* type;
+    USHORT flags;
+};
+
+struct ExpectedMember {
+    const wchar_t* name;
+    DISPID id;
+    std::vector<ExpectedParam> params;
+};
+
+const USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
+const USHORT kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+
+// Invokes StartApp with script-style variables (VT_BYREF|VT_VARIANT) holding the simulated objects.
+void StartWithVariables(Invoked& out, IDispatch* server, SimulatedWorld& world) {
+    VARIANT vars[8];
+    for (auto& v : vars) VariantInit(&v);
+    V_VT(&vars[0]) = VT_DISPATCH; V_DISPATCH(&vars[0]) = world.device.Get(); world.device->AddRef();
+    V_VT(&vars[1]) = VT_DISPATCH; V_DISPATCH(&vars[1]) = world.system.Get(); world.system->AddRef();
+    V_VT(&vars[2]) = VT_R8; V_R8(&vars[2]) = 3.2;
+    V_VT(&vars[3]) = VT_BOOL; V_BOOL(&vars[3]) = VARIANT_TRUE;
+    V_VT(&vars[4]) = VT_BSTR; V_BSTR(&vars[4]) = SysAllocString(kDescription);
+    V_VT(&vars[5]) = VT_BSTR; V_BSTR(&vars[5]) = SysAllocString(L"Quillet Test Node 1/2");
+    V_VT(&vars[6]) = VT_DISPATCH; V_DISPATCH(&vars[6]) = world.collection.Get(); world.collection->AddRef();
+    V_VT(&vars[7]) = VT_I2; V_I2(&vars[7]) = -1;
+    BSTR description = V_BSTR(&vars[4]);
+    Args a;
+    for (auto& v : vars) a.Ref(&v);
+    Call(out, server, kStartApp, a);
+    // The caller's variables come back as they went in.
+    CHECK_EQ(V_VT(&vars[2]), VT_R8);
+    CHECK(V_R8(&vars[2]) == 3.2);
+    CHECK(V_VT(&vars[4]) == VT_BSTR && V_BSTR(&vars[4]) == description && Text(description) == kDescription);
+    CHECK(V_VT(&vars[0]) == VT_DISPATCH && V_DISPATCH(&vars[0]) == world.device.Get());
+    CHECK_EQ(V_VT(&vars[7]), VT_I2);
+    for (auto& v : vars) VariantClear(&v);
+}
+
+HRESULT CanUnloadNow() {
+    HMODULE module = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
+    CHECK(module != nullptr);
+    if (!module) return E_FAIL;
+    auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    CHECK(fn != nullptr);
+    return fn ? fn() : E_FAIL;
+}
+
+}  // namespace
+
+TEST_CASE(TypeLibraryIsRegisteredWithItsIdentity) {
+    ComRef<ITypeLib> lib;
+    CHECK_HR(LoadRegTypeLib(LIBID_LNSQuilletVexaProxy, 1, 0, 0, lib.Put()), S_OK);
+    if (!lib) return;
+    BSTR name = nullptr, doc = nullptr, help = nullptr;
+    CHECK_HR(lib->GetDocumentation(-1, &name, &doc, nullptr, &help), S_OK);
+    CHECK_EQ(Text(name), std::wstring(L"LNSQuilletVexaProxy"));
+    CHECK_EQ(Text(doc), std::wstring(L"Norvale Quillet Proxy for LNS Devices"));
+    const std::wstring helpFile = Text(help);
+    CHECK(helpFile.size() >= 15 && helpFile.substr(helpFile.size() - 15) == L"QuilletVexa.chm");
+    SysFreeString(name);
+    SysFreeString(doc);
+    SysFreeString(help);
+
+    TLIBATTR* la = nullptr;
+    CHECK_HR(lib->GetLibAttr(&la), S_OK);
+    if (la) {
+        CHECK(la->guid == LIBID_LNSQuilletVexaProxy);
+        CHECK_EQ(la->wMajorVerNum, 1);
+        CHECK_EQ(la->wMinorVerNum, 0);
+        CHECK_EQ(la->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+        lib->ReleaseTLibAttr(la);
+    }
+
+    ComRef<ITypeInfo> cls;
+    CHECK_HR(lib->GetTypeInfoOfGuid(CLSID_IHalvernServer, cls.Put()), S_OK);
+    if (!cls) return;
+    Attr ca(cls.Get());
+    CHECK_EQ(NameOf(cls.Get()), std::wstring(L"IHalvernServer"));
+    CHECK_EQ(ca->typekind, TKIND_COCLASS);
+    CHECK(ca->wTypeFlags & TYPEFLAG_FCANCREATE);
+    CHECK_EQ(ca->cImplTypes, 2);
+    std::vector<std::pair<std::wstring, INT>> impls;
+    for (UINT i = 0; i < ca->cImplTypes; ++i) {
+        HREFTYPE ref = 0;
+        INT flags = 0;
+        ComRef<ITypeInfo> ti;
+        cls->GetRefTypeOfImplType(i, &ref);
+        cls->GetRefTypeInfo(ref, ti.Put());
+        cls->GetImplTypeFlags(i, &flags);
+        impls.emplace_back(ti ? NameOf(ti.Get()) : L"?", flags);
+    }
+    if (impls.size() == 2) {
+        CHECK_EQ(impls[0].first, std::wstring(L"_IHalvernServer"));
+        CHECK_EQ(impls[0].second, IMPLTYPEFLAG_FDEFAULT);
+        CHECK_EQ(impls[1].first, std::wstring(L"__IHalvernServer"));
+        CHECK_EQ(impls[1].second, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+    }
+}
+
+TEST_CASE(DllCarriesVersionStringsIconAndTypeLibrary) {
+    auto server = NewServer();  // loads the registered DLL
+    HMODULE module = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
+    CHECK(module != nullptr);
+    if (!module) return;
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    DWORD handle = 0;
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(path, &handle));
+    CHECK(!info.empty() && GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (!info.empty() && VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
+        CHECK_EQ(fixed->dwFileVersionMS, 0x00050000u);
+        CHECK_EQ(fixed->dwFileVersionLS, 0u);
+        CHECK_EQ(fixed->dwProductVersionMS, 0x00050000u);
+        CHECK_EQ(fixed->dwProductVersionLS, 0u);
+    } else {
+        Fail("no fixed version information", __LINE__);
+    }
+    wchar_t* text = nullptr;
+    if (!info.empty() &&
+        VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\FileVersion", reinterpret_cast<void**>(&text), &len))
+        CHECK_EQ(std::wstring(text), std::wstring(L"5.0.0.0"));
+    else
+        Fail("no FileVersion string", __LINE__);
+
+    // Every entry of the string table, as the resource compiler stored it.
+    struct Entry {
+        int id;
+        const char16_t* text;
+    };
+    static const Entry kStrings[] = {
+#include "StringTable.inc"
+    };
+    int mismatches = 0;
+    for (const auto& e : kStrings) {
+        const wchar_t* stored = nullptr;
+        int n = LoadStringW(module, static_cast<UINT>(e.id), reinterpret_cast<LPWSTR>(&stored), 0);
+        std::wstring expected(reinterpret_cast<const wchar_t*>(e.text));
+        if (n < 0 || !stored || std::wstring(stored, static_cast<size_t>(n)) != expected) {
+            if (++mismatches <= 3) Fail("string " + std::to_string(e.id) + " is not " + Show(expected), __LINE__);
+        }
+    }
+    CHECK_EQ(mismatches, 0);
+    CHECK(sizeof(kStrings) / sizeof(kStrings[0]) > 10);
+
+    CHECK(FindResourceW(module, MAKEINTRESOURCEW(101), MAKEINTRESOURCEW(14)) != nullptr);  // RT_GROUP_ICON
+    HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(101), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
+    CHECK(icon != nullptr);
+    if (icon) DestroyIcon(static_cast<HICON>(icon));
+    CHECK(FindResourceW(module, MAKEINTRESOURCEW(1), L"TYPELIB") != nullptr);
+    ComRef<ITypeLib> embedded;
+    CHECK_HR(LoadTypeLibEx(path, REGKIND_NONE, embedded.Put()), S_OK);
+}
+
+TEST_CASE(DualInterfaceHasTheMembersInSlotOrder) {
+    ComRef<ITypeLib> lib;
+    CHECK_HR(LoadRegTypeLib(LIBID_LNSQuilletVexaProxy, 1, 0, 0, lib.Put()), S_OK);
+    if (!lib) return;
+    ComRef<ITypeInfo> disp, vtbl;
+    CHECK_HR(lib->GetTypeInfoOfGuid(IID__IHalvernServer, disp.Put()), S_OK);
+    if (!disp) return;
+    {
+        Attr da(disp.Get());
+        CHECK_EQ(da->typekind, TKIND_DISPATCH);
+    }
+    HREFTYPE ref = 0;
+    CHECK_HR(disp->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+    CHECK_HR(disp->GetRefTypeInfo(ref, vtbl.Put()), S_OK);
+    if (!vtbl) return;
+    Attr va(vtbl.Get());
+    CHECK_EQ(va->typekind, TKIND_INTERFACE);
+    const WORD wanted = TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
+    CHECK_EQ(va->wTypeFlags & wanted, wanted);
+    CHECK_EQ(va->cFuncs, 4);
+    CHECK_EQ(va->cbSizeVft, 11 * sizeof(void*));
+
+    const std::vector<ExpectedMember> members = {
+        {L"StartApp", kStartApp,
+         {{L"oLnsAppDevice", L"PTR PTR AppDevice", kInOut},
+          {L"oLnsSystem", L"PTR PTR System", kInOut},
+          {L"sLnsObjSvrVersion", L"PTR R4", kInOut},
+          {L"bSupportsFileType2Config", L"PTR BOOL", kInOut},
+          {L"sPlugInDescription", L"PTR BSTR", kInOut},
+          {L"sNVDeviceNameAddress", L"PTR BSTR", kInOut},
+          {L"cCPsRefNVsCol", L"PTR PTR Collection", kInOut},
+          {L"bIsLNSPI", L"PTR BOOL", kInOut},
+          {nullptr, L"PTR BOOL", kRetval}}},
+        {L"RunFullAppView", kRunFullAppView, {{nullptr, L"PTR I4", kRetval}}},
+        {L"IsPlugInExist", kIsPlugInExist, {{L"sProgramID", L"PTR BSTR", kInOut}, {nullptr, L"PTR BOOL", kRetval}}},
+        {L"ExitApp", kExitApp, {}},
+    };
+    for (UINT i = 0; i < members.size() && i < va->cFuncs; ++i) {
+        const auto& m = members[i];
+        FUNCDESC* fd = nullptr;
+        CHECK_HR(vtbl->GetFuncDesc(i, &fd), S_OK);
+        if (!fd) continue;
+        CHECK_EQ(NameOf(vtbl.Get(), fd->memid), std::wstring(m.name));
+        CHECK_EQ(fd->memid, m.id);
+        CHECK_EQ(fd->invkind, INVOKE_FUNC);
+        CHECK_EQ(fd->oVft, static_cast<SHORT>((7 + i) * sizeof(void*)));
+        CHECK_EQ(TypeText(vtbl.Get(), fd->elemdescFunc.tdesc), std::wstring(L"HRESULT"));
+        CHECK_EQ(static_cast<size_t>(fd->cParams), m.params.size());
+        BSTR names[16] = {};
+        UINT got = 0;
+        vtbl->GetNames(fd->memid, names, 16, &got);
+        for (UINT p = 0; p < m.params.size() && p < static_cast<UINT>(fd->cParams); ++p) {
+            const auto& ep = m.params[p];
+            const ELEMDESC& ed = fd->lprgelemdescParam[p];
+            CHECK_EQ(TypeText(vtbl.Get(), ed.tdesc), std::wstring(ep.type));
+            CHECK_EQ(ed.paramdesc.wParamFlags & (PARAMFLAG_FIN | PARAMFLAG_FOUT | PARAMFLAG_FRETVAL), ep.flags);
+            if (ep.name) CHECK_EQ(p + 1 < got ? Text(names[p + 1]) : std::wstring(), std::wstring(ep.name));
+        }
+        for (UINT n = 0; n < got; ++n) SysFreeString(names[n]);
+        vtbl->ReleaseFuncDesc(fd);
+    }
+
+    // The LNS interfaces and the collection: by their own ids, dispatch-based, and not claimed for
+    // registration (neither dual nor oleautomation).
+    const std::vector<std::pair<const wchar_t*, IID>> outside = {
+        {L"AppDevice", IID_AppDevice}, {L"System", IID_System}, {L"Collection", IID_Collection}};
+    for (const auto& [name, iid] : outside) {
+        ComRef<ITypeInfo> ti;
+        CHECK_HR(lib->GetTypeInfoOfGuid(iid, ti.Put()), S_OK);
+        if (!ti) continue;
+        Attr a(ti.Get());
+        CHECK_EQ(NameOf(ti.Get()), std::wstring(name));
+        CHECK_EQ(a->typekind, TKIND_INTERFACE);
+        CHECK(a->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+        CHECK_EQ(a->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION), 0);
+        HREFTYPE base = 0;
+        ComRef<ITypeInfo> baseInfo;
+        ti->GetRefTypeOfImplType(0, &base);
+        ti->GetRefTypeInfo(base, baseInfo.Put());
+        CHECK(baseInfo && NameOf(baseInfo.Get()) == L"IDispatch");
+    }
+
+    ComRef<ITypeInfo> events;
+    CHECK_HR(lib->GetTypeInfoOfGuid(DIID___IHalvernServer, events.Put()), S_OK);
+    if (!events) return;
+    Attr ea(events.Get());
+    CHECK_EQ(ea->typekind, TKIND_DISPATCH);
+    CHECK_EQ(ea->cFuncs, 1);
+    FUNCDESC* fd = nullptr;
+    CHECK_HR(events->GetFuncDesc(0, &fd), S_OK);
+    if (fd) {
+        CHECK_EQ(NameOf(events.Get(), fd->memid), std::wstring(L"OnAppExit"));
+        CHECK_EQ(fd->memid, 1);
+        CHECK_EQ(fd->cParams, 0);
+        events->ReleaseFuncDesc(fd);
+    }
+}
+
+TEST_CASE(ClassCreatesObjectsWithTheStandardInterfaces) {
+    CLSID clsid{};
+    CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+    CHECK(clsid == CLSID_IHalvernServer);
+    LPOLESTR progId = nullptr;
+    CHECK_HR(ProgIDFromCLSID(CLSID_IHalvernServer, &progId), S_OK);
+    CHECK_EQ(std::wstring(progId ? progId : L""), std::wstring(kProgId));
+    CoTaskMemFree(progId);
+
+    ComRef<IClassFactory> factory;
+    CHECK_HR(CoGetClassObject(CLSID_IHalvernServer, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(factory.Put())),
+             S_OK);
+    if (factory) {
+        auto outer = PlainObject::Create();
+        ComRef<IUnknown> aggregated;
+        CHECK_HR(factory->CreateInstance(outer.Get(), IID_IUnknown, reinterpret_cast<void**>(aggregated.Put())),
+                 CLASS_E_NOAGGREGATION);
+        ComRef<IUnknown> persist;
+        CHECK_HR(factory->CreateInstance(nullptr, IID_IPersist, reinterpret_cast<void**>(persist.Put())), E_NOINTERFACE);
+        CHECK(!persist);
+    }
+    HMODULE module = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
+    CHECK(module != nullptr);
+    if (module) {
+        auto getClass = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        void* other = reinterpret_cast<void*>(1);
+        CHECK(getClass && getClass(IID_IDispatch, IID_IClassFactory, &other) == CLASS_E_CLASSNOTAVAILABLE);
+        CHECK(other == nullptr);
+    }
+
+    auto server = NewServer();
+    if (!server) return;
+    auto dual = As<_IHalvernServer>(server.Get(), IID__IHalvernServer);
+    auto unk1 = As<IUnknown>(server.Get(), IID_IUnknown);
+    auto unk2 = As<IUnknown>(dual.Get(), IID_IUnknown);
+    CHECK(dual && unk1 && unk1.Get() == unk2.Get());
+
+    auto classInfo = As<IProvideClassInfo2>(server.Get(), IID_IProvideClassInfo2);
+    CHECK(classInfo);
+    if (classInfo) {
+        GUID g = GUID_NULL;
+        CHECK_HR(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &g), S_OK);
+        CHECK(g == DIID___IHalvernServer);
+        CHECK_HR(classInfo->GetGUID(99, &g), E_INVALIDARG);
+        ComRef<ITypeInfo> ci;
+        CHECK_HR(classInfo->GetClassInfo(ci.Put()), S_OK);
+        if (ci) {
+            Attr a(ci.Get());
+            CHECK(a->guid == CLSID_IHalvernServer);
+        }
+    }
+    auto errors = As<ISupportErrorInfo>(server.Get(), IID_ISupportErrorInfo);
+    CHECK(errors);
+    if (errors) {
+        CHECK_HR(errors->InterfaceSupportsErrorInfo(IID__IHalvernServer), S_OK);
+        CHECK_HR(errors->InterfaceSupportsErrorInfo(IID_IPersist), S_FALSE);
+    }
+
+    auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer);
+    CHECK(container);
+    if (container) {
+        ComRef<IConnectionPoint> cp, none;
+        CHECK_HR(container->FindConnectionPoint(DIID___IHalvernServer, cp.Put()), S_OK);
+        CHECK_HR(container->FindConnectionPoint(IID_IDispatch, none.Put()), CONNECT_E_NOCONNECTION);
+        if (cp) {
+            IID iid = IID_NULL;
+            CHECK_HR(cp->GetConnectionInterface(&iid), S_OK);
+            CHECK(iid == DIID___IHalvernServer);
+            ComRef<IConnectionPointContainer> back;
+            CHECK_HR(cp->GetConnectionPointContainer(back.Put()), S_OK);
+            CHECK(back.Get() == container.Get());
+            DWORD cookie = 7;
+            CHECK_HR(cp->Advise(nullptr, &cookie), E_POINTER);
+            CHECK_EQ(cookie, 0);
+            CHECK_HR(cp->Unadvise(12345), CONNECT_E_NOCONNECTION);
+        }
+        ComRef<IEnumConnectionPoints> points;
+        CHECK_HR(container->EnumConnectionPoints(points.Put()), S_OK);
+        if (points) {
+            IConnectionPoint* got[2] = {};
+            ULONG fetched = 0;
+            CHECK_HR(points->Next(2, got, &fetched), S_FALSE);
+            CHECK_EQ(fetched, 1);
+            CHECK(got[0] == cp.Get());
+            for (ULONG i = 0; i < fetched; ++i) got[i]->Release();
+        }
+    }
+
+    UINT count = 0;
+    CHECK_HR(server->GetTypeInfoCount(&count), S_OK);
+    CHECK_EQ(count, 1);
+    ComRef<ITypeInfo> ti, bad;
+    CHECK_HR(server->GetTypeInfo(0, 0, ti.Put()), S_OK);
+    if (ti) {
+        Attr a(ti.Get());
+        CHECK(a->guid == IID__IHalvernServer);
+    }
+    CHECK_HR(server->GetTypeInfo(1, 0, bad.Put()), DISP_E_BADINDEX);
+
+    const wchar_t* memberNames[] = {L"StartApp", L"RunFullAppView", L"IsPlugInExist", L"ExitApp"};
+    for (int i = 0; i < 4; ++i) CHECK_EQ(IdOf(server.Get(), memberNames[i]), kStartApp + i);
+    CHECK_EQ(IdOf(server.Get(), L"isPLUGinexist"), kIsPlugInExist);
+    LPOLESTR withParam[] = {const_cast<LPOLESTR>(L"IsPlugInExist"), const_cast<LPOLESTR>(L"sProgramID")};
+    DISPID ids[2] = {0, 0};
+    CHECK_HR(server->GetIDsOfNames(IID_NULL, withParam, 2, 0, ids), S_OK);
+    CHECK(ids[0] == kIsPlugInExist && ids[1] == 0);
+    LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"ShowDevice")};
+    CHECK_HR(server->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
+    CHECK_HR(server->GetIDsOfNames(IID_IDispatch, unknown, 1, 0, ids), DISP_E_UNKNOWNINTERFACE);
+}
+
+TEST_CASE(InvokeRejectsBadArgumentsBeforeCallingTheMember) {
+    auto server = NewServer();
+    if (!server) return;
+    auto plain = PlainObject::Create();
+    auto systemLike = PlainObject::Create(IID_System);
+    auto deviceLike = PlainObject::Create(IID_AppDevice);
+
+    // Eight arguments of the declared kinds, with one replaced by the caller of this helper.
+    auto startArgs = [&](Args& a, int replace, auto&& put) {
+        for (int i = 0; i < 8; ++i) {
+            if (i == replace) { put(a); continue; }
+            switch (i) {
+                case 0: a.Obj(deviceLike.Get()); break;
+                case 1: a.Obj(systemLike.Get()); break;
+                case 2: a.R8(3.2); break;
+                case 3: a.Bool(true); break;
+                case 4: a.Str(L"Bad arguments"); break;
+                case 5: a.Str(L"1/2"); break;
+                case 6: a.Null(); break;
+                default: a.Bool(false); break;
+            }
+        }
+    };
+    struct Case {
+        const char* what;
+        int position;
+        std::function<void(Args&)> put;
+        HRESULT expected;
+    };
+    const std::vector<Case> cases = {
+        {"text for the float", 2, [](Args& a) { a.Str(L"three"); }, DISP_E_TYPEMISMATCH},
+        {"too large for a float", 2, [](Args& a) { a.R8(1e300); }, DISP_E_OVERFLOW},
+        {"a number for the device", 0, [](Args& a) { a.I4(5); }, DISP_E_TYPEMISMATCH},
+        {"an object without the AppDevice interface", 0, [&](Args& a) { a.Obj(plain.Get()); }, DISP_E_TYPEMISMATCH},
+        {"a System where the AppDevice goes", 0, [&](Args& a) { a.Obj(systemLike.Get()); }, DISP_E_TYPEMISMATCH},
+        {"an AppDevice where the collection goes", 6, [&](Args& a) { a.Obj(deviceLike.Get()); }, DISP_E_TYPEMISMATCH},
+        {"Null for a string", 4, [](Args& a) { a.Null(); }, DISP_E_TYPEMISMATCH},
+        {"text for a boolean", 7, [](Args& a) { a.Str(L"maybe"); }, DISP_E_TYPEMISMATCH},
+        {"an omitted System", 1, [](Args& a) { a.Missing(); }, DISP_E_PARAMNOTOPTIONAL},
+    };
+    for (const auto& c : cases) {
+        Args a;
+        startArgs(a, c.position, c.put);
+        Invoked r;
+        Call(r, server.Get(), kStartApp, a);
+        if (r.hr != c.expected || r.argErr != static_cast<UINT>(7 - c.position))
+            Fail(std::string(c.what) + ": " + Hr(r.hr) + " argErr " + std::to_string(r.argErr), __LINE__);
+    }
+
+    Args nine, none, one;
+    startArgs(nine, -1, [](Args&) {});
+    nine.Str(L"extra");
+    Args tooFew;
+    for (int i = 0; i < 7; ++i) tooFew.Bool(false);
+    one.Str(L"x");
+    Invoked r1, r2, r3, r4, r5;
+    Call(r1, server.Get(), kStartApp, tooFew);
+    CHECK_HR(r1.hr, DISP_E_BADPARAMCOUNT);
+    Call(r2, server.Get(), kStartApp, nine);
+    CHECK_HR(r2.hr, DISP_E_BADPARAMCOUNT);
+    Call(r3, server.Get(), kIsPlugInExist, none);
+    CHECK_HR(r3.hr, DISP_E_BADPARAMCOUNT);
+    Call(r4, server.Get(), kRunFullAppView, one);
+    CHECK_HR(r4.hr, DISP_E_BADPARAMCOUNT);
+    Call(r5, server.Get(), kExitApp, one);
+    CHECK_HR(r5.hr, DISP_E_BADPARAMCOUNT);
+
+    // Named arguments name parameters by position; anything else is not found.
+    Args named, badName, putName;
+    named.Named(0, L"NO.SUCH.PROGRAM");
+    badName.Named(1, L"x");
+    putName.Named(DISPID_PROPERTYPUT, L"x");
+    Invoked n1, n2, n3;
+    Call(n1, server.Get(), kIsPlugInExist, named);
+    CHECK_HR(n1.hr, S_OK);
+    CHECK(V_VT(&n1.result) == VT_BOOL && V_BOOL(&n1.result) == VARIANT_FALSE);
+    Call(n2, server.Get(), kIsPlugInExist, badName);
+    CHECK_HR(n2.hr, DISP_E_PARAMNOTFOUND);
+    CHECK_EQ(n2.argErr, 0u);
+    Call(n3, server.Get(), kIsPlugInExist, putName);
+    CHECK_HR(n3.hr, DISP_E_PARAMNOTFOUND);
+
+    Args empty;
+    Invoked f1, f2, f3, f4;
+    Call(f1, server.Get(), kRunFullAppView, empty, DISPATCH_PROPERTYPUT);
+    CHECK_HR(f1.hr, DISP_E_MEMBERNOTFOUND);
+    Call(f2, server.Get(), 0x12345, empty);
+    CHECK_HR(f2.hr, DISP_E_MEMBERNOTFOUND);
+    f3.hr = server->Invoke(kExitApp, IID_IDispatch, 0, DISPATCH_METHOD, empty.Params(), nullptr, nullptr, nullptr);
+    CHECK_HR(f3.hr, DISP_E_UNKNOWNINTERFACE);
+    f4.hr = server->Invoke(kExitApp, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr);
+    CHECK(FAILED(f4.hr));
+
+    // A typed by-reference argument reaches the member and is not written back.
+    BSTR program = SysAllocString(L"NO.SUCH.PROGRAM");
+    BSTR before = program;
+    Args byRef;
+    byRef.RefBstr(&program);
+    Invoked b;
+    Call(b, server.Get(), kIsPlugInExist, byRef);
+    CHECK_HR(b.hr, S_OK);
+    CHECK(program == before && Text(program) == L"NO.SUCH.PROGRAM");
+    SysFreeString(program);
+
+    // None of the refused calls started the object: ExitApp has nothing to close.
+    Invoked exit;
+    Call(exit, server.Get(), kExitApp, empty);
+    CHECK_HR(exit.hr, S_OK);
+}
+
+TEST_CASE(IsPlugInExistAnswersFromThePluginServer) {
+    auto server = NewServer();
+    if (!server) return;
+    auto dual = As<_IHalvernServer>(server.Get(), IID__IHalvernServer);
+    CHECK(dual);
+    if (!dual) return;
+    VARIANT_BOOL r = VARIANT_TRUE;
+    CHECK_HR(dual->IsPlugInExist(nullptr, &r), E_POINTER);
+    CHECK_HR(dual->RunFullAppView(nullptr), E_POINTER);
+    if (!SimulatedWorld::Available()) SKIP("the simulated components are not registered");
+
+    SimulatedWorld world(L"PROG.TWO");
+    for (auto [program, items] : {std::pair{L"PROG.ONE", 1L}, std::pair{L"PROG.NONE", -1L}, std::pair{L"PROG.THREE", 3L}}) {
+        Args add, option;
+        add.Str(program).Str(L"").Str(L"").Bool(true);
+        CHECK_HR(CallByName(world.control.Get(), L"AddPlugin", add), S_OK);
+        option.Str(program).Str(L"EntryItems").I4(items);
+        CHECK_HR(CallByName(world.control.Get(), L"SetPluginOption", option), S_OK);
+    }
+    const std::vector<std::pair<const wchar_t*, VARIANT_BOOL>> expected = {
+        {L"PROG.TWO", VARIANT_TRUE}, {L"PROG.THREE", VARIANT_TRUE}, {L"PROG.ONE", VARIANT_FALSE},
+        {L"PROG.NONE", VARIANT_FALSE}, {L"PROG.UNKNOWN", VARIANT_FALSE}};
+    for (const auto& [program, answer] : expected) {
+        BSTR b = SysAllocString(program);
+        r = 1;
+        CHECK_HR(dual->IsPlugInExist(&b, &r), S_OK);
+        if (r != answer) Fail("early-bound IsPlugInExist " + Show(program), __LINE__);
+        VARIANT var;
+        VariantInit(&var);
+        V_VT(&var) = VT_BSTR;
+        V_BSTR(&var) = b;  // the variable owns the string from here on
+        Args byVariable;
+        byVariable.Ref(&var);
+        Invoked viaScript;
+        Call(viaScript, server.Get(), kIsPlugInExist, byVariable);
+        CHECK_HR(viaScript.hr, S_OK);
+        if (V_VT(&viaScript.result) != VT_BOOL || V_BOOL(&viaScript.result) != answer)
+            Fail("IsPlugInExist through a variable " + Show(program), __LINE__);
+        VariantClear(&var);
+    }
+
+    // A failing plug-in server gives false, not a failure.
+    Args fail;
+    fail.Str(L"PluginServer.PluginForProgramID").I4(1);
+    CHECK_HR(CallByName(world.control.Get(), L"Fail", fail), S_OK);
+    BSTR b = SysAllocString(L"PROG.TWO");
+    r = VARIANT_TRUE;
+    CHECK_HR(dual->IsPlugInExist(&b, &r), S_OK);
+    CHECK_EQ(r, VARIANT_FALSE);
+    SysFreeString(b);
+    Args none;
+    CallByName(world.control.Get(), L"ClearFaults", none);
+}
+
+TEST_CASE(FailuresReachTheHostWithErrorInformation) {
+    auto server = NewServer();
+    if (!server) return;
+    Args none;
+    Invoked r;
+    Call(r, server.Get(), kRunFullAppView, none);
+    CHECK_HR(r.hr, DISP_E_EXCEPTION);
+    CHECK(FAILED(r.excep.scode));
+    CHECK(!r.Description().empty());
+    CHECK_EQ(r.Source(), std::wstring(L"LNSQuilletVexaProxy.IHalvernServer"));
+
+    // Without an EXCEPINFO the failure itself comes back.
+    HRESULT plain = server->Invoke(kRunFullAppView, IID_NULL, 0, DISPATCH_METHOD, none.Params(), nullptr, nullptr, nullptr);
+    CHECK_HR(plain, r.excep.scode);
+
+    auto dual = As<_IHalvernServer>(server.Get(), IID__IHalvernServer);
+    if (!dual) return;
+    LONG value = 5;
+    HRESULT hr = dual->RunFullAppView(&value);
+    CHECK_HR(hr, r.excep.scode);
+    ComRef<IErrorInfo> info;
+    CHECK_HR(GetErrorInfo(0, info.Put()), S_OK);
+    if (info) {
+        BSTR text = nullptr;
+        GUID g = GUID_NULL;
+        info->GetDescription(&text);
+        info->GetGUID(&g);
+        CHECK_EQ(Text(text), r.Description());
+        CHECK(g == IID__IHalvernServer);
+        SysFreeString(text);
+    }
+
+}
+
+TEST_CASE(SessionRaisesOnAppExitOnceInsideExitApp) {
+    if (!SimulatedWorld::Available()) SKIP("the simulated components are not registered");
+    SimulatedWorld world;
+    auto server = NewServer();
+    auto dual = As<_IHalvernServer>(server.Get(), IID__IHalvernServer);
+    auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer);
+    CHECK(dual && container);
+    if (!dual || !container) return;
+    ComRef<IConnectionPoint> cp;
+    CHECK_HR(container->FindConnectionPoint(DIID___IHalvernServer, cp.Put()), S_OK);
+    if (!cp) return;
+    auto first = EventSink::Create(DIID___IHalvernServer, &g_insideExitApp);
+    auto second = EventSink::Create(DIID___IHalvernServer, &g_insideExitApp);
+    DWORD c1 = 0, c2 = 0;
+    CHECK_HR(cp->Advise(first.Get(), &c1), S_OK);
+    CHECK_HR(cp->Advise(second.Get(), &c2), S_OK);
+    CHECK(c1 != 0 && c2 != 0 && c1 != c2);
+    ComRef<IEnumConnections> connections;
+    CHECK_HR(cp->EnumConnections(connections.Put()), S_OK);
+    if (connections) {
+        CONNECTDATA cd[3] = {};
+        ULONG fetched = 0;
+        CHECK_HR(connections->Next(3, cd, &fetched), S_FALSE);
+        CHECK_EQ(fetched, 2u);
+        for (ULONG i = 0; i < fetched; ++i) cd[i].pUnk->Release();
+    }
+
+    Invoked start;
+    StartWithVariables(start, server.Get(), world);
+    CHECK_HR(start.hr, S_OK);
+    CHECK(V_VT(&start.result) == VT_BOOL && V_BOOL(&start.result) == VARIANT_TRUE);
+
+    // The object is used once.
+    AppDevice* device = nullptr;
+    System* system = nullptr;
+    Collection* collection = nullptr;
+    world.device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&device));
+    float version = 3.2f;
+    VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, again = VARIANT_TRUE;
+    BSTR other = SysAllocString(L"Another display"), address = SysAllocString(L"1/3");
+    CHECK_HR(dual->StartApp(&device, &system, &version, &ft2, &other, &address, &collection, &lnspi, &again), S_OK);
+    CHECK_EQ(again, VARIANT_FALSE);
+    SysFreeString(other);
+    SysFreeString(address);
+    if (device) device->Release();
+
+    Args none;
+    Invoked run;
+    Call(run, server.Get(), kRunFullAppView, none);
+    CHECK_HR(run.hr, S_OK);
+    CHECK(V_VT(&run.result) == VT_I4 && V_I4(&run.result) == -1);
+    Pump(200);
+    HWND window = FindShownWindow(kDescription);
+    CHECK(window != nullptr);
+    CHECK(FindShownWindow(L"Another display") == nullptr);
+
+    g_insideExitApp = true;
+    HRESULT exitHr = dual->ExitApp();
+    g_insideExitApp = false;
+    CHECK_HR(exitHr, S_OK);
+    CHECK_EQ(first->received.size(), 1u);
+    CHECK_EQ(second->received.size(), 1u);
+    for (auto* sink : {first.Get(), second.Get()})
+        for (auto& e : sink->received) CHECK(e.id == 1 && e.inside);
+    CHECK(!window || !IsWindow(window) || !IsWindowVisible(window));
+
+    // Closed: nothing more happens, RunFullAppView fails and the object stays used.
+    CHECK_HR(dual->ExitApp(), S_OK);
+    CHECK_EQ(first->received.size(), 1u);
+    Invoked after;
+    Call(after, server.Get(), kRunFullAppView, none);
+    CHECK_HR(after.hr, DISP_E_EXCEPTION);
+    Invoked restart;
+    StartWithVariables(restart, server.Get(), world);
+    CHECK_HR(restart.hr, S_OK);
+    CHECK(V_VT(&restart.result) == VT_BOOL && V_BOOL(&restart.result) == VARIANT_FALSE);
+
+    CHECK_HR(cp->Unadvise(c1), S_OK);
+    CHECK_HR(cp->Unadvise(c1), CONNECT_E_NOCONNECTION);
+    CHECK_HR(cp->Unadvise(c2), S_OK);
+}
+
+TEST_CASE(ClosingTheWindowTellsTheHost) {
+    if (!SimulatedWorld::Available()) SKIP("the simulated components are not registered");
+    SimulatedWorld world;
+    auto server = NewServer();
+    auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer);
+    if (!container) return;
+    ComRef<IConnectionPoint> cp;
+    container->FindConnectionPoint(DIID___IHalvernServer, cp.Put());
+    auto sink = EventSink::Create(DIID___IHalvernServer, nullptr);
+    DWORD cookie = 0;
+    CHECK_HR(cp->Advise(sink.Get(), &cookie), S_OK);
+    Invoked start, run;
+    StartWithVariables(start, server.Get(), world);
+    CHECK_HR(start.hr, S_OK);
+    Args none;
+    Call(run, server.Get(), kRunFullAppView, none);
+    CHECK_HR(run.hr, S_OK);
+    Pump(100);
+    HWND window = FindShownWindow(kDescription);
+    CHECK(window != nullptr);
+    if (!window) return;
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    Pump(200);
+    CHECK_EQ(sink->received.size(), 1u);
+    CHECK(FindShownWindow(kDescription) == nullptr);
+    Invoked exit;
+    Call(exit, server.Get(), kExitApp, none);
+    CHECK_HR(exit.hr, S_OK);
+    CHECK_EQ(sink->received.size(), 1u);
+    cp->Unadvise(cookie);
+}
+
+TEST_CASE(DllStaysLoadedWhileAnythingOfItIsInUse) {
+    {
+        auto server = NewServer();
+        CHECK_HR(CanUnloadNow(), S_FALSE);
+    }
+    CHECK_HR(CanUnloadNow(), S_OK);
+
+    ComRef<IClassFactory> factory;
+    CHECK_HR(CoGetClassObject(CLSID_IHalvernServer, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(factory.Put())),
+             S_OK);
+    if (!factory) return;
+    CHECK_HR(CanUnloadNow(), S_FALSE);
+    CHECK_HR(factory->LockServer(TRUE), S_OK);
+    factory.Reset();
+    CHECK_HR(CanUnloadNow(), S_FALSE);
+    CHECK_HR(CoGetClassObject(CLSID_IHalvernServer, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(factory.Put())),
+             S_OK);
+    if (factory) factory->LockServer(FALSE);
+    factory.Reset();
+    CHECK_HR(CanUnloadNow(), S_OK);
+
+    if (!SimulatedWorld::Available()) SKIP("the simulated components are not registered");
+    // A display left open by a host that let go of the object keeps the DLL loaded.
+    SimulatedWorld world;
+    {
+        auto server = NewServer();
+        Invoked start, run;
+        StartWithVariables(start, server.Get(), world);
+        Args none;
+        Call(run, server.Get(), kRunFullAppView, none);
+        CHECK_HR(run.hr, S_OK);
+    }
+    Pump(100);
+    HWND window = FindShownWindow(kDescription);
+    CHECK(window != nullptr);
+    CHECK_HR(CanUnloadNow(), S_FALSE);
+    if (window) SendMessageW(window, WM_CLOSE, 0, 0);
+    Pump(100);
+    CHECK_HR(CanUnloadNow(), S_OK);
+}
+
+TEST_CASE(OtherBitnessCarriesATypeLibraryOfItsOwnLayout) {
+    if (g_otherBuild.empty()) SKIP("no DLL of the other bitness given");
+    ComRef<ITypeLib> lib;
+    CHECK_HR(LoadTypeLibEx(g_otherBuild.c_str(), REGKIND_NONE, lib.Put()), S_OK);
+    if (!lib) return;
+    const bool other32 = sizeof(void*) == 8;
+    const SHORT slot = other32 ? 4 : 8;
+    TLIBATTR* la = nullptr;
+    CHECK_HR(lib->GetLibAttr(&la), S_OK);
+    if (la) {
+        CHECK(la->guid == LIBID_LNSQuilletVexaProxy);
+        CHECK_EQ(la->syskind, other32 ? SYS_WIN32 : SYS_WIN64);
+        lib->ReleaseTLibAttr(la);
+    }
+    ComRef<ITypeInfo> disp, vtbl;
+    CHECK_HR(lib->GetTypeInfoOfGuid(IID__IHalvernServer, disp.Put()), S_OK);
+    HREFTYPE ref = 0;
+    if (disp && SUCCEEDED(disp->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref))) disp->GetRefTypeInfo(ref, vtbl.Put());
+    CHECK(vtbl);
+    if (!vtbl) return;
+    Attr va(vtbl.Get());
+    CHECK_EQ(va->cbSizeVft, 11 * slot);
+    // Slot offsets come back in the reading process's pointer size; the order is what counts.
+    SHORT first = 0;
+    for (UINT i = 0; i < va->cFuncs; ++i) {
+        FUNCDESC* fd = nullptr;
+        if (FAILED(vtbl->GetFuncDesc(i, &fd))) continue;
+        if (i == 0) first = fd->oVft;
+        CHECK_EQ(fd->memid, kStartApp + static_cast<DISPID>(i));
+        CHECK_EQ(fd->oVft * 7, first * static_cast<SHORT>(7 + i));
+        vtbl->ReleaseFuncDesc(fd);
+    }
+    CHECK(first == 7 * 4 || first == 7 * 8);
+}
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        int n = MultiByteToWideChar(CP_ACP, 0, argv[1], -1, nullptr, 0);
+        g_otherBuild.resize(static_cast<size_t>(n > 0 ? n - 1 : 0));
+        MultiByteToWideChar(CP_ACP, 0, argv[1], -1, g_otherBuild.data(), n);
+    }
+    OleInitialize(nullptr);
+    int rc = RunAll("com_host_test");
+    OleUninitialize();
+    return rc;
+}

@@ -1,0 +1,61 @@
+#include "win32/com/ServerModule.h"
+
+#include <atomic>
+#include <vector>
+
+#include "host/MMain.h"
+#include "win32/adapters/Adapters.h"
+#include "win32/ui/Win32Platform.h"
+
+namespace win32::com {
+namespace {
+
+HINSTANCE g_module = nullptr;
+std::atomic<long> g_objects{0};
+std::atomic<long> g_locks{0};
+bool g_platformReady = false;
+
+}  // namespace
+
+void ServerModule::SetInstance(HINSTANCE module) { g_module = module; }
+HINSTANCE ServerModule::Instance() { return g_module; }
+
+std::wstring ServerModule::Path() {
+    std::vector<wchar_t> buf(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(g_module, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) return std::wstring(buf.data(), n);
+        buf.resize(buf.size() * 2);
+    }
+}
+
+void ServerModule::ObjectCreated() { ++g_objects; }
+void ServerModule::ObjectDestroyed() { --g_objects; }
+void ServerModule::Lock() { ++g_locks; }
+void ServerModule::Unlock() { --g_locks; }
+
+bool ServerModule::CanUnload() {
+    if (g_objects.load() != 0 || g_locks.load() != 0) return false;
+    // A display whose host let go of the object stays open until its user closes it.
+    const auto& window = MMain::MainWindow();
+    if (window) return window->IsUnloaded();
+    return !MMain::MainForm();
+}
+
+void ServerModule::EnsurePlatform() {
+    if (g_platformReady) return;
+    win32::InstallWin32Platform(g_module);
+    win32::adapters::InstallComFactory();
+    g_platformReady = true;
+}
+
+HRESULT ServerModule::LoadTypeLibrary(ITypeLib** lib) {
+    if (!lib) return E_POINTER;
+    *lib = nullptr;
+    std::wstring path = Path();
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    return LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib);
+}
+
+}  // namespace win32::com

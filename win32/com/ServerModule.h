@@ -1,0 +1,38 @@
+#pragma once
+// What the DLL keeps for its whole life: its module handle, the count of live objects and server
+// locks, and the one-time set-up of the platform the system draws on.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+
+namespace win32::com {
+
+inline constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
+// The source named in the error information of failed calls.
+inline constexpr wchar_t kErrorSource[] = L"LNSQuilletVexaProxy.IHalvernServer";
+
+class ServerModule {
+public:
+    static void SetInstance(HINSTANCE module);
+    static HINSTANCE Instance();
+    // Full path of the DLL file.
+    static std::wstring Path();
+
+    // Every COM object the DLL hands out counts itself while it lives.
+    static void ObjectCreated();
+    static void ObjectDestroyed();
+    static void Lock();
+    static void Unlock();
+    // No live object, no lock and no display still open (its window procedures live in this DLL).
+    static bool CanUnload();
+
+    // Once per process, before the first object: the Win32 platform and the COM component factory.
+    // A failure propagates and the next creation tries again.
+    static void EnsurePlatform();
+
+    // The type library embedded in this DLL.
+    static HRESULT LoadTypeLibrary(ITypeLib** lib);
+};
+
+}  // namespace win32::com

@@ -1,0 +1,277 @@
+// Peers of the report list (WC_LISTVIEW) and the tree (WC_TREEVIEW). Both show the model's rows in
+// the model's order and take the user's selection back into the model.
+#include <memory>
+#include <vector>
+
+#include "win32/ui/NativePeer.h"
+
+namespace win32::backend {
+namespace {
+
+// Sets a flag for the life of a scope; the flag is shared so that it outlives the peer.
+class FlagScope {
+public:
+    explicit FlagScope(std::shared_ptr<bool> flag) : flag_(std::move(flag)) { *flag_ = true; }
+    ~FlagScope() { *flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    std::shared_ptr<bool> flag_;
+};
+
+class ListViewPeer final : public NativePeer {
+public:
+    ListViewPeer(Backend& b, ui::ListView& l) : NativePeer(b, l), list_(l) {}
+
+    void Create() override {
+        MakeChild(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | (c_.TabStop() ? WS_TABSTOP : 0),
+                  WS_EX_CLIENTEDGE, false, L"");
+        SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+        ApplyColumns();
+        ApplyItems();
+    }
+
+    void Changed(ui::Control& c, ui::Prop p) override {
+        if (!hwnd_) return;
+        switch (p) {
+            case ui::Prop::Columns: ApplyColumns(); break;
+            case ui::Prop::Items:
+            case ui::Prop::Sort: ApplyItems(); break;
+            case ui::Prop::Selection:
+                if (!*syncing_) ApplySelection();
+                break;
+            case ui::Prop::Caption: break;
+            default: NativePeer::Changed(c, p); break;
+        }
+    }
+
+    // Mouse presses reach the model before the list runs its own click handling.
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+        if (msg != WM_LBUTTONDOWN && msg != WM_RBUTTONDOWN && msg != WM_MBUTTONDOWN) return false;
+        const std::int16_t button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
+        HWND h = hwnd_;
+        auto token = Token();
+        Fire(c_, c_.MouseDown, button, ShiftState(), b_.TwipsX(static_cast<short>(LOWORD(lp))), b_.TwipsY(static_cast<short>(HIWORD(lp))));
+        if (token.expired() || !IsWindow(h)) {
+            result = 0;
+            return true;
+        }
+        (void)wp;
+        return false;
+    }
+
+    bool OnNotify(NMHDR& nm, LRESULT& result) override {
+        result = 0;
+        if (nm.hwndFrom != hwnd_) {
+            // The header: a divider was dragged.
+            if (nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW)
+                ReadColumnWidths();
+            return false;
+        }
+        switch (nm.code) {
+            case LVN_COLUMNCLICK:
+                Fire(c_, list_.ColumnClick, reinterpret_cast<NMLISTVIEW&>(nm).iSubItem + 1);
+                return true;
+            case LVN_ITEMCHANGED:
+                if (!*syncing_) TakeSelection(reinterpret_cast<NMLISTVIEW&>(nm));
+                return true;
+            case LVN_KEYDOWN:
+                Fire(c_, c_.KeyDown, static_cast<std::int16_t>(reinterpret_cast<NMLVKEYDOWN&>(nm).wVKey), ShiftState());
+                return true;
+            case NM_CLICK:
+                Fire(c_, c_.Click);
+                return true;
+            case NM_DBLCLK:
+                Fire(c_, c_.DblClick);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+private:
+    void ApplyColumns() {
+        FlagScope busy(syncing_);
+        while (SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
+        }
+        for (int i = 1; i <= list_.ColumnCount(); ++i) {
+            const auto& col = list_.Column(i);
+            LVCOLUMNW lc{};
+            lc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+            lc.fmt = LVCFMT_LEFT;
+            lc.cx = b_.PxX(col.width);
+            lc.pszText = const_cast<wchar_t*>(W(col.text));
+            lc.iSubItem = i - 1;
+            SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i - 1), reinterpret_cast<LPARAM>(&lc));
+        }
+    }
+
+    // Rows in display order (sorted by the model when it sorts); each row keeps its item's index.
+    void ApplyItems() {
+        FlagScope busy(syncing_);
+        SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+        int row = 0;
+        for (int index : list_.DisplayOrder()) {
+            const auto& item = list_.Item(index);
+            LVITEMW it{};
+            it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+            it.iItem = row;
+            it.pszText = const_cast<wchar_t*>(W(item.text));
+            it.lParam = index;
+            it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            it.state = item.selected ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
+            int at = static_cast<int>(SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
+            for (std::size_t s = 0; s < item.subItems.size(); ++s) {
+                LVITEMW sub{};
+                sub.iSubItem = static_cast<int>(s) + 1;
+                sub.pszText = const_cast<wchar_t*>(W(item.subItems[s]));
+                SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&sub));
+            }
+            ++row;
+        }
+        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+
+    void ApplySelection() {
+        FlagScope busy(syncing_);
+        const int rows = static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0));
+        for (int r = 0; r < rows; ++r) {
+            const int index = ItemIndexOfRow(r);
+            if (index < 1 || index > list_.Count()) continue;
+            LVITEMW it{};
+            it.stateMask = LVIS_SELECTED;
+            it.state = list_.Item(index).selected ? LVIS_SELECTED : 0;
+            SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(r), reinterpret_cast<LPARAM>(&it));
+        }
+    }
+
+    int ItemIndexOfRow(int row) const {
+        LVITEMW it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = row;
+        if (!SendMessageW(hwnd_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it))) return 0;
+        return static_cast<int>(it.lParam);
+    }
+
+    void TakeSelection(const NMLISTVIEW& nm) {
+        if (!(nm.uChanged & LVIF_STATE) || ((nm.uOldState ^ nm.uNewState) & LVIS_SELECTED) == 0) return;
+        const int index = static_cast<int>(nm.lParam);
+        if (index < 1 || index > list_.Count()) return;
+        FlagScope busy(syncing_);
+        list_.Select(index, (nm.uNewState & LVIS_SELECTED) != 0);
+    }
+
+    void ReadColumnWidths() {
+        for (int i = 1; i <= list_.ColumnCount(); ++i) {
+            int px = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i - 1), 0));
+            list_.SetColumnWidthFromPlatform(i, b_.TwipsX(px));
+        }
+    }
+
+    ui::ListView& list_;
+    std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
+};
+
+class TreeViewPeer final : public NativePeer {
+public:
+    TreeViewPeer(Backend& b, ui::TreeView& t) : NativePeer(b, t), tree_(t) {}
+
+    void Create() override {
+        MakeChild(WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | (c_.TabStop() ? WS_TABSTOP : 0),
+                  WS_EX_CLIENTEDGE, false, L"");
+        ApplyNodes();
+    }
+
+    void Changed(ui::Control& c, ui::Prop p) override {
+        if (!hwnd_) return;
+        switch (p) {
+            case ui::Prop::Nodes: ApplyNodes(); break;
+            case ui::Prop::Selection:
+                if (!*syncing_) ApplySelection();
+                break;
+            case ui::Prop::Caption: break;
+            default: NativePeer::Changed(c, p); break;
+        }
+    }
+
+    bool OnNotify(NMHDR& nm, LRESULT& result) override {
+        result = 0;
+        switch (nm.code) {
+            case TVN_SELCHANGEDW: {
+                auto& tv = reinterpret_cast<NMTREEVIEWW&>(nm);
+                if (*syncing_ || tv.action == TVC_UNKNOWN) return true;
+                const int index = static_cast<int>(tv.itemNew.lParam);
+                if (index < 1 || index > tree_.Count()) return true;
+                auto node = tree_.Node(index);
+                {
+                    FlagScope busy(syncing_);
+                    tree_.SetSelected(node);
+                }
+                Fire(c_, tree_.NodeClick, node);
+                return true;
+            }
+            case NM_CLICK:
+                Fire(c_, c_.Click);
+                return true;
+            case NM_DBLCLK:
+                Fire(c_, c_.DblClick);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+private:
+    void ApplyNodes() {
+        FlagScope busy(syncing_);
+        SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(hwnd_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        items_.clear();
+        for (int i = 1; i <= tree_.Count(); ++i) {
+            auto node = tree_.Node(i);
+            HTREEITEM parent = TVI_ROOT;
+            if (auto p = node->Parent())
+                for (auto& [n, h] : items_)
+                    if (n == p.get()) parent = h;
+            TVINSERTSTRUCTW ins{};
+            ins.hParent = parent;
+            ins.hInsertAfter = TVI_LAST;
+            ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+            ins.item.pszText = const_cast<wchar_t*>(W(node->Text()));
+            ins.item.lParam = i;
+            auto h = reinterpret_cast<HTREEITEM>(SendMessageW(hwnd_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
+            items_.emplace_back(node.get(), h);
+        }
+        for (auto& [n, h] : items_) {
+            if (n->SortsChildren()) SendMessageW(hwnd_, TVM_SORTCHILDREN, 0, reinterpret_cast<LPARAM>(h));
+            if (n->Expanded()) SendMessageW(hwnd_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(h));
+        }
+        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+        ApplySelection();
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+
+    void ApplySelection() {
+        FlagScope busy(syncing_);
+        HTREEITEM target = nullptr;
+        if (auto selected = tree_.SelectedNode())
+            for (auto& [n, h] : items_)
+                if (n == selected.get()) target = h;
+        SendMessageW(hwnd_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(target));
+    }
+
+    ui::TreeView& tree_;
+    // The model's nodes as shown; the model holds the nodes for as long as these rows exist.
+    std::vector<std::pair<const ui::TreeNode*, HTREEITEM>> items_;
+    std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
+};
+
+}  // namespace
+
+std::unique_ptr<NativePeer> MakeListViewPeer(Backend& b, ui::ListView& l) { return std::make_unique<ListViewPeer>(b, l); }
+std::unique_ptr<NativePeer> MakeTreeViewPeer(Backend& b, ui::TreeView& t) { return std::make_unique<TreeViewPeer>(b, t); }
+
+}  // namespace win32::backend

@@ -1,0 +1,21 @@
+#pragma once
+// The real platform: Win32 windows and comctl32 controls for the control model, menus, WM_TIMER
+// timers, MessageBoxW, HtmlHelpA/WinHelpA resolved at run time, Sleep, a message pump, modal
+// dialogs, ActiveX hosting through atl.dll's AtlAxWin, resources from the component's module.
+#include <windows.h>
+
+#include <memory>
+
+#include "ui/Platform.h"
+
+namespace win32 {
+
+// Creates the platform for the given module (the DLL's HINSTANCE) and installs it as the
+// current ui platform. Safe to call again: the existing platform is kept.
+std::shared_ptr<ui::Platform> InstallWin32Platform(HINSTANCE module);
+
+// How many GDI objects (fonts, brushes, icons, image lists) the backend created and has not yet
+// deleted; each has one owner that deletes it.
+long LiveGdiObjects();
+
+}  // namespace win32

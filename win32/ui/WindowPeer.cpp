@@ -1,0 +1,350 @@
+#include "win32/ui/WindowPeer.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "automation/Error.h"
+
+namespace win32::backend {
+
+std::unique_ptr<NativePeer> MakeWindowPeer(Backend& b, ui::Window& w) { return std::make_unique<WindowPeer>(b, w); }
+
+WindowPeer::~WindowPeer() { WindowPeer::Release(); }
+
+void WindowPeer::Create() {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
+        font_ = GdiObject(GdiObject::Type::Font, CreateFontIndirectW(&ncm.lfMessageFont));
+    if (!font_) {
+        LOGFONTW lf{};
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
+        font_ = GdiObject(GdiObject::Type::Font, CreateFontIndirectW(&lf));
+    }
+    auto& f = Form();
+    HWND h = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, W(f.Caption()), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                             b_.PxX(f.Left()), b_.PxY(f.Top()), std::max(0, b_.PxX(f.Width())), std::max(0, b_.PxY(f.Height())),
+                             nullptr, nullptr, b_.Module(), static_cast<NativePeer*>(this));
+    if (!h) automation::Raise(automation::code::kFail, u"Cannot create the window " + f.Name());
+    if (f.IconId()) ApplyIcon();
+    if (!f.Enabled()) EnableWindow(hwnd_, FALSE);
+    if (f.Visible()) ApplyFormVisible();
+}
+
+void WindowPeer::Release() {
+    if (hwnd_) {
+        b_.EndModal(hwnd_);
+        if (tooltip_) DestroyWindow(std::exchange(tooltip_, nullptr));
+        NativePeer::Release();  // the menu bar goes with the window
+    }
+    // Only once the window and its controls are gone: they drew with these.
+    font_.Reset();
+    bigIcon_.Reset();
+    smallIcon_.Reset();
+}
+
+bool WindowPeer::ClientSize(float& width, float& height) const {
+    if (!hwnd_) return false;
+    RECT rc;
+    if (!GetClientRect(hwnd_, &rc)) return false;
+    width = b_.TwipsX(rc.right - rc.left);
+    height = b_.TwipsY(rc.bottom - rc.top);
+    return true;
+}
+
+void WindowPeer::Changed(ui::Control& c, ui::Prop p) {
+    if (!hwnd_) return;
+    switch (p) {
+        case ui::Prop::Caption: SetWindowTextW(hwnd_, W(c.Caption())); break;
+        case ui::Prop::Visible: ApplyFormVisible(); break;
+        case ui::Prop::Geometry: ApplyFormGeometry(); break;
+        case ui::Prop::WindowState: ApplyState(); break;
+        case ui::Prop::Icon: ApplyIcon(); break;
+        case ui::Prop::Enabled: EnableWindow(hwnd_, c.Enabled() ? TRUE : FALSE); break;
+        case ui::Prop::Focus: SetActiveWindow(hwnd_); break;
+        default: break;
+    }
+}
+
+bool WindowPeer::PixelsDiffer() const {
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    const auto& f = Form();
+    return r.left != b_.PxX(f.Left()) || r.top != b_.PxY(f.Top()) || r.right - r.left != b_.PxX(f.Width()) ||
+           r.bottom - r.top != b_.PxY(f.Height());
+}
+
+void WindowPeer::ApplyFormGeometry() {
+    const auto& f = Form();
+    RECT r{b_.PxX(f.Left()), b_.PxY(f.Top()), 0, 0};
+    r.right = r.left + std::max(0, b_.PxX(f.Width()));
+    r.bottom = r.top + std::max(0, b_.PxY(f.Height()));
+    auto token = Token();
+    applying_ = true;
+    if (IsIconic(hwnd_) || IsZoomed(hwnd_)) {
+        // The restored placement changes; the minimized or maximized window stays as it is.
+        WINDOWPLACEMENT wp{};
+        wp.length = sizeof(wp);
+        GetWindowPlacement(hwnd_, &wp);
+        wp.rcNormalPosition = r;
+        if (!IsWindowVisible(hwnd_)) wp.showCmd = SW_HIDE;
+        SetWindowPlacement(hwnd_, &wp);
+    } else {
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (token.expired()) return;
+    applying_ = false;
+}
+
+void WindowPeer::ApplyFormVisible() {
+    auto& f = Form();
+    if (!f.Visible()) {
+        if (IsWindowVisible(hwnd_)) {
+            b_.EndModal(hwnd_);
+            ShowWindow(hwnd_, SW_HIDE);
+        }
+        return;
+    }
+    if (IsWindowVisible(hwnd_)) {
+        // Showing what already shows is the model's Refresh: repaint now.
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return;
+    }
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        // A window never placed by the model opens in the middle of the screen.
+        if (f.Left() == 0 && f.Top() == 0) {
+            autoPlaced_ = true;
+            CenterOver(nullptr);
+        }
+    }
+    const int state = f.WindowState();
+    const int cmd = state == ui::state::kMinimized ? SW_SHOWMINIMIZED : state == ui::state::kMaximized ? SW_SHOWMAXIMIZED : SW_SHOW;
+    auto token = Token();
+    ShowWindow(hwnd_, cmd);  // activation runs the model's handlers
+    if (token.expired() || !Live(f)) return;
+    if (state != ui::state::kMinimized && PixelsDiffer()) SizedByPlatform(SIZE_RESTORED);
+}
+
+void WindowPeer::ApplyState() {
+    auto& f = Form();
+    if (!IsWindowVisible(hwnd_)) return;  // applied when the window is shown
+    const int state = f.WindowState();
+    const int cmd = state == ui::state::kMinimized ? SW_MINIMIZE : state == ui::state::kMaximized ? SW_MAXIMIZE : SW_RESTORE;
+    auto token = Token();
+    applying_ = true;
+    ShowWindow(hwnd_, cmd);
+    if (token.expired()) return;
+    applying_ = false;
+    if (state == ui::state::kMaximized && PixelsDiffer()) {
+        RECT r;
+        GetWindowRect(hwnd_, &r);
+        f.SetGeometryFromPlatform(b_.TwipsX(r.left), b_.TwipsY(r.top), b_.TwipsX(r.right - r.left), b_.TwipsY(r.bottom - r.top));
+    }
+}
+
+void WindowPeer::ApplyIcon() {
+    const int id = Form().IconId();
+    GdiObject big, small;
+    if (id > 0) {
+        big = GdiObject(GdiObject::Type::Icon, LoadImageW(b_.Module(), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+        small = GdiObject(GdiObject::Type::Icon, LoadImageW(b_.Module(), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    }
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Icon()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Icon()));
+    // The icons in use until now are deleted only once the window has let go of them.
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
+}
+
+void WindowPeer::CenterOver(HWND other) {
+    if (other && !autoPlaced_) return;
+    RECT area;
+    if (other && IsWindowVisible(other) && !IsIconic(other)) GetWindowRect(other, &area);
+    else SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT me;
+    GetWindowRect(hwnd_, &me);
+    const int w = me.right - me.left, h = me.bottom - me.top;
+    const int x = std::max(0, static_cast<int>(area.left + (area.right - area.left - w) / 2));
+    const int y = std::max(0, static_cast<int>(area.top + (area.bottom - area.top - h) / 2));
+    auto token = Token();
+    applying_ = true;
+    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (token.expired()) return;
+    applying_ = false;
+    auto& f = Form();
+    f.SetGeometryFromPlatform(b_.TwipsX(x), b_.TwipsY(y), f.Width(), f.Height());
+}
+
+void WindowPeer::SizedByPlatform(WPARAM kind) {
+    auto& f = Form();
+    const int state = kind == SIZE_MINIMIZED || IsIconic(hwnd_) ? ui::state::kMinimized
+                      : IsZoomed(hwnd_)                          ? ui::state::kMaximized
+                                                                 : ui::state::kNormal;
+    f.SetWindowStateFromPlatform(state);
+    // Only a real change moves the model: rounding to pixels must not shift what it holds.
+    if (state != ui::state::kMinimized && PixelsDiffer()) {
+        RECT r;
+        GetWindowRect(hwnd_, &r);
+        f.SetGeometryFromPlatform(b_.TwipsX(r.left), b_.TwipsY(r.top), b_.TwipsX(r.right - r.left), b_.TwipsY(r.bottom - r.top));
+    }
+    Fire(f, f.Resize);
+}
+
+bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    auto& f = Form();
+    switch (msg) {
+        case WM_ACTIVATE: {
+            if (LOWORD(wp) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+                return false;
+            }
+            result = DefWindowProcW(hwnd_, msg, wp, lp);
+            if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) && !HIWORD(wp)) SetFocus(lastFocus_);
+            if (Live(f)) b_.Activated(f);
+            return true;
+        }
+        case WM_SIZE: {
+            // Controls that follow the form's edges first, so the model's handlers see them placed.
+            for (auto& c : f.Controls())
+                if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer()); p && p->Hwnd() && GetParent(p->Hwnd()) == hwnd_)
+                    p->ParentResized();
+            result = 0;
+            if (applying_ || !IsWindowVisible(hwnd_) || !Live(f)) return true;
+            SizedByPlatform(wp);
+            return true;
+        }
+        case WM_MOVE:
+            if (!applying_ && IsWindowVisible(hwnd_) && !IsIconic(hwnd_) && !IsZoomed(hwnd_) && PixelsDiffer()) {
+                RECT r;
+                GetWindowRect(hwnd_, &r);
+                f.SetGeometryFromPlatform(b_.TwipsX(r.left), b_.TwipsY(r.top), f.Width(), f.Height());
+            }
+            return false;
+        case WM_CLOSE: {
+            result = 0;
+            if (!Live(f)) return true;
+            auto keep = f.weak_from_this().lock();
+            f.RequestClose();
+            return true;
+        }
+        case DM_GETDEFID:
+            result = 0;
+            for (auto& c : f.Controls())
+                if (c->GetKind() == ui::Kind::CommandButton && c->IsDefault() && c->Visible() && c->Enabled())
+                    if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer()); p && p->Id()) {
+                        result = MAKELRESULT(p->Id(), DC_HASDEFID);
+                        break;
+                    }
+            return true;
+        case WM_INITMENUPOPUP:
+            result = 0;
+            if (HIWORD(lp)) return false;  // the system menu
+            for (auto& [menu, owner] : popups_)
+                if (menu == reinterpret_cast<HMENU>(wp)) {
+                    if (auto item = owner.lock()) Fire(*item, item->Click);
+                    return true;
+                }
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- menu bar -----------------------------------------------------------------------------
+
+void WindowPeer::MenusChanged(const ui::Control* leaving) {
+    if (!hwnd_ || Form().IsUnloaded()) return;
+    popups_.clear();
+    HMENU bar = CreateMenu();
+    AddMenuItems(bar, nullptr, leaving);
+    const bool any = GetMenuItemCount(bar) > 0;
+    HMENU old = GetMenu(hwnd_);
+    HWND h = hwnd_;
+    auto token = Token();
+    SetMenu(h, any ? bar : nullptr);  // a new client height may run the model's Resize
+    if (!any) DestroyMenu(bar);
+    if (old) DestroyMenu(old);
+    if (token.expired()) return;
+    DrawMenuBar(h);
+}
+
+// Items in their form's order, except that the elements of a control array keep together in
+// index order where the first of them stands.
+void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::Control* leaving) {
+    auto& f = Form();
+    auto isItemUnder = [&](const ui::ControlRef& c, const ui::Control* under) {
+        if (c.get() == leaving || c->GetKind() != ui::Kind::MenuItem) return false;
+        auto container = c->Container();
+        return under ? container.get() == under : (!container || container->GetKind() == ui::Kind::Window);
+    };
+    std::vector<ui::ControlRef> children;
+    for (auto& c : f.Controls())
+        if (isItemUnder(c, parent)) children.push_back(c);
+    std::vector<ui::ControlRef> ordered;
+    std::set<automation::BStr> arraysDone;
+    for (auto& c : children) {
+        if (c->Index() < 0) {
+            ordered.push_back(c);
+            continue;
+        }
+        if (!arraysDone.insert(c->Name()).second) continue;
+        std::vector<ui::ControlRef> elements;
+        for (auto& e : children)
+            if (e->Index() >= 0 && e->Name() == c->Name()) elements.push_back(e);
+        std::stable_sort(elements.begin(), elements.end(), [](const ui::ControlRef& a, const ui::ControlRef& b) { return a->Index() < b->Index(); });
+        ordered.insert(ordered.end(), elements.begin(), elements.end());
+    }
+
+    for (auto& item : ordered) {
+        if (!item->Visible()) continue;  // hidden items are not in the menu at all
+        auto* peer = dynamic_cast<NativePeer*>(item->GetPeer());
+        if (!peer || !peer->Id()) continue;
+        const UINT grayed = item->Enabled() ? 0 : MF_GRAYED;
+        automation::BStr text = item->Caption();
+        if (!item->Shortcut().empty()) text += u"\t" + item->Shortcut();
+        bool hasChildren = false;
+        for (auto& c : f.Controls())
+            if (isItemUnder(c, item.get())) {
+                hasChildren = true;
+                break;
+            }
+        if (hasChildren) {
+            HMENU sub = CreatePopupMenu();
+            AddMenuItems(sub, item.get(), leaving);
+            AppendMenuW(menu, MF_POPUP | MF_STRING | grayed, reinterpret_cast<UINT_PTR>(sub), W(text));
+            popups_.emplace_back(sub, item);
+        } else if (item->Caption() == u"-") {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuW(menu, MF_STRING | grayed, peer->Id(), W(text));
+        }
+    }
+}
+
+// ---- tooltips -----------------------------------------------------------------------------
+
+void WindowPeer::SetToolTip(HWND tool, const automation::BStr& text) {
+    if (!hwnd_ || !tool) return;
+    if (!tooltip_) {
+        if (text.empty()) return;
+        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, b_.Module(), nullptr);
+        if (!tooltip_) return;
+    }
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(tool);
+    SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    if (text.empty()) return;
+    ti.lpszText = const_cast<wchar_t*>(W(text));
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+}  // namespace win32::backend

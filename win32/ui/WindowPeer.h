@@ -1,0 +1,51 @@
+#pragma once
+// The peer of a top-level window: its frame, caption, icon, size and state, the menu bar built
+// from its menu items, the shared font of its controls and their tooltips.
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "win32/ui/GdiObject.h"
+#include "win32/ui/NativePeer.h"
+
+namespace win32::backend {
+
+class WindowPeer final : public NativePeer {
+public:
+    WindowPeer(Backend& b, ui::Window& w) : NativePeer(b, w) {}
+    ~WindowPeer() override;
+
+    void Create() override;
+    void Release() override;
+    void Changed(ui::Control& c, ui::Prop p) override;
+    bool ClientSize(float& width, float& height) const override;
+    HWND ChildParent() const override { return hwnd_; }
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+    ui::Window& Form() const { return static_cast<ui::Window&>(c_); }
+    HFONT Font() const { return font_.Font(); }
+    // Rebuilds the menu bar from the menu items; `leaving` is an item that is being unloaded.
+    void MenusChanged(const ui::Control* leaving);
+    void SetToolTip(HWND tool, const automation::BStr& text);
+    // Centres the window on the screen, or over another window when the model never placed it.
+    void CenterOver(HWND other);
+
+private:
+    void ApplyFormGeometry();
+    void ApplyFormVisible();
+    void ApplyState();
+    void ApplyIcon();
+    void AddMenuItems(HMENU menu, const ui::Control* parent, const ui::Control* leaving);
+    void SizedByPlatform(WPARAM kind);
+    bool PixelsDiffer() const;
+
+    GdiObject font_, bigIcon_, smallIcon_;
+    std::vector<std::pair<HMENU, std::weak_ptr<ui::Control>>> popups_;  // each popup's menu item
+    HWND tooltip_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    bool applying_ = false;
+    bool shownOnce_ = false;
+    bool autoPlaced_ = false;
+};
+
+}  // namespace win32::backend
