@@ -32,6 +32,7 @@ double Variant::Number() const {
             const auto& s = std::get<BStr>(v_);
             auto r = ReadNumber(s);
             if (!r.complete) Mismatch();
+            if (!std::isfinite(r.value)) Overflow();  // beyond even a double's range
             return r.value;
         }
         default: Mismatch();
