@@ -1,5 +1,6 @@
 #include "mainwindow/Placement.h"
 
+#include <cmath>
 #include <vector>
 
 #include "automation/Error.h"
@@ -15,7 +16,12 @@ Placement ReadPlacement(std::u16string_view text) {
         start = comma + 1;
     }
     if (parts.size() < 5) automation::Raise(automation::code::kSubscriptOutOfRange, u"Subscript out of range");
-    auto number = [](std::u16string_view field) { return automation::Variant(automation::BStr(field)).AsR4(); };
+    auto number = [](std::u16string_view field) {
+        float v = automation::Variant(automation::BStr(field)).AsR4();
+        // A field beyond even a double's range reads as infinity; it overflows like 1e39 does.
+        if (!std::isfinite(v)) automation::Raise(automation::code::kOverflow, u"Overflow");
+        return v;
+    };
     Placement p;
     p.left = number(parts[0]);
     p.top = number(parts[1]);

@@ -1,0 +1,17 @@
+// BinToStr over any byte array, and back through StrToBytStr.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/Properties.h"
+#include "fuzz/Target.h"
+#include "headless/HeadlessPlatform.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    headless::HeadlessPlatform::Install();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzprops::Require(fuzzprops::BinStr(automation::ByteArray(data, data + size)));
+    return 0;
+}

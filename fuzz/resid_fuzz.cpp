@@ -1,0 +1,13 @@
+// GetResId over any UTF-8 text: -1 without a colon, otherwise the rounded leading number or an
+// overflow error.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "fuzz/Properties.h"
+#include "fuzz/Target.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzprops::Require(fuzzprops::ResId(automation::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size))));
+    return 0;
+}
