@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/ErrorCode.h"
+
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -16,15 +18,6 @@ using automation::Variant;
 namespace code = automation::code;
 
 namespace {
-
-std::int32_t ErrorCode(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const automation::Error& e) {
-        return e.Code();
-    }
-    return 0;
-}
 
 // A system code page in which some characters take two bytes.
 class DoubleByteAnsi : public headless::HeadlessPlatform {

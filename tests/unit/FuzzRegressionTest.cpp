@@ -2,6 +2,8 @@
 // through the same property checks the fuzz targets use (fuzz/Properties.h).
 #include <gtest/gtest.h>
 
+#include "support/ErrorCode.h"
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,15 +22,6 @@ namespace {
 // Lone surrogates: halves of a pair without the other half.
 const BStr kHigh(1, static_cast<char16_t>(0xD800));
 const BStr kLow(1, static_cast<char16_t>(0xDC00));
-
-std::int32_t ErrorCode(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const automation::Error& e) {
-        return e.Code();
-    }
-    return 0;
-}
 
 class FuzzRegression : public ::testing::Test {
 protected:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/ErrorCode.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,15 +16,6 @@ using automation::BStr;
 namespace code = automation::code;
 
 namespace {
-
-std::int32_t ErrorCode(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const automation::Error& e) {
-        return e.Code();
-    }
-    return 0;
-}
 
 class Headless : public ::testing::Test {
 protected:
