@@ -26,12 +26,6 @@ constexpr char16_t kFeatureButtons[] = u"cmdDevice";
 constexpr char16_t kHelpButton[] = u"cmdHelp";
 constexpr std::int32_t kModeExiting = -99;
 
-std::shared_ptr<IQuilletMainForm> RequireMainForm() {
-    auto form = MMain::MainForm();
-    if (!form) automation::RaiseObjectNotSet(u"MainForm");
-    return form;
-}
-
 void RefreshWorkspaceOf(const std::shared_ptr<IQuilletMainForm>& form) {
     auto workspace = form->QuilletWorkspace();
     if (!workspace) automation::RaiseObjectNotSet(u"QuilletWorkspace");
@@ -176,7 +170,7 @@ void CMenu_Toolbar::MenuClickDevice(std::int16_t) {}
 
 void CMenu_Toolbar::MenuClickPluginFeature(std::int16_t Index) {
     auto self = weak_from_this().lock();
-    auto mainForm = RequireMainForm();
+    auto mainForm = MMain::RequireMainForm();
 
     const VBool timerState = mainForm->TimerStatus();
     mainForm->SetStatusTimer(automation::kFalse);
@@ -267,13 +261,13 @@ void CMenu_Toolbar::MenuClickPluginFeature(std::int16_t Index) {
 }
 
 void CMenu_Toolbar::MenuClickView(std::int16_t Index) {
-    if (Index == 0) RefreshWorkspaceOf(RequireMainForm());
+    if (Index == 0) RefreshWorkspaceOf(MMain::RequireMainForm());
 }
 
 void CMenu_Toolbar::MenuClickTools(std::int16_t Index) {
     if (Index != 0) return;
     auto self = weak_from_this().lock();
-    auto mainForm = RequireMainForm();
+    auto mainForm = MMain::RequireMainForm();
     auto dialog = frmOptions::Create();
     try {
         dialog->ShowModal(MMain::MainWindow().get());
@@ -319,7 +313,7 @@ void CMenu_Toolbar::EnterWhatsThis() {
         helpFile.clear();
     }
     if (helpFile.empty()) return;
-    RequireMainForm()->SetInWhatsThisMode(automation::kTrue);
+    MMain::RequireMainForm()->SetInWhatsThisMode(automation::kTrue);
     if (auto form = Form()) form->EnterWhatsThisMode();
 }
 

@@ -4,12 +4,9 @@
 #include "mainwindow/IQuilletMainForm.h"
 
 void CHalvernView::OpenQuilletDisplay() {
-    auto& window = MMain::MainWindow();
-    if (!window) automation::RaiseObjectNotSet(u"MainWindow");
+    auto window = MMain::RequireMainWindow();
     window->SetCaption(MMain::PlugInDescription());
-    auto form = MMain::MainForm();
-    if (!form) automation::RaiseObjectNotSet(u"MainForm");
-    form->SetHalvernPIOnly(automation::kFalse);
+    MMain::RequireMainForm()->SetHalvernPIOnly(automation::kFalse);
     // Modeless and without an owner: the host's windows stay usable beside it.
     window->Show();
     window->Refresh();

@@ -62,9 +62,7 @@ std::int32_t IHalvernServer::RunFullAppView() {
         hwnd = MMain::MainWindow()->Handle();
     }
     (void)hwnd;  // read as the host-facing call always has; the plug-in answer is what is returned
-    auto form = MMain::MainForm();
-    if (!form) automation::RaiseObjectNotSet(u"MainForm");
-    auto tree = form->ActiveTree();
+    auto tree = MMain::RequireMainForm()->ActiveTree();
     if (!tree) automation::RaiseObjectNotSet(u"ActiveTree");
     VBool accepted = tree->LoadDevicePlugin();
     return static_cast<std::int32_t>(accepted);

@@ -26,6 +26,16 @@ Values& V() {
 std::shared_ptr<IQuilletMainForm>& MainForm() { return V().mainForm; }
 std::shared_ptr<ui::Window>& MainWindow() { return V().mainWindow; }
 
+std::shared_ptr<IQuilletMainForm> RequireMainForm() {
+    if (!V().mainForm) automation::RaiseObjectNotSet(u"MainForm");
+    return V().mainForm;
+}
+
+std::shared_ptr<ui::Window> RequireMainWindow() {
+    if (!V().mainWindow) automation::RaiseObjectNotSet(u"MainWindow");
+    return V().mainWindow;
+}
+
 std::shared_ptr<outside::ILnsAppDevice> LnsAppDevice() { return V().appDevice; }
 void SetLnsAppDevice(const std::shared_ptr<outside::ILnsAppDevice>& v) { V().appDevice = v; }
 std::shared_ptr<outside::ILnsSystem> LnsSystem() { return V().system; }

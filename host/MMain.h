@@ -18,6 +18,9 @@ using automation::VBool;
 // Read and assigned directly.
 std::shared_ptr<IQuilletMainForm>& MainForm();
 std::shared_ptr<ui::Window>& MainWindow();
+// The same, for callers whose call fails without a window: "Object variable not set".
+std::shared_ptr<IQuilletMainForm> RequireMainForm();
+std::shared_ptr<ui::Window> RequireMainWindow();
 
 std::shared_ptr<outside::ILnsAppDevice> LnsAppDevice();
 void SetLnsAppDevice(const std::shared_ptr<outside::ILnsAppDevice>& v);

@@ -14,14 +14,6 @@ using automation::BStr;
 using automation::IgnoreFailure;
 using automation::VBool;
 
-namespace {
-std::shared_ptr<IQuilletMainForm> RequireMainForm() {
-    auto form = MMain::MainForm();
-    if (!form) automation::RaiseObjectNotSet(u"MainForm");
-    return form;
-}
-}  // namespace
-
 CTreeViewActive::CTreeViewActive() = default;
 
 CTreeViewActive::~CTreeViewActive() {
@@ -37,7 +29,7 @@ void CTreeViewActive::Initialization(const std::shared_ptr<ui::TreeView>& tre) {
     treSub_.Reset();
     m_tre = tre;
     if (m_tre) treSub_ = m_tre->NodeClick.Subscribe([this](const ui::NodeRef& n) { NodeClicked(n); });
-    auto form = RequireMainForm();
+    auto form = MMain::RequireMainForm();
     status_ = form->StatusBar();
     workspace_ = form->QuilletWorkspace();
     SetPluginServer(form->PluginServer());
@@ -79,7 +71,7 @@ VBool CTreeViewActive::LoadDevicePlugin() {
     VBool accepted = automation::kFalse;
     std::shared_ptr<automation::Collection> features;
     IgnoreFailure([&] { features = std::make_shared<automation::Collection>(); });
-    IgnoreFailure([&] { SetPluginServer(RequireMainForm()->PluginServer()); });
+    IgnoreFailure([&] { SetPluginServer(MMain::RequireMainForm()->PluginServer()); });
     IgnoreFailure([&] {
         if (!m_oPIServer) automation::RaiseObjectNotSet(u"PluginServer");
         accepted = m_oPIServer->LoadDevice(automation::Variant(automation::ObjectRef(device)), features, automation::kTrue,
@@ -100,7 +92,7 @@ ui::NodeRef CTreeViewActive::PopulateTree() {
     ClearWorkspace();
     if (!m_tre) automation::RaiseObjectNotSet(u"tree control");
     m_tre->Clear();
-    RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
     auto root = m_tre->Add({}, BStr(nodekeys::kRoot), MCommon::LoadResString(res::kActiveGroup), GetNodeIcon(BStr(nodekeys::kRoot)));
     IgnoreFailure([&] {
         m_tre->SetFocus();
@@ -113,11 +105,11 @@ ui::NodeRef CTreeViewActive::PopulateTree() {
     VBool remote = automation::ToVBool(mode_ == 2);
     TreeRepopulating.Raise(remote);
     NodeClicked(m_tre->Node(BStr(nodekeys::kRoot)));
-    RequireMainForm()->Refresh();
-    RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
     m_tre->SetTabStop(false);
     ui::CurrentPlatform().SetMousePointer(13);
-    RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
     return {};
 }
 
@@ -127,10 +119,10 @@ automation::Variant CTreeViewActive::ShowWorkspace(const ui::NodeRef& nodX) {
         if (!status_) automation::RaiseObjectNotSet(u"StatusBar");
         status_->SetQuilletStat(MCommon::LoadResString(res::kStatusGettingData));
     }
-    RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
     if (!workspace_) automation::RaiseObjectNotSet(u"QuilletWorkspace");
     workspace_->ShowViewForNode(nodX);
-    RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
     return {};
 }
 
@@ -182,11 +174,11 @@ void CTreeViewActive::OnWorkspaceAvailable(const BStr& WorkspaceActiveXID) {
     // Keep ourselves alive: the handler may run inside a server call while the window closes.
     auto self = shared_from_this();
     BStr id = WorkspaceActiveXID;
-    RequireMainForm()->Refresh();
-    workspace_ = RequireMainForm()->QuilletWorkspace();
+    MMain::RequireMainForm()->Refresh();
+    workspace_ = MMain::RequireMainForm()->QuilletWorkspace();
     if (!workspace_) automation::RaiseObjectNotSet(u"QuilletWorkspace");
     workspace_->ShowPluginWorkspace(currentNode_, id);
-    RequireMainForm()->Refresh();
+    MMain::RequireMainForm()->Refresh();
 }
 
 void CTreeViewActive::ClearWorkspace() {
@@ -201,7 +193,7 @@ void CTreeViewActive::PrepareForShutdown() {
     mode_ = kModeExiting;
     if (m_tre) {
         m_tre->Clear();
-        RequireMainForm()->Refresh();
+        MMain::RequireMainForm()->Refresh();
     }
 }
 

@@ -17,10 +17,6 @@ inline bool InHalvern() {
 }
 
 // The window the controls live on; an absent window is an error for the caller.
-inline std::shared_ptr<ui::Window> RequireWindow() {
-    auto w = MMain::MainWindow();
-    if (!w) automation::RaiseObjectNotSet(u"MainWindow");
-    return w;
-}
+inline std::shared_ptr<ui::Window> RequireWindow() { return MMain::RequireMainWindow(); }
 
 }  // namespace workspace_window
