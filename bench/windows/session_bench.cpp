@@ -1,0 +1,338 @@
+// One display session under Wine, timed against a bare Win32 program that makes the same windows.
+//   quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline]
+// --census prints the windows both sides build; --only times one side alone, for a profiler.
+// Needs LNSQuilletVexaProxy.dll and QuilletSimComponents.dll registered (tools/windows/bench.sh).
+// Prints markdown: the per-session times of both, their ratio and the phases of each.
+#include <windows.h>
+#include <ole2.h>
+
+#include <initguid.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "BareSession.h"
+#include "Census.h"
+#include "LNSQuilletVexaProxy_h.h"
+#include "win32/com/ComRef.h"
+
+using win32::com::ComRef;
+using bench::kBarePhases;
+
+namespace {
+
+constexpr wchar_t kServerProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
+constexpr wchar_t kProgramId[] = L"80000A1B2C3D4E5F";
+constexpr wchar_t kWorkspace[] = L"QuilletSim.UnitsWorkspace";
+constexpr double kTarget = 1.5;
+
+const bench::Display kDisplay{L"Fan Coil Unit", kWorkspace, {L"&Configure", L"&Recalibrate"}};
+
+enum DllPhase { kCreate, kStart, kView, kExit, kRelease, kDllPhases };
+constexpr const char* kDllPhaseNames[kDllPhases] = {"create by ProgID", "StartApp", "RunFullAppView and message loop",
+                                                    "ExitApp", "Release and message loop"};
+
+ComRef<IDispatch> Create(const wchar_t* progId) {
+    CLSID clsid;
+    ComRef<IDispatch> d;
+    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put()));
+    return d;
+}
+
+VARIANT Str(const wchar_t* s) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(s); return v; }
+VARIANT I4(long i) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_I4; V_I4(&v) = i; return v; }
+VARIANT Bool(bool b) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_BOOL; V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
+
+// A late-bound call with arguments given left to right; the result, if any, in *out.
+HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD, VARIANT* out = nullptr) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool isPut = flags == DISPATCH_PROPERTYPUT;
+    DISPPARAMS p{reversed.data(), isPut ? &put : nullptr, static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
+    if (SUCCEEDED(hr)) hr = d->Invoke(id, IID_NULL, 0, flags, &p, out, nullptr, nullptr);
+    for (auto& v : args) VariantClear(&v);
+    return hr;
+}
+
+long LongProperty(IDispatch* d, const wchar_t* name) {
+    VARIANT v;
+    VariantInit(&v);
+    long result = -1;
+    if (SUCCEEDED(Call(d, name, {}, DISPATCH_PROPERTYGET, &v)) && SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4))) result = V_I4(&v);
+    VariantClear(&v);
+    return result;
+}
+
+struct FindArgs {
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND w, LPARAM p) {
+    auto* a = reinterpret_cast<FindArgs*>(p);
+    wchar_t buf[256] = {};
+    GetWindowTextW(w, buf, 256);
+    if (GetWindow(w, GW_OWNER) || std::wstring(buf) != a->caption) return TRUE;
+    a->found = w;
+    return FALSE;
+}
+
+HWND FindDisplay() {
+    FindArgs a{kDisplay.caption.c_str(), nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchCaption, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+// The host's side: the simulated world and the LNS objects it hands to StartApp.
+class Host {
+public:
+    bool Prepare(std::string& why) {
+        control_ = Create(L"QuilletSim.Control");
+        device_ = Create(L"QuilletSim.AppDevice");
+        system_ = Create(L"QuilletSim.System");
+        properties_ = Create(L"QuilletSim.Collection");
+        if (!control_ || !device_ || !system_ || !properties_) {
+            why = "QuilletSimComponents.dll is not registered";
+            return false;
+        }
+        if (!Create(kServerProgId)) {
+            why = "LNSQuilletVexaProxy.dll is not registered";
+            return false;
+        }
+        Call(control_.Get(), L"Reset", {});
+        Call(control_.Get(), L"AddPlugin", {Str(kProgramId), Str(L"FanCoil.chm"), Str(kWorkspace), Bool(true)});
+        for (std::size_t i = 0; i < kDisplay.features.size(); ++i)
+            Call(control_.Get(), L"AddFeature", {Str(kProgramId), I4(static_cast<long>(i) + 1), Str(kDisplay.features[i].c_str())});
+        Call(control_.Get(), L"ConfigureWorkspace", {Str(kWorkspace), Bool(false), Bool(true), Bool(true)});
+        Call(device_.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
+        Call(device_.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
+        Call(system_.Get(), L"Name", {Str(L"Building Network")}, DISPATCH_PROPERTYPUT);
+        return true;
+    }
+
+    // One session; times in microseconds per phase. Checks afterwards that it opened the display
+    // and left nothing behind.
+    bool Session(double* times, bench::Census* census = nullptr) {
+        AppDevice* dev = nullptr;
+        System* sys = nullptr;
+        Collection* col = nullptr;
+        device_->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&dev));
+        system_->QueryInterface(IID_System, reinterpret_cast<void**>(&sys));
+        properties_->QueryInterface(IID_Collection, reinterpret_cast<void**>(&col));
+        BSTR description = SysAllocString(kDisplay.caption.c_str());
+        BSTR address = SysAllocString(L"Fan Coil 1 (1/12)");
+        float version = 3.2f;
+        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
+        LONG opened = 0;
+        HRESULT hrStart = E_FAIL, hrView = E_FAIL, hrExit = E_FAIL;
+        bool shown = false;
+
+        bench::Drain();
+        double t = bench::NowUs(), next;
+        auto phase = [&](DllPhase p) {
+            next = bench::NowUs();
+            times[p] = next - t;
+            t = next;
+        };
+        CLSID clsid;
+        ComRef<_IHalvernServer> server;
+        if (SUCCEEDED(CLSIDFromProgID(kServerProgId, &clsid)))
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put()));
+        phase(kCreate);
+        if (server) hrStart = server->StartApp(&dev, &sys, &version, &ft2, &description, &address, &col, &lnspi, &started);
+        phase(kStart);
+        if (server) hrView = server->RunFullAppView(&opened);
+        bench::Drain();  // the host's message loop: what the call left to paint is painted
+        phase(kView);
+        if (census) {
+            *census = bench::Take(FindDisplay());
+            VARIANT log;
+            VariantInit(&log);
+            if (SUCCEEDED(Call(control_.Get(), L"Log", {}, DISPATCH_PROPERTYGET, &log)) && V_VT(&log) == VT_BSTR)
+                census->calls = std::wstring(V_BSTR(&log), SysStringLen(V_BSTR(&log)));
+            VariantClear(&log);
+        }
+        // Looking for the window is the benchmark's own business: it stays outside the phases.
+        shown = FindDisplay() != nullptr;
+        t = bench::NowUs();
+        if (server) hrExit = server->ExitApp();
+        phase(kExit);
+        server.Reset();
+        bench::Drain();
+        phase(kRelease);
+
+        SysFreeString(description);
+        SysFreeString(address);
+        if (dev) dev->Release();
+        if (sys) sys->Release();
+        if (col) col->Release();
+        const bool clean = !FindDisplay() && LongProperty(control_.Get(), L"LiveWorkspaceControls") == 0 &&
+                           LongProperty(control_.Get(), L"LivePluginServers") == 0;
+        Call(control_.Get(), L"ClearLog", {});
+        const bool ok = SUCCEEDED(hrStart) && started && SUCCEEDED(hrView) && opened != 0 && shown && SUCCEEDED(hrExit) && clean;
+        if (!ok)
+            std::printf("DLL session failed: StartApp 0x%08lX (%d), RunFullAppView 0x%08lX (%ld), shown %d, ExitApp 0x%08lX, clean %d\n",
+                        static_cast<unsigned long>(hrStart), started, static_cast<unsigned long>(hrView), static_cast<long>(opened),
+                        shown, static_cast<unsigned long>(hrExit), clean);
+        return ok;
+    }
+
+private:
+    ComRef<IDispatch> control_, device_, system_, properties_;
+};
+
+struct Stats {
+    double median = 0, mean = 0, min = 0, max = 0;
+};
+
+Stats Of(std::vector<double> v) {
+    Stats s;
+    if (v.empty()) return s;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    s.mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(n);
+    s.min = v.front();
+    s.max = v.back();
+    return s;
+}
+
+std::string Ms(double us) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f ms", us / 1000.0);
+    return buf;
+}
+
+// Messages sent to window procedures while a session runs: a measure of the work that does not
+// move with the load of the machine.
+long g_messages = 0;
+LRESULT CALLBACK CountMessage(int code, WPARAM wp, LPARAM lp) {
+    if (code >= 0) ++g_messages;
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+template <class Fn>
+long MessagesOf(Fn session) {
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountMessage, nullptr, GetCurrentThreadId());
+    g_messages = 0;
+    session();
+    if (hook) UnhookWindowsHookEx(hook);
+    return hook ? g_messages : -1;
+}
+
+int Usage() {
+    std::printf("usage: quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline]\n");
+    return 2;
+}
+
+// Everything that holds COM objects, so that they are gone before COM is.
+int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
+    Host host;
+    std::string why;
+    // Both sides must build the same window: compared once, before any timing. The DLL goes
+    // first: under Wine, atl.dll's AtlAxWinInit fails once its window class exists, and the
+    // DLL takes that failure for "cannot host controls".
+    double scratch[std::max<int>(kDllPhases, kBarePhases)];
+    bench::Census dllCensus, bareCensus;
+    bool ok = host.Prepare(why) && host.Session(scratch, &dllCensus) && bench::PrepareBare(why) &&
+              bench::BareSession(kDisplay, scratch, &bareCensus);
+    if (!why.empty()) {
+        std::printf("cannot run: %s\n", why.c_str());
+        return 1;
+    }
+    const auto differences = bench::Differences(dllCensus, bareCensus);
+    if (censusOnly) {
+        bench::Print(dllCensus, "DLL");
+        bench::Print(bareCensus, "baseline");
+        for (const auto& d : differences) std::printf("differs: %s\n", d.c_str());
+        return ok && differences.empty() ? 0 : 1;
+    }
+
+    for (int i = 0; ok && i < warmup; ++i) ok = host.Session(scratch) && bench::BareSession(kDisplay, scratch);
+    const long dllMessages = MessagesOf([&] { ok = ok && host.Session(scratch); });
+    const long bareMessages = MessagesOf([&] { ok = ok && bench::BareSession(kDisplay, scratch); });
+
+    // Interleaved, each side first in turn, so that drift of the machine falls on both alike.
+    std::vector<double> dllTotal, bareTotal;
+    std::vector<std::vector<double>> dllPhase(kDllPhases), barePhase(kBarePhases);
+    for (int i = 0; ok && i < runs; ++i) {
+        double d[kDllPhases] = {}, b[kBarePhases] = {};
+        if (only == L"dll") ok = host.Session(d);
+        else if (only == L"baseline") ok = bench::BareSession(kDisplay, b);
+        else if (i % 2 == 0) ok = host.Session(d) && bench::BareSession(kDisplay, b);
+        else ok = bench::BareSession(kDisplay, b) && host.Session(d);
+        dllTotal.push_back(std::accumulate(d, d + kDllPhases, 0.0));
+        bareTotal.push_back(std::accumulate(b, b + kBarePhases, 0.0));
+        for (int p = 0; p < kDllPhases; ++p) dllPhase[p].push_back(d[p]);
+        for (int p = 0; p < kBarePhases; ++p) barePhase[p].push_back(b[p]);
+    }
+    if (!ok) {
+        std::printf("a session failed: no figures\n");
+        return 1;
+    }
+
+    const Stats dll = Of(dllTotal), bare = Of(bareTotal);
+    if (!only.empty()) {
+        const Stats& s = only == L"dll" ? dll : bare;
+        std::printf("%d sessions of the %s alone: median %s, mean %s\n", runs, only == L"dll" ? "DLL" : "baseline",
+                    Ms(s.median).c_str(), Ms(s.mean).c_str());
+        return 0;
+    }
+    const double ratioMedian = dll.median / bare.median, ratioMean = dll.mean / bare.mean;
+    std::printf("One display session, %d runs after %d warm-up runs, the two sides interleaved.\n\n", runs, warmup);
+    std::printf("| session | median | mean | min | max |\n|---|---|---|---|---|\n");
+    std::printf("| LNSQuilletVexaProxy.dll: create by ProgID, StartApp, RunFullAppView, ExitApp, Release | %s | %s | %s | %s |\n",
+                Ms(dll.median).c_str(), Ms(dll.mean).c_str(), Ms(dll.min).c_str(), Ms(dll.max).c_str());
+    std::printf("| bare Win32 baseline: the same windows, menu and hosted workspace control | %s | %s | %s | %s |\n\n",
+                Ms(bare.median).c_str(), Ms(bare.mean).c_str(), Ms(bare.min).c_str(), Ms(bare.max).c_str());
+    std::printf("Ratio DLL / baseline: %.2fx by median, %.2fx by mean; target at most %.1fx: %s.\n\n", ratioMedian, ratioMean,
+                kTarget, ratioMedian <= kTarget ? "met" : "missed");
+    std::printf("| phase | median | mean |\n|---|---|---|\n");
+    for (int p = 0; p < kDllPhases; ++p) {
+        const Stats s = Of(dllPhase[p]);
+        std::printf("| DLL: %s | %s | %s |\n", kDllPhaseNames[p], Ms(s.median).c_str(), Ms(s.mean).c_str());
+    }
+    for (int p = 0; p < kBarePhases; ++p) {
+        const Stats s = Of(barePhase[p]);
+        std::printf("| baseline: %s | %s | %s |\n", bench::kBarePhaseNames[p], Ms(s.median).c_str(), Ms(s.mean).c_str());
+    }
+    std::printf("\nMessages sent to window procedures in one session (outside the timed runs): DLL %ld, baseline %ld.\n",
+                dllMessages, bareMessages);
+    std::printf("Windows built: DLL %zu, baseline %zu; menu entries %zu and %zu; %s.\n", dllCensus.windows.size(),
+                bareCensus.windows.size(), dllCensus.menu.size(), bareCensus.menu.size(),
+                differences.empty() ? "the same classes and menu" : "they differ");
+    for (const auto& d : differences) std::printf("- differs: %s\n", d.c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int runs = 30, warmup = 5;
+    bool censusOnly = false;
+    std::wstring only;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring a = argv[i];
+        if (a == L"--runs" && i + 1 < argc) runs = _wtoi(argv[++i]);
+        else if (a == L"--warmup" && i + 1 < argc) warmup = _wtoi(argv[++i]);
+        else if (a == L"--census") censusOnly = true;
+        else if (a == L"--only" && i + 1 < argc && (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
+            only = argv[++i];
+        else return Usage();
+    }
+    if (runs < 1 || warmup < 0) return Usage();
+
+    OleInitialize(nullptr);
+    const int rc = Bench(runs, warmup, censusOnly, only);
+    OleUninitialize();
+    return rc;
+}
