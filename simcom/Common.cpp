@@ -232,10 +232,12 @@ void World::Clear() {
     fallbackInstalled = true;
     upload = download = launch = Outcome::Succeed;
     applyHandsBackUnits = true;
+    applyAsksToClose = true;
     faults.clear();
     log.clear();
     unitsMade = 0;
     lastAttachedLink.Reset();
+    lastLoadedDevice.Reset();
     lastAppliedUnits.Reset();
     lastWorkspaceText.clear();
     featureWindowCaption.clear();

@@ -134,6 +134,15 @@ public:
         TheWorld().applyHandsBackUnits = value != VARIANT_FALSE;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE get_ApplyAsksToClose(VARIANT_BOOL* value) override {
+        if (!value) return E_POINTER;
+        *value = TheWorld().applyAsksToClose ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_ApplyAsksToClose(VARIANT_BOOL value) override {
+        TheWorld().applyAsksToClose = value != VARIANT_FALSE;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE RaiseUnitsApplied(BSTR name) override {
         RaiseOnLastUnitsControl(true, Text(name));
         return S_OK;
@@ -164,6 +173,11 @@ public:
     HRESULT STDMETHODCALLTYPE get_LastAppliedUnits(IDispatch** value) override {
         if (!value) return E_POINTER;
         *value = TheWorld().lastAppliedUnits.AddRefed();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_LastLoadedDevice(IDispatch** value) override {
+        if (!value) return E_POINTER;
+        *value = TheWorld().lastLoadedDevice.AddRefed();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_LastWorkspaceText(BSTR* value) override {

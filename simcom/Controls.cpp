@@ -522,7 +522,9 @@ public:
     HRESULT STDMETHODCALLTYPE ApplyUnits() override {
         if (HRESULT hr = Enter(L"QtyUnits.Apply"); FAILED(hr)) return hr;
         World& w = TheWorld();
+        ComRef<ISimQtyUnits> keep(this);  // a listener may close the dialog that hosts us
         if (w.applyHandsBackUnits) HandBack(L"Units " + std::to_wstring(++w.unitsMade));
+        if (w.applyAsksToClose) AskToClose();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Text(BSTR* value) override {

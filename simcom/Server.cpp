@@ -198,6 +198,7 @@ public:
         if (!plugin) return S_OK;
         const PluginConfig config = *plugin;  // announcing may run code that changes the world
         device_ = dev;
+        TheWorld().lastLoadedDevice = dev;
         features_ = ComRef<FeatureList>::Adopt(new FeatureList(&config));
         plugin_ = ComRef<IDispatch>::Adopt(static_cast<ISimPluginEntry*>(new PluginEntry(config)));
         if (features) {

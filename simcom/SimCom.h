@@ -146,6 +146,7 @@ struct World {
     Outcome download = Outcome::Succeed;
     Outcome launch = Outcome::Succeed;
     bool applyHandsBackUnits = true;
+    bool applyAsksToClose = true;  // as a real units control does once OK has applied the units
     std::map<std::wstring, long> faults;  // call -> remaining count (< 0: always)
     std::vector<std::wstring> log;
     long liveServers = 0;
@@ -154,6 +155,7 @@ struct World {
     PluginServer* lastServer = nullptr;        // not owned; cleared when it goes
     QtyUnitsControl* lastUnitsControl = nullptr;
     ComRef<IDispatch> lastAttachedLink;
+    ComRef<IDispatch> lastLoadedDevice;  // the device object last handed to LoadDevice
     ComRef<IDispatch> lastAppliedUnits;
     std::wstring lastWorkspaceText;
     std::wstring featureWindowCaption;

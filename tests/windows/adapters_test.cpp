@@ -549,12 +549,13 @@ void UnitsControl() {
     units->SetFlag(automation::kFalse);
     CHECK(world.CountOf(u"QtyUnits.SetFlag") == 1);
     units->Apply();
-    CHECK(applied == std::vector<BStr>{u"Units 1"});
+    // Like a real units control, it asks to close once OK has applied the units.
+    CHECK(applied == std::vector<BStr>{u"Units 1"} && closes == 1);
     std::vector<Var> name;
     name.push_back(Var::Str(u"Metric"));
     world.control.Call(u"RaiseUnitsApplied", std::move(name));
     world.control.Call(u"RaiseCloseRequest");
-    CHECK(applied.size() == 2 && applied[1] == u"Metric" && closes == 1);
+    CHECK(applied.size() == 2 && applied[1] == u"Metric" && closes == 2);
     {
         Hosted shown(atl, L"QuilletSim.UnitsWorkspace", 10, 10, 420, 300);
         if (auto ws = automation::Query<outside::IPluginWorkspace>(shown.object)) {

@@ -1,6 +1,9 @@
 // The Windows demo: a host that opens a simulated device's display with the real DLL and real
-// windows, plays a short session and prints the window after each step.
-//   quillet-demo-win.exe [--screenshot FILE.bmp]
+// windows, plays a short session, prints the window after each step and saves screenshots; then
+// opens a second device whose plug-in control is missing.
+//   quillet-demo-win.exe [--shots FOLDER] [--screenshot FILE.bmp]
+//   --shots: workspace.bmp, feature-menu.bmp, options.bmp and error-view.bmp in FOLDER
+//   --screenshot: the first device's display window
 // Needs LNSQuilletVexaProxy.dll and QuilletSimComponents.dll registered (tools/windows/windows.sh demo).
 #include <windows.h>
 #include <commctrl.h>
@@ -11,6 +14,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -23,6 +28,8 @@ namespace {
 
 constexpr wchar_t kDescription[] = L"Fan Coil Unit";
 constexpr wchar_t kProgramId[] = L"80000A1B2C3D4E5F";
+constexpr wchar_t kSensorDescription[] = L"Room Sensor";
+constexpr wchar_t kSensorProgramId[] = L"80000A1B2C3D4F21";
 
 std::string Utf8(const std::wstring& s) {
     if (s.empty()) return {};
@@ -151,47 +158,85 @@ void ChooseMenu(HWND main, const std::wstring& text) {
     Pump(500);
 }
 
-// A modal dialog runs its own message loop: this timer, called from inside it, shows the dialog
-// and closes it with its OK button (then Cancel, then the title bar, should it stay).
-HWND g_main = nullptr;
-void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
-    static int attempts = 0;
-    HWND dialog = FindTopLevel(L"", g_main);
-    if (!dialog) {
-        if (attempts > 0) KillTimer(nullptr, id);
-        return;
+HWND g_main = nullptr;  // the display window of the session that runs
+
+// Work for the times when a modal loop (a dropped-down menu, a dialog) runs on this thread: a
+// timer calls `step` from inside that loop until it says it is done. After ten seconds the
+// modal window is closed, so that the demo never hangs.
+class WhileModal {
+public:
+    explicit WhileModal(std::function<bool()> step) : step_(std::move(step)) {
+        current_ = this;
+        started_ = GetTickCount();
+        timer_ = SetTimer(nullptr, 0, 100, &WhileModal::Tick);
     }
-    switch (attempts++) {
-        case 0:
-            std::printf("dialog:\n");
-            DumpWindow(dialog, 0);
-            std::printf("user: OK\n");
-            if (HWND ok = FindChild(dialog, L"Button", L"OK")) SendMessageW(ok, BM_CLICK, 0, 0);
-            break;
-        case 1:
-            std::printf("(the dialog is still open: Cancel)\n");
-            if (HWND cancel = FindChild(dialog, L"Button", L"Cancel")) SendMessageW(cancel, BM_CLICK, 0, 0);
-            break;
-        default:
-            std::printf("(the dialog is still open: closing it)\n");
-            PostMessageW(dialog, WM_CLOSE, 0, 0);
-            if (attempts > 5) {
-                KillTimer(nullptr, id);
-                DestroyWindow(dialog);
-            }
+    ~WhileModal() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
     }
-    std::fflush(stdout);
+    WhileModal(const WhileModal&) = delete;
+    WhileModal& operator=(const WhileModal&) = delete;
+    bool Done() const { return done_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        WhileModal* w = current_;
+        if (!w || w->done_ || w->busy_) return;
+        if (GetTickCount() - w->started_ > 10000) {
+            std::printf("(nothing to do came up: closing what is open)\n");
+            w->done_ = true;
+            EndMenu();
+            if (HWND modal = GetActiveWindow(); modal && modal != g_main) PostMessageW(modal, WM_CLOSE, 0, 0);
+            return;
+        }
+        w->busy_ = true;
+        const bool done = w->step_();
+        if (current_ == w) {
+            w->busy_ = false;
+            w->done_ = done;
+        }
+        std::fflush(stdout);
+    }
+    static inline WhileModal* current_ = nullptr;
+    std::function<bool()> step_;
+    UINT_PTR timer_ = 0;
+    DWORD started_ = 0;
+    bool done_ = false;
+    bool busy_ = false;
+};
+
+BOOL CALLBACK MatchTopLevelClass(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    if (!IsWindowVisible(w) || ClassOf(w) != s->cls) return TRUE;
+    s->found = w;
+    return FALSE;
 }
 
-bool SaveScreenshot(HWND w, const std::wstring& file) {
-    RECT r{};
-    GetWindowRect(w, &r);
+// A shown top-level window of this thread of the given class.
+HWND FindTopLevelOfClass(const std::wstring& cls) {
+    Search s{L"", cls, nullptr, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchTopLevelClass, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+RECT RectOf(HWND a, HWND b = nullptr) {
+    RECT r{}, other{};
+    GetWindowRect(a, &r);
+    if (b && GetWindowRect(b, &other)) UnionRect(&r, &r, &other);
+    return r;
+}
+
+// What the screen shows in `r`, as a 24-bit BMP file.
+bool SaveScreen(RECT r, const std::wstring& file) {
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    IntersectRect(&r, &r, &screen);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+    if (width <= 0 || height <= 0) return false;
+    HDC dc = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, width, height);
     HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    BitBlt(mem, 0, 0, width, height, dc, r.left, r.top, SRCCOPY);
     SelectObject(mem, old);
     BITMAPINFOHEADER bi{sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
@@ -199,16 +244,27 @@ bool SaveScreenshot(HWND w, const std::wstring& file) {
     GetDIBits(mem, bmp, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
     DeleteObject(bmp);
     DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(nullptr, dc);
     BITMAPFILEHEADER fh{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
     fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
     FILE* f = _wfopen(file.c_str(), L"wb");
     if (!f) return false;
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi, sizeof bi, 1, f);
-    std::fwrite(pixels.data(), 1, pixels.size(), f);
-    std::fclose(f);
-    return true;
+    bool ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi, sizeof bi, 1, f) == 1 &&
+              std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+std::wstring g_shots;  // folder of the named screenshots; empty: none
+
+// Repaints what is about to be captured, then saves it as NAME.bmp in the screenshot folder.
+void Shot(const wchar_t* name, RECT r, std::initializer_list<HWND> paint) {
+    for (HWND w : paint)
+        if (w) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    Sleep(100);  // the X server shows what was drawn
+    if (g_shots.empty()) return;
+    const std::wstring file = g_shots + L"\\" + name + L".bmp";
+    std::printf("screenshot %s: %s\n", Utf8(name).c_str(), SaveScreen(r, file) ? "saved" : "could not be saved");
 }
 
 class ExitSink final : public IDispatch {
@@ -298,22 +354,129 @@ std::string Failure(HRESULT hr) {
     return buf;
 }
 
+// StartApp as a host calls it, with the simulated LNS objects.
+HRESULT Start(_IHalvernServer* server, IDispatch* device, IDispatch* system, IDispatch* properties,
+              const wchar_t* description, const wchar_t* address, VARIANT_BOOL* started) {
+    AppDevice* dev = nullptr;
+    System* sys = nullptr;
+    Collection* col = nullptr;
+    device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&dev));
+    system->QueryInterface(IID_System, reinterpret_cast<void**>(&sys));
+    properties->QueryInterface(IID_Collection, reinterpret_cast<void**>(&col));
+    float version = 3.2f;
+    VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE;
+    BSTR desc = SysAllocString(description), addr = SysAllocString(address);
+    HRESULT hr = server->StartApp(&dev, &sys, &version, &ft2, &desc, &addr, &col, &lnspi, started);
+    SysFreeString(desc);
+    SysFreeString(addr);
+    if (dev) dev->Release();
+    if (sys) sys->Release();
+    if (col) col->Release();
+    return hr;
+}
+
+ComRef<_IHalvernServer> NewServer() {
+    auto d = Create(L"LNSQuilletVexaProxy.IHalvernServer");
+    ComRef<_IHalvernServer> dual;
+    if (d) d->QueryInterface(IID__IHalvernServer, reinterpret_cast<void**>(dual.Put()));
+    return dual;
+}
+
+// Opens the display: RunFullAppView, then the window as it shows.
+HWND Open(_IHalvernServer* server, IDispatch* control, const wchar_t* description) {
+    Step("Host: RunFullAppView");
+    LONG opened = 0;
+    HRESULT hr = server->RunFullAppView(&opened);
+    if (FAILED(hr)) std::printf("host: RunFullAppView -> %s\n", Failure(hr).c_str());
+    else std::printf("host: RunFullAppView -> %ld\n", static_cast<long>(opened));
+    Pump(1000);
+    PrintNewCalls(control);
+    HWND main = FindTopLevel(description);
+    if (main) DumpWindow(main, 0, true);
+    else std::printf("no display window\n");
+    return main;
+}
+
+void Exit(_IHalvernServer* server, const wchar_t* description) {
+    Step("Host: ExitApp");
+    HRESULT hr = server->ExitApp();
+    Pump(300);
+    std::printf("host: ExitApp -> %s; display window %s\n", FAILED(hr) ? Failure(hr).c_str() : "done",
+                FindTopLevel(description) ? "still shown" : "gone");
+}
+
+// The Device menu dropped down from the menu bar, as Alt+D opens it.
+void ShowFeatureMenu(HWND main) {
+    Step("User: Alt+D opens the Device menu");
+    WhileModal menu([main] {
+        HWND popup = FindTopLevelOfClass(L"#32768");
+        if (!popup) return false;
+        std::printf("the Device menu shows:\n");
+        if (HMENU bar = GetMenu(main))
+            for (int i = 0, n = GetMenuItemCount(bar); i < n; ++i) {
+                wchar_t text[64] = {};
+                GetMenuStringW(bar, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+                if (std::wstring(text) == L"&Device" && GetSubMenu(bar, i)) DumpMenu(GetSubMenu(bar, i), 1);
+            }
+        Shot(L"feature-menu", RectOf(main, popup), {main, popup});
+        EndMenu();
+        return true;
+    });
+    PostMessageW(main, WM_SYSCOMMAND, SC_KEYMENU, 'd');
+    for (int i = 0; i < 30 && !menu.Done(); ++i) Pump(100);
+    Pump(200);
+}
+
+// Tools > Engineering Units: the dialog with the hosted units control, closed with OK.
+void EngineeringUnits(HWND main) {
+    Step("User: Tools > Engineering Units, closed with OK");
+    int attempts = 0;
+    WhileModal dialog([main, &attempts] {
+        HWND dlg = FindTopLevel(L"Quillet Options");
+        if (!dlg || IsWindowEnabled(main)) return false;  // not yet in its modal loop
+        switch (attempts++) {
+            case 0:
+                DumpWindow(dlg, 0);
+                Shot(L"options", RectOf(main, dlg), {main, dlg});
+                std::printf("user: OK\n");
+                if (HWND ok = FindChild(dlg, L"Button", L"OK")) SendMessageW(ok, BM_CLICK, 0, 0);
+                return !IsWindow(dlg) || !IsWindowVisible(dlg);
+            case 1:
+                std::printf("(the dialog is still open: Cancel)\n");
+                if (HWND cancel = FindChild(dlg, L"Button", L"Cancel")) SendMessageW(cancel, BM_CLICK, 0, 0);
+                return false;
+            default:
+                std::printf("(the dialog is still open: closing it)\n");
+                PostMessageW(dlg, WM_CLOSE, 0, 0);
+                return attempts > 5;
+        }
+    });
+    ChooseMenu(main, L"&Engineering Units");
+    for (int i = 0; i < 30 && !dialog.Done(); ++i) Pump(100);
+    std::printf("dialog %s\n", FindTopLevel(L"Quillet Options") ? "still shown" : "closed");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring screenshot;
-    for (int i = 1; i < argc; ++i)
-        if (std::wstring(argv[i]) == L"--screenshot" && i + 1 < argc) screenshot = argv[++i];
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--screenshot" && i + 1 < argc) screenshot = argv[++i];
+        else if (arg == L"--shots" && i + 1 < argc) g_shots = argv[++i];
+    }
+    if (!g_shots.empty()) CreateDirectoryW(g_shots.c_str(), nullptr);
 
     OleInitialize(nullptr);
     int rc = 0;
     {
         auto control = Create(L"QuilletSim.Control");
         auto device = Create(L"QuilletSim.AppDevice");
+        auto sensor = Create(L"QuilletSim.AppDevice");
         auto system = Create(L"QuilletSim.System");
         auto properties = Create(L"QuilletSim.Collection");
-        auto server = Create(L"LNSQuilletVexaProxy.IHalvernServer");
-        if (!server || !control || !device || !system || !properties) {
+        auto server = NewServer();
+        if (!server || !control || !device || !sensor || !system || !properties) {
             std::printf("LNSQuilletVexaProxy.dll and QuilletSimComponents.dll must be registered\n");
             OleUninitialize();
             return 1;
@@ -323,12 +486,15 @@ int wmain(int argc, wchar_t** argv) {
         Call(control.Get(), L"AddFeature", {Str(kProgramId), I4(1), Str(L"&Configure")});
         Call(control.Get(), L"AddFeature", {Str(kProgramId), I4(2), Str(L"&Recalibrate")});
         Call(control.Get(), L"ConfigureWorkspace", {Str(L"QuilletSim.UnitsWorkspace"), Bool(false), Bool(true), Bool(true)});
+        // The second device's plug-in names a control that is not installed, nor is the generic one.
+        Call(control.Get(), L"AddPlugin", {Str(kSensorProgramId), Str(L""), Str(L"RoomSensor.Workspace"), Bool(true)});
+        Call(control.Get(), L"FallbackInstalled", {Bool(false)}, DISPATCH_PROPERTYPUT);
         Call(device.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
         Call(device.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
+        Call(sensor.Get(), L"Name", {Str(L"Room Sensor 3")}, DISPATCH_PROPERTYPUT);
+        Call(sensor.Get(), L"ProgramId", {Str(kSensorProgramId)}, DISPATCH_PROPERTYPUT);
         Call(system.Get(), L"Name", {Str(L"Building Network")}, DISPATCH_PROPERTYPUT);
 
-        ComRef<_IHalvernServer> dual;
-        server->QueryInterface(IID__IHalvernServer, reinterpret_cast<void**>(dual.Put()));
         ComRef<IConnectionPointContainer> container;
         server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Put()));
         ComRef<IConnectionPoint> cp;
@@ -340,46 +506,22 @@ int wmain(int argc, wchar_t** argv) {
         Step("Host: IsPlugInExist(\"80000A1B2C3D4E5F\")");
         BSTR program = SysAllocString(kProgramId);
         VARIANT_BOOL exists = VARIANT_FALSE;
-        HRESULT hr = dual->IsPlugInExist(&program, &exists);
+        HRESULT hr = server->IsPlugInExist(&program, &exists);
         std::printf("host: IsPlugInExist -> %s\n", FAILED(hr) ? Failure(hr).c_str() : exists ? "True" : "False");
         SysFreeString(program);
 
         Step("Host: StartApp(Fan Coil 1, network, 3.2, True, \"Fan Coil Unit\", ...)");
-        AppDevice* dev = nullptr;
-        System* sys = nullptr;
-        Collection* col = nullptr;
-        device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&dev));
-        system->QueryInterface(IID_System, reinterpret_cast<void**>(&sys));
-        properties->QueryInterface(IID_Collection, reinterpret_cast<void**>(&col));
-        float version = 3.2f;
-        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
-        BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Fan Coil 1 (1/12)");
-        hr = dual->StartApp(&dev, &sys, &version, &ft2, &description, &address, &col, &lnspi, &started);
+        VARIANT_BOOL started = VARIANT_FALSE;
+        hr = Start(server.Get(), device.Get(), system.Get(), properties.Get(), kDescription, L"Fan Coil 1 (1/12)", &started);
         std::printf("host: StartApp -> %s\n", FAILED(hr) ? Failure(hr).c_str() : started ? "True" : "False");
-        SysFreeString(description);
-        SysFreeString(address);
-        if (dev) dev->Release();
-        if (sys) sys->Release();
-        if (col) col->Release();
 
-        Step("Host: RunFullAppView");
-        LONG opened = 0;
-        hr = dual->RunFullAppView(&opened);
-        if (FAILED(hr)) std::printf("host: RunFullAppView -> %s\n", Failure(hr).c_str());
-        else std::printf("host: RunFullAppView -> %ld\n", static_cast<long>(opened));
-        Pump(1000);
-        PrintNewCalls(control.Get());
-        g_main = FindTopLevel(kDescription);
+        g_main = Open(server.Get(), control.Get(), kDescription);
         if (!g_main) {
-            std::printf("no display window\n");
             rc = 1;
         } else {
-            DumpWindow(g_main, 0, true);
-
             Step("Status timer: one tick (10 seconds)");
             Pump(10500);
             DumpWindow(g_main, 0);
-
             PrintNewCalls(control.Get());
 
             Step("User: Device > Configure");
@@ -406,23 +548,34 @@ int wmain(int argc, wchar_t** argv) {
             PrintNewCalls(control.Get());
             DumpWindow(g_main, 0);
 
-            Step("User: Tools > Engineering Units, closed with OK");
-            SetTimer(nullptr, 0, 700, CloseDialog);
-            ChooseMenu(g_main, L"&Engineering Units");
-            Pump(1000);
+            ShowFeatureMenu(g_main);
+            EngineeringUnits(g_main);
+            Pump(300);
+            PrintNewCalls(control.Get());
 
-            if (!screenshot.empty()) {
-                Step("Screenshot");
-                std::printf("%s %s\n", SaveScreenshot(g_main, screenshot) ? "saved" : "could not save", Utf8(screenshot).c_str());
-            }
+            Step("The display with the device's data in the chosen units");
+            DumpWindow(g_main, 0);
+            Shot(L"workspace", RectOf(g_main), {g_main});
+            if (!screenshot.empty())
+                std::printf("%s %s\n", SaveScreen(RectOf(g_main), screenshot) ? "saved" : "could not save",
+                            Utf8(screenshot).c_str());
         }
-
-        Step("Host: ExitApp");
-        hr = dual->ExitApp();
-        Pump(300);
-        std::printf("host: ExitApp -> %s; display window %s\n", FAILED(hr) ? Failure(hr).c_str() : "done",
-                    FindTopLevel(kDescription) ? "still shown" : "gone");
+        Exit(server.Get(), kDescription);
         if (cp) cp->Unadvise(cookie);
+
+        std::printf("\n##### A second device, whose plug-in control is not installed #####\n");
+        auto second = NewServer();
+        if (second) {
+            Step("Host: StartApp(Room Sensor 3, network, 3.2, True, \"Room Sensor\", ...)");
+            started = VARIANT_FALSE;
+            hr = Start(second.Get(), sensor.Get(), system.Get(), properties.Get(), kSensorDescription, L"Room Sensor 3 (1/15)",
+                       &started);
+            std::printf("host: StartApp -> %s\n", FAILED(hr) ? Failure(hr).c_str() : started ? "True" : "False");
+            g_main = Open(second.Get(), control.Get(), kSensorDescription);
+            if (g_main) Shot(L"error-view", RectOf(g_main), {g_main});
+            else rc = 1;
+            Exit(second.Get(), kSensorDescription);
+        }
     }
     OleUninitialize();
     return rc;

@@ -2,8 +2,9 @@
 # The Windows DLL under Wine.
 #   windows.sh test           install what is missing, cross-build the 64- and 32-bit DLLs, register
 #                             them in private Wine prefixes and run the Windows tests
-#   windows.sh demo [args]    the demo host with the real DLL and real windows under Wine; args go to
-#                             the host (--screenshot FILE.bmp saves the display window)
+#   windows.sh demo [args]    the demo host with the real DLL and real windows under Wine; saves
+#                             PNG screenshots in build/screenshots (args go to the host;
+#                             --screenshot FILE.bmp also saves the display window there)
 # Build folders: build/win64, build/win32; Wine prefixes: build/wine64-prefix, build/wine32-prefix.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -11,7 +12,9 @@ BUILD="$ROOT/build"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 export WINEDEBUG=-all
 
-PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 xvfb xauth libwine-dev)
+# fonts-wine: Tahoma and Marlett, so that captions and title-bar buttons look as on Windows.
+PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 xvfb xauth libwine-dev
+  fonts-wine)
 
 log() { echo "== $*"; }
 
@@ -24,9 +27,9 @@ apt_update_once() {
   fi
 }
 
-need_packages() {
+need_packages() {  # [extra packages...]
   local missing=()
-  for p in "${PACKAGES[@]}"; do installed "$p" || missing+=("$p"); done
+  for p in "${PACKAGES[@]}" "$@"; do installed "$p" || missing+=("$p"); done
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "missing packages: ${missing[*]} (run as root to install them)" >&2
@@ -119,7 +122,18 @@ use_prefix() {  # 64|32
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     WINEPREFIX="$WINEPREFIX" wineserver -w
   fi
-  [ -f "$WINEPREFIX/system.reg" ]
+  [ -f "$WINEPREFIX/system.reg" ] || return 1
+  # There is no window manager either to draw title bars: Wine draws them itself.
+  if ! grep -q '^"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+    WINEPREFIX="$WINEPREFIX" wineserver -w
+  fi
+  # Wine finds the fonts of a package installed after the prefix was made only in the prefix.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" f
+  for f in /usr/share/wine/fonts/*.ttf; do
+    [ -f "$f" ] && [ ! -f "$fonts/${f##*/}" ] && { mkdir -p "$fonts"; cp "$f" "$fonts/"; }
+  done
+  return 0
 }
 
 PASSED=0
@@ -176,6 +190,7 @@ test_bitness() {  # 64|32
   [ -f "$other" ] && READ_AS_DATA+=("win$((96 - BITS))/LNSQuilletVexaProxy.dll (type library)")
   run_test com_host_test 300 "$WINE" "$bin/com_host_test.exe" "$([ -f "$other" ] && winpath "$other")"
   run_test host.vbs 300 "$WINE" cscript //nologo "$(winpath "$ROOT/tests/windows/host.vbs")"
+  [ -f "$bin/display_test.exe" ] && [ -f "$sim" ] && run_test display_test 600 "$WINE" "$bin/display_test.exe"
   [ -f "$bin/ui_backend_test.exe" ] && run_test ui_backend_test 600 "$WINE" "$bin/ui_backend_test.exe"
   [ -f "$bin/qv_adapters_test.exe" ] && [ -f "$sim" ] &&
     run_test qv_adapters_test 600 "$WINE" "$bin/qv_adapters_test.exe" "$(winpath "$sim")"
@@ -217,22 +232,44 @@ case "$cmd" in
     [ "$FAILED" -eq 0 ]
     ;;
   demo)
-    need_packages || exit 1
+    # imagemagick turns the host's BMP screenshots into PNG.
+    need_packages imagemagick || exit 1
     build_dir 64 || exit 1
     start_xvfb || exit 1
     use_prefix 64 || exit 1
     bin="$BUILD/win64/bin"
     register "$bin/LNSQuilletVexaProxy.dll" || { echo "regsvr32 failed" >&2; exit 1; }
     [ -f "$bin/QuilletSimComponents.dll" ] && register "$bin/QuilletSimComponents.dll"
-    args=()
+    shots="$BUILD/screenshots"
+    rm -rf "$shots" && mkdir -p "$shots"
+    args=(--shots "$(winpath "$shots")")
+    extra=""
     while [ $# -gt 0 ]; do
       case "$1" in
-        --screenshot) args+=("$1" "$(winpath "$(realpath -m "$2")")"); shift 2 ;;
+        --screenshot)
+          extra="$(realpath -m "$2")"
+          # The host writes BMP; a .png name gets converted.
+          case "$extra" in *.png|*.PNG) args+=("$1" "$(winpath "$shots/display.bmp")") ;; *) args+=("$1" "$(winpath "$extra")"); extra="" ;; esac
+          shift 2 ;;
         *) args+=("$1"); shift ;;
       esac
     done
     "$WINE" "$bin/quillet-demo-win.exe" "${args[@]}" 2>&1 | tr -d '\r'
-    exit "${PIPESTATUS[0]}"
+    rc="${PIPESTATUS[0]}"
+    saved=()
+    if [ -n "$extra" ] && [ -f "$shots/display.bmp" ]; then
+      convert "$shots/display.bmp" "$extra" && rm -f "$shots/display.bmp" && saved+=("$extra")
+    fi
+    for bmp in "$shots"/*.bmp; do
+      [ -f "$bmp" ] || continue
+      convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp" && saved+=("${bmp%.bmp}.png")
+    done
+    if [ ${#saved[@]} -gt 0 ]; then
+      echo
+      echo "screenshots:"
+      printf '  %s\n' "${saved[@]#"$ROOT/"}"
+    fi
+    exit "$rc"
     ;;
   *)
     sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'

@@ -1,0 +1,849 @@
+// The display as users see it, under Wine: LNSQuilletVexaProxy.dll created by ProgID over the
+// simulated components, driven through its real windows (menu commands, button clicks, modal
+// dialogs and message boxes answered from a timer) and checked through what those windows show.
+// Ends with 50 open/close cycles in this one process, watching windows, memory and GDI objects.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <psapi.h>
+
+#include <initguid.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ComTestSupport.h"
+#include "LNSQuilletVexaProxy_h.h"
+#include "TestHarness.h"
+
+using namespace qvtest;
+
+namespace {
+
+constexpr wchar_t kDescription[] = L"Quillet Display Test";
+constexpr wchar_t kCannotCommunicate[] = L"Cannot communicate with device - please check connections";
+constexpr wchar_t kPluginFileMissing[] =
+    L"Unable to display information about this device. The required plug-in file is not available.";
+// The device object's link interface, as the workspace control receives it.
+const IID kDeviceLinkIid = {0x4C725D56, 0x5B85, 0x11D5, {0x8D, 0xE3, 0x00, 0xC0, 0x4F, 0x5C, 0xAA, 0xEE}};
+
+// ---- the real windows ----------------------------------------------------------------------
+
+std::wstring TextOf(HWND w) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(w, buf, 1024);
+    return buf;
+}
+
+std::wstring ClassOf(HWND w) {
+    wchar_t buf[128] = {};
+    GetClassNameW(w, buf, 128);
+    return buf;
+}
+
+struct ClassSearch {
+    std::wstring cls;
+    const wchar_t* text;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchClass(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<ClassSearch*>(p);
+    if (ClassOf(h) == s->cls && (!s->text || TextOf(h) == s->text)) s->found.push_back(h);
+    return TRUE;
+}
+
+// Descendants of `parent` of one class (and caption, when given).
+std::vector<HWND> Children(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr) {
+    ClassSearch s{cls, text, {}};
+    if (parent) EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND Child(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr) {
+    auto all = Children(parent, cls, text);
+    return all.empty() ? nullptr : all.front();
+}
+
+// A rectangle in the client coordinates of `parent`.
+RECT RectIn(HWND w, HWND parent) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+UINT MenuCommand(HMENU menu, const std::wstring& caption, UINT* state = nullptr) {
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            if (UINT id = MenuCommand(sub, caption, state)) return id;
+            continue;
+        }
+        wchar_t buf[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
+        std::wstring text = buf;
+        if (caption == text.substr(0, text.find(L'\t'))) {
+            if (state) *state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            return GetMenuItemID(menu, i);
+        }
+    }
+    return 0;
+}
+
+// Chooses a menu item as the user does; returns once the command (and any modal window it
+// opened) has finished.
+bool Choose(HWND main, const std::wstring& caption) {
+    UINT id = main && GetMenu(main) ? MenuCommand(GetMenu(main), caption) : 0;
+    if (!id) {
+        Fail("no menu item " + Show(caption), __LINE__);
+        return false;
+    }
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    Pump(50);
+    return true;
+}
+
+bool Grayed(HWND main, const std::wstring& caption) {
+    UINT state = 0;
+    if (!main || !GetMenu(main) || !MenuCommand(GetMenu(main), caption, &state)) return false;
+    return (state & MF_GRAYED) != 0;
+}
+
+std::wstring StatusText(HWND main, int panel = 0) {
+    HWND bar = Child(main, STATUSCLASSNAMEW);
+    if (!bar) return L"(no status bar)";
+    wchar_t text[512] = {};
+    if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, panel, 0)) >= 512) return L"(too long)";
+    SendMessageW(bar, SB_GETTEXTW, panel, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+BOOL CALLBACK CountChild(HWND h, LPARAM p) {
+    ++(*reinterpret_cast<std::map<std::wstring, int>*>(p))[ClassOf(h)];
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND h, LPARAM p) {
+    CountChild(h, p);
+    EnumChildWindows(h, CountChild, p);
+    return TRUE;
+}
+
+// Every window of this thread, top-level and child, by class.
+std::map<std::wstring, int> ThreadWindows() {
+    std::map<std::wstring, int> byClass;
+    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&byClass));
+    return byClass;
+}
+
+int Total(const std::map<std::wstring, int>& m) {
+    int n = 0;
+    for (const auto& [cls, count] : m) n += count;
+    return n;
+}
+
+std::string Difference(const std::map<std::wstring, int>& before, const std::map<std::wstring, int>& after) {
+    std::string out;
+    auto keys = before;
+    for (const auto& [cls, n] : after) keys[cls];
+    for (const auto& [cls, unused] : keys) {
+        auto b = before.count(cls) ? before.at(cls) : 0;
+        auto a = after.count(cls) ? after.at(cls) : 0;
+        if (a != b) out += " " + Show(cls) + " " + std::to_string(b) + "->" + std::to_string(a);
+    }
+    return out;
+}
+
+struct TopLevelSearch {
+    const std::wstring& cls;
+    const std::wstring& caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND h, LPARAM p) {
+    auto* q = reinterpret_cast<TopLevelSearch*>(p);
+    if (!IsWindowVisible(h) || ClassOf(h) != q->cls) return TRUE;
+    if (!q->caption.empty() && TextOf(h) != q->caption) return TRUE;
+    q->found = h;
+    return FALSE;
+}
+
+// A shown top-level window of this thread of one class (and caption, when given).
+HWND ShownTopLevel(const std::wstring& cls, const std::wstring& caption = {}) {
+    TopLevelSearch q{cls, caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchTopLevel, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+// ---- modal windows, answered from inside their own message loop ----------------------------
+
+// Runs `act` on the first shown top-level window of this thread of class `cls` (and caption, when
+// given) that appears while the script is armed; `act` returns true when it is done with it.
+class ModalScript {
+public:
+    using Action = std::function<bool(HWND)>;
+    ModalScript(std::wstring cls, std::wstring caption, Action act)
+        : cls_(std::move(cls)), caption_(std::move(caption)), act_(std::move(act)) {
+        current_ = this;
+        started_ = GetTickCount();
+        timer_ = SetTimer(nullptr, 0, 50, &ModalScript::Tick);
+    }
+    ~ModalScript() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    int Seen() const { return seen_; }
+    bool Done() const { return done_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        ModalScript* s = current_;
+        if (!s || s->done_ || s->busy_) return;
+        HWND w = s->Find();
+        if (!w) return;
+        if (GetTickCount() - s->started_ > 10000) {
+            // A window the script cannot finish with would hang the test.
+            Fail("a " + Show(s->cls_) + " window stayed open: closing it", __LINE__);
+            s->done_ = true;
+            PostMessageW(w, WM_CLOSE, 0, 0);
+            return;
+        }
+        ++s->seen_;
+        s->busy_ = true;
+        bool finished = s->act_(w);
+        if (current_ == s) {
+            s->busy_ = false;
+            s->done_ = finished;
+        }
+    }
+    HWND Find() const { return ShownTopLevel(cls_, caption_); }
+
+    static inline ModalScript* current_ = nullptr;
+    std::wstring cls_, caption_;
+    Action act_;
+    UINT_PTR timer_ = 0;
+    DWORD started_ = 0;
+    int seen_ = 0;
+    bool done_ = false;
+    bool busy_ = false;
+};
+
+// What a window's owner was like at the moment the window was shown (WM_SHOWWINDOW).
+class ShowWatch {
+public:
+    ShowWatch(std::wstring caption, HWND owner) : caption_(std::move(caption)), owner_(owner) {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &ShowWatch::Proc, nullptr, GetCurrentThreadId());
+    }
+    ~ShowWatch() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    bool Hooked() const { return hook_ != nullptr; }
+    bool seen = false, ownedThen = false, ownerEnabledThen = false;
+
+private:
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+        ShowWatch* w = current_;
+        auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
+        if (w && code == HC_ACTION && m && m->message == WM_SHOWWINDOW && m->wParam && !w->seen &&
+            TextOf(m->hwnd) == w->caption_) {
+            w->seen = true;
+            w->ownedThen = GetWindow(m->hwnd, GW_OWNER) == w->owner_;
+            w->ownerEnabledThen = IsWindowEnabled(w->owner_) != FALSE;
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline ShowWatch* current_ = nullptr;
+    std::wstring caption_;
+    HWND owner_;
+    HHOOK hook_ = nullptr;
+};
+
+void Click(HWND parent, const wchar_t* caption) {
+    HWND b = Child(parent, L"Button", caption);
+    if (!b) {
+        Fail(std::string("no button ") + Show(caption), __LINE__);
+        return;
+    }
+    SendMessageW(b, BM_CLICK, 0, 0);
+}
+
+// ---- help viewers, seen where they are entered ------------------------------------------------
+
+// Sends the first instructions of a function to a replacement for as long as it lives.
+class Detour {
+public:
+    Detour(void* target, void* replacement) : target_(static_cast<BYTE*>(target)) {
+        if (!target_) return;
+#ifdef _WIN64
+        BYTE code[12] = {0x48, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xE0};  // mov rax, imm64; jmp rax
+        std::memcpy(code + 2, &replacement, sizeof(void*));
+#else
+        BYTE code[5] = {0xE9, 0, 0, 0, 0};  // jmp rel32
+        const auto rel = static_cast<LONG>(reinterpret_cast<BYTE*>(replacement) - (target_ + 5));
+        std::memcpy(code + 1, &rel, sizeof rel);
+#endif
+        size_ = sizeof code;
+        DWORD old = 0;
+        if (!VirtualProtect(target_, size_, PAGE_EXECUTE_READWRITE, &old)) {
+            target_ = nullptr;
+            return;
+        }
+        std::memcpy(saved_, target_, size_);
+        std::memcpy(target_, code, size_);
+        VirtualProtect(target_, size_, old, &old);
+        FlushInstructionCache(GetCurrentProcess(), target_, size_);
+    }
+    ~Detour() {
+        if (!target_) return;
+        DWORD old = 0;
+        VirtualProtect(target_, size_, PAGE_EXECUTE_READWRITE, &old);
+        std::memcpy(target_, saved_, size_);
+        VirtualProtect(target_, size_, old, &old);
+        FlushInstructionCache(GetCurrentProcess(), target_, size_);
+    }
+    Detour(const Detour&) = delete;
+    Detour& operator=(const Detour&) = delete;
+    bool Active() const { return target_ != nullptr; }
+
+private:
+    BYTE* target_;
+    BYTE saved_[16] = {};
+    size_t size_ = 0;
+};
+
+struct HelpCall {
+    const char* viewer;
+    HWND owner;
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+};
+std::vector<HelpCall> g_helpCalls;
+
+HWND WINAPI RecordHtmlHelpA(HWND owner, LPCSTR file, UINT command, DWORD_PTR data) {
+    g_helpCalls.push_back({"HtmlHelpA", owner, file ? file : "", command, data});
+    return nullptr;  // what a missing file gives
+}
+
+BOOL WINAPI RecordWinHelpA(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) {
+    g_helpCalls.push_back({"WinHelpA", owner, file ? file : "", command, data});
+    return FALSE;
+}
+
+void* Export(const wchar_t* module, const char* name) {
+    HMODULE m = GetModuleHandleW(module);
+    return m ? reinterpret_cast<void*>(GetProcAddress(m, name)) : nullptr;
+}
+
+// ---- sessions --------------------------------------------------------------------------------
+
+// The simulated world with one plug-in whose help file and workspace control are given.
+struct World {
+    SimulatedWorld sim;
+    World(const wchar_t* help, const wchar_t* workspace, bool unitsWorkspace = false) : sim(L"QV.DISPLAY.DEVICE") {
+        Args plugin;
+        plugin.Str(L"QV.DISPLAY.DEVICE").Str(help).Str(workspace).Bool(true);
+        CHECK_HR(CallByName(sim.control.Get(), L"AddPlugin", plugin), S_OK);
+        Args feature;
+        feature.Str(L"QV.DISPLAY.DEVICE").I4(1).Str(L"&Configure");
+        CHECK_HR(CallByName(sim.control.Get(), L"AddFeature", feature), S_OK);
+        if (unitsWorkspace) {
+            Args ws;
+            ws.Str(workspace).Bool(true).Bool(true).Bool(true);
+            CHECK_HR(CallByName(sim.control.Get(), L"ConfigureWorkspace", ws), S_OK);
+        }
+    }
+    long Count(const wchar_t* call) {
+        Args a;
+        a.Str(call);
+        VARIANT v;
+        VariantInit(&v);
+        CallByName(sim.control.Get(), L"CountOf", a, &v);
+        long n = V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
+        VariantClear(&v);
+        return n;
+    }
+    long Long(const wchar_t* name) {
+        Args none;
+        VARIANT v;
+        VariantInit(&v);
+        CallByName(sim.control.Get(), name, none, &v);
+        long n = V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
+        VariantClear(&v);
+        return n;
+    }
+    ComRef<IDispatch> Object(IDispatch* from, const wchar_t* name) {
+        Args none;
+        VARIANT v;
+        VariantInit(&v);
+        ComRef<IDispatch> d;
+        if (from && SUCCEEDED(CallByName(from, name, none, &v)) && V_VT(&v) == VT_DISPATCH && V_DISPATCH(&v))
+            d = ComRef<IDispatch>::Share(V_DISPATCH(&v));
+        VariantClear(&v);
+        return d;
+    }
+    std::wstring String(IDispatch* from, const wchar_t* name) {
+        Args none;
+        VARIANT v;
+        VariantInit(&v);
+        std::wstring s;
+        if (from && SUCCEEDED(CallByName(from, name, none, &v)) && V_VT(&v) == VT_BSTR) s = Text(V_BSTR(&v));
+        VariantClear(&v);
+        return s;
+    }
+    void Set(IDispatch* on, const wchar_t* name, bool value) {
+        Args a;
+        a.Bool(value);
+        CHECK_HR(PutByName(on, name, a), S_OK);
+    }
+};
+
+// One host session: the server created by ProgID, started on the world's objects and shown.
+struct Session {
+    ComRef<_IHalvernServer> server;
+    HWND main = nullptr;
+
+    explicit Session(World& w) {
+        CLSID clsid{};
+        CHECK_HR(CLSIDFromProgID(L"LNSQuilletVexaProxy.IHalvernServer", &clsid), S_OK);
+        CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer,
+                                  reinterpret_cast<void**>(server.Put())),
+                 S_OK);
+        if (!server) return;
+        AppDevice* device = nullptr;
+        System* system = nullptr;
+        Collection* collection = nullptr;
+        w.sim.device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&device));
+        w.sim.system->QueryInterface(IID_System, reinterpret_cast<void**>(&system));
+        w.sim.collection->QueryInterface(IID_Collection, reinterpret_cast<void**>(&collection));
+        float version = 3.2f;
+        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
+        BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Display Node (1/7)");
+        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started),
+                 S_OK);
+        CHECK_EQ(started, VARIANT_TRUE);
+        SysFreeString(description);
+        SysFreeString(address);
+        if (device) device->Release();
+        if (system) system->Release();
+        if (collection) collection->Release();
+        LONG opened = 0;
+        CHECK_HR(server->RunFullAppView(&opened), S_OK);
+        Pump(100);
+        main = FindShownWindow(kDescription);
+        CHECK(main != nullptr);
+    }
+    ~Session() { Exit(); }
+    void Exit() {
+        if (server) CHECK_HR(server->ExitApp(), S_OK);
+        server.Reset();
+        Pump(50);
+    }
+};
+
+bool SameObject(IUnknown* a, IUnknown* b) {
+    if (!a || !b) return false;
+    ComRef<IUnknown> ua, ub;
+    a->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ua.Put()));
+    b->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ub.Put()));
+    return ua && ua.Get() == ub.Get();
+}
+
+int PixelsX(int twips) {
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    return MulDiv(twips, dpi, 1440);
+}
+
+// The process's working set, and the bytes in use in all its heaps (the DLL's allocations
+// among them). Under Wine PrivateUsage always answers 0, so the heaps are walked instead.
+struct Memory {
+    long long workingSet = 0;
+    long long heap = 0;
+};
+
+Memory MemoryNow() {
+    Memory m;
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) m.workingSet = static_cast<long long>(pmc.WorkingSetSize);
+    HANDLE heaps[64];
+    const DWORD n = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < n && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY e{};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) m.heap += static_cast<long long>(e.cbData);
+        HeapUnlock(heaps[i]);
+    }
+    return m;
+}
+
+}  // namespace
+
+TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+
+    // Shown in the device view beside its buttons, and the only workspace control there is.
+    HWND view = Child(s.main, L"QuilletVexaContainer", L"Device View");
+    CHECK(view && IsWindowVisible(view));
+    auto hosts = Children(s.main, L"AtlAxWin");
+    CHECK_EQ(hosts.size(), 1u);
+    HWND host = hosts.empty() ? nullptr : hosts.front();
+    CHECK(host && GetParent(host) == view && TextOf(host) == L"QuilletSim.Workspace" && IsWindowVisible(host));
+    HWND buttons = Child(view, L"QuilletVexaContainer", L"buttons");
+    if (host && buttons) {
+        RECT h = RectIn(host, view), b = RectIn(buttons, view);
+        CHECK_EQ(h.left, PixelsX(150));
+        CHECK(h.right <= b.left && h.bottom > h.top + 100);
+        CHECK(Child(host, L"QuilletSimControl") != nullptr);
+    }
+    CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 1);
+
+    // Attached to the link of the device object the plug-in server was handed, then uploaded.
+    auto link = world.Object(world.sim.control.Get(), L"LastAttachedLink");
+    auto device = world.Object(world.sim.control.Get(), L"LastLoadedDevice");
+    CHECK(link && device && SameObject(link.Get(), device.Get()));
+    ComRef<IUnknown> linkItf;
+    if (link) link->QueryInterface(kDeviceLinkIid, reinterpret_cast<void**>(linkItf.Put()));
+    CHECK(linkItf);
+    CHECK_EQ(world.String(link.Get(), L"DeviceName"), std::wstring(L"Quillet Test Node"));
+    auto appDevice = world.Object(device.Get(), L"AppDevice");
+    CHECK(SameObject(appDevice.Get(), world.sim.device.Get()));
+    CHECK_EQ(world.Count(L"Workspace.AttachLink"), 1);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), 1);
+    CHECK_EQ(StatusText(s.main), std::wstring());
+    // A control without engineering units leaves the Tools item disabled.
+    CHECK(Grayed(s.main, L"&Engineering Units"));
+
+    // View > Refresh reads the device again; a device that does not answer is reported.
+    Choose(s.main, L"&Refresh");
+    CHECK_EQ(world.Count(L"Workspace.Upload"), 2);
+    CHECK_EQ(StatusText(s.main), std::wstring());
+    world.Set(world.sim.device.Get(), L"Answering", false);
+    Choose(s.main, L"&Refresh");
+    CHECK_EQ(world.Count(L"Workspace.Upload"), 2);
+    CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
+    world.Set(world.sim.device.Get(), L"Answering", true);
+    Choose(s.main, L"&Refresh");
+    CHECK_EQ(world.Count(L"Workspace.Upload"), 3);
+    CHECK_EQ(StatusText(s.main), std::wstring());
+
+    // The plug-in server announcing the control again replaces it: still exactly one.
+    Args announce;
+    announce.Str(L"QuilletSim.Workspace");
+    CHECK_HR(CallByName(world.sim.control.Get(), L"RaiseWorkspaceAvailable", announce), S_OK);
+    Pump(50);
+    CHECK_EQ(Children(s.main, L"AtlAxWin").size(), 1u);
+    CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 1);
+    CHECK(host && !IsWindow(host));
+
+    HWND main = s.main;
+    s.Exit();
+    CHECK(!IsWindow(main) || !IsWindowVisible(main));
+    CHECK(Children(main, L"AtlAxWin").empty());
+    CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
+}
+
+TEST_CASE(MissingControlEndsInTheErrorView) {
+    HMODULE dll = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
+    const wchar_t* stored = nullptr;
+    int n = dll ? LoadStringW(dll, 1401, reinterpret_cast<LPWSTR>(&stored), 0) : 0;
+    CHECK(n > 0 && std::wstring(stored, static_cast<size_t>(n)) == kPluginFileMissing);
+
+    {
+        World world(L"", L"QuilletSim.NoSuchWorkspace");
+        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        Session s(world);
+        if (!s.main) return;
+        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
+        HWND deviceView = Child(s.main, L"QuilletVexaContainer", L"Device View");
+        CHECK(errorView && IsWindowVisible(errorView));
+        CHECK(deviceView && !IsWindowVisible(deviceView));
+        HWND label = errorView ? Child(errorView, L"Static") : nullptr;
+        CHECK(label && IsWindowVisible(label));
+        if (label) {
+            CHECK_EQ(TextOf(label), std::wstring(kPluginFileMissing));
+            // Centred in its frame.
+            RECT f{}, l = RectIn(label, errorView);
+            GetClientRect(errorView, &f);
+            CHECK(std::abs((l.left + l.right) / 2 - f.right / 2) <= 2);
+            CHECK(std::abs((l.top + l.bottom) / 2 - f.bottom / 2) <= 2);
+        }
+        CHECK(Children(s.main, L"AtlAxWin").empty());
+        CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
+    }
+    {
+        // With the generic control installed the device shows in it instead.
+        World world(L"", L"QuilletSim.NoSuchWorkspace");
+        Session s(world);
+        if (!s.main) return;
+        HWND host = Child(s.main, L"AtlAxWin");
+        CHECK(host && TextOf(host) == L"CEAQuilletUnknownWS.Workspace" && IsWindowVisible(host));
+        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
+        CHECK(errorView && !IsWindowVisible(errorView));
+    }
+}
+
+TEST_CASE(EngineeringUnitsDialogRoundTrip) {
+    World world(L"", L"QuilletSim.UnitsWorkspace", true);
+    Session s(world);
+    if (!s.main) return;
+    CHECK(!Grayed(s.main, L"&Engineering Units"));
+
+    // OK: the units control applies, hands the units back and asks to close.
+    bool hostsUnits = false, tabShown = false;
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            // The user meets the dialog in its modal loop, with the main window disabled.
+            if (IsWindowEnabled(s.main)) return false;
+            HWND units = Child(dialog, L"AtlAxWin");
+            hostsUnits = units && TextOf(units) == L"QUCtl.QtyUnits" && IsWindowVisible(units);
+            if (HWND tab = Child(dialog, WC_TABCONTROLW)) {
+                wchar_t text[64] = {};
+                TCITEMW item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = text;
+                item.cchTextMax = 64;
+                tabShown = SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && std::wstring(text) == L"&Units";
+            }
+            Click(dialog, L"OK");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+        CHECK(script.Done());
+    }
+    CHECK(hostsUnits);
+    CHECK(tabShown);
+    CHECK(FindShownWindow(L"Quillet Options") == nullptr);
+    CHECK(IsWindowEnabled(s.main));
+    CHECK_EQ(world.Count(L"QtyUnits.SetFlag"), 1);
+    CHECK_EQ(world.Count(L"QtyUnits.Apply"), 1);
+    CHECK_EQ(world.Count(L"Workspace.ApplyEngUnits"), 1);
+    auto applied = world.Object(world.sim.control.Get(), L"LastAppliedUnits");
+    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 1"));
+    CHECK(world.String(world.sim.control.Get(), L"LastWorkspaceText").find(L"Units: Units 1") != std::wstring::npos);
+
+    // Cancel: nothing reaches the workspace.
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            Click(dialog, L"Cancel");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+        CHECK_EQ(script.Seen(), 1);
+    }
+    CHECK(FindShownWindow(L"Quillet Options") == nullptr);
+    CHECK_EQ(world.Count(L"QtyUnits.Apply"), 1);
+    CHECK_EQ(world.Count(L"Workspace.ApplyEngUnits"), 1);
+
+    // A control that stays open after OK: the units it handed back still count after Cancel.
+    world.Set(world.sim.control.Get(), L"ApplyAsksToClose", false);
+    bool stayedOpen = false;
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            Click(dialog, L"OK");
+            stayedOpen = IsWindowVisible(dialog) != FALSE;
+            Click(dialog, L"Cancel");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+    }
+    CHECK(stayedOpen);
+    CHECK_EQ(world.Count(L"Workspace.ApplyEngUnits"), 2);
+    applied = world.Object(world.sim.control.Get(), L"LastAppliedUnits");
+    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 2"));
+}
+
+TEST_CASE(OptionsDialogBelongsToTheMainWindowFromItsFirstMoment) {
+    World world(L"", L"QuilletSim.UnitsWorkspace", true);
+    Session s(world);
+    if (!s.main) return;
+    ShowWatch shown(L"Quillet Options", s.main);
+    CHECK(shown.Hooked());
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            if (IsWindowEnabled(s.main)) return false;
+            Click(dialog, L"Cancel");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+        CHECK(script.Done());
+    }
+    // Shown unowned, or while the main window still takes input, the dialog lets queued clicks
+    // and keys (the Deactivate handler pumps messages) reach the main window behind it.
+    CHECK(shown.seen);
+    CHECK(shown.ownedThen);
+    CHECK(!shown.ownerEnabledThen);
+}
+
+TEST_CASE(HelpReachesTheViewersOrWarns) {
+    HMODULE hhctrl = LoadLibraryW(L"hhctrl.ocx");
+    CHECK(hhctrl != nullptr);
+    int boxes = 0;
+    auto noBox = [&](HWND box) {
+        ++boxes;
+        SendMessageW(box, WM_COMMAND, IDOK, 0);
+        return true;
+    };
+    {
+        World world(L"Display Test.chm", L"QuilletSim.Workspace");
+        Session s(world);
+        if (!s.main) return;
+        // The real hhctrl with a file that is not there returns at once and opens nothing here.
+        const int before = Total(ThreadWindows());
+        const DWORD start = GetTickCount();
+        {
+            ModalScript script(L"#32770", L"", noBox);
+            Choose(s.main, L"&Contents and Index");
+        }
+        CHECK(GetTickCount() - start < 3000);
+        CHECK_EQ(boxes, 0);
+        CHECK_EQ(Total(ThreadWindows()), before);
+
+        Detour html(Export(L"hhctrl.ocx", "HtmlHelpA"), reinterpret_cast<void*>(&RecordHtmlHelpA));
+        CHECK(html.Active());
+        g_helpCalls.clear();
+        {
+            ModalScript script(L"#32770", L"", noBox);
+            Choose(s.main, L"&Contents and Index");
+            if (HWND button = Child(s.main, L"Button", L"&Help")) SendMessageW(button, BM_CLICK, 0, 0);
+            else Fail("no Help button", __LINE__);
+            Pump(50);
+        }
+        CHECK_EQ(boxes, 0);
+        CHECK_EQ(g_helpCalls.size(), 2u);
+        for (const auto& c : g_helpCalls) {
+            CHECK_EQ(std::string(c.viewer), std::string("HtmlHelpA"));
+            CHECK(c.owner == s.main);
+            CHECK_EQ(c.file, std::string("Display Test.chm"));
+            CHECK_EQ(c.command, 1u);
+            CHECK_EQ(c.data, 0u);
+        }
+    }
+    {
+        World world(L"DISPLAY.HLP", L"QuilletSim.Workspace");
+        Session s(world);
+        if (!s.main) return;
+        Detour win(Export(L"user32.dll", "WinHelpA"), reinterpret_cast<void*>(&RecordWinHelpA));
+        CHECK(win.Active());
+        g_helpCalls.clear();
+        Choose(s.main, L"&Contents and Index");
+        CHECK_EQ(g_helpCalls.size(), 1u);
+        if (!g_helpCalls.empty()) {
+            const auto& c = g_helpCalls.front();
+            CHECK(std::string(c.viewer) == "WinHelpA" && c.owner == s.main && c.file == "DISPLAY.HLP");
+            CHECK_EQ(c.command, 15u);
+            CHECK_EQ(c.data, 3u);
+        }
+    }
+    {
+        // No help file: one warning box, and no viewer.
+        World world(L"", L"QuilletSim.Workspace");
+        Session s(world);
+        if (!s.main) return;
+        Detour html(Export(L"hhctrl.ocx", "HtmlHelpA"), reinterpret_cast<void*>(&RecordHtmlHelpA));
+        Detour win(Export(L"user32.dll", "WinHelpA"), reinterpret_cast<void*>(&RecordWinHelpA));
+        g_helpCalls.clear();
+        std::wstring title, text;
+        {
+            ModalScript script(L"#32770", L"", [&](HWND box) {
+                title = TextOf(box);
+                if (HWND t = GetDlgItem(box, 0xFFFF)) text = TextOf(t);
+                if (HWND ok = GetDlgItem(box, IDOK)) SendMessageW(ok, BM_CLICK, 0, 0);
+                else PostMessageW(box, WM_CLOSE, 0, 0);
+                return true;
+            });
+            Choose(s.main, L"&Contents and Index");
+            CHECK_EQ(script.Seen(), 1);
+        }
+        CHECK_EQ(title, std::wstring(kDescription));
+        CHECK_EQ(text, std::wstring(L"Unable to locate ") + kDescription + L" help file");
+        CHECK(g_helpCalls.empty());
+        CHECK(ShownTopLevel(L"#32770") == nullptr);
+    }
+    if (hhctrl) FreeLibrary(hhctrl);
+}
+
+TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
+    using LiveFn = long(__stdcall*)();
+    World world(L"Display Test.chm", L"QuilletSim.UnitsWorkspace", true);
+    Args none;
+    Pump(50);
+    const auto before = ThreadWindows();
+    LiveFn liveGdi = nullptr;
+    int openWindows = 0;
+    long openGdi = -1, gdiLeft = 0, workspacesLeft = 0;
+    std::string windowsLeft;
+    Memory start = MemoryNow(), after10, after50;
+    const DWORD began = GetTickCount();
+    for (int cycle = 1; cycle <= 50; ++cycle) {
+        {
+            Session s(world);
+            if (!s.main) return;
+            if (cycle == 1) {
+                liveGdi = reinterpret_cast<LiveFn>(Export(L"LNSQuilletVexaProxy.dll", "QuilletLiveGdiObjects"));
+                openWindows = Total(ThreadWindows());
+                openGdi = liveGdi ? liveGdi() : -1;
+            }
+        }
+        Pump(20);
+        // The simulation's call log is the test's own memory.
+        CallByName(world.sim.control.Get(), L"ClearLog", none);
+        if (liveGdi && liveGdi() != 0 && gdiLeft == 0) gdiLeft = liveGdi();
+        if (long w = world.Long(L"LiveWorkspaceControls"); w != 0 && workspacesLeft == 0) workspacesLeft = w;
+        if (auto now = ThreadWindows(); now != before && windowsLeft.empty())
+            windowsLeft = "after cycle " + std::to_string(cycle) + ":" + Difference(before, now);
+        if (cycle == 10) after10 = MemoryNow();
+        if (cycle == 50) after50 = MemoryNow();
+    }
+    const auto after = ThreadWindows();
+    const long long heapGrowth = after50.heap - after10.heap;
+    const long long setGrowth = after50.workingSet - after10.workingSet;
+    std::printf("    50 cycles in %lu ms\n", static_cast<unsigned long>(GetTickCount() - began));
+    std::printf("    windows of the thread: %d before, %d with the display open, %d after 50 cycles\n", Total(before),
+                openWindows, Total(after));
+    std::printf("    working set: %lld KiB at start, %lld KiB after 10 cycles, %lld KiB after 50 (cycles 10..50: %+lld KiB)\n",
+                start.workingSet / 1024, after10.workingSet / 1024, after50.workingSet / 1024, setGrowth / 1024);
+    std::printf("    heap in use: %lld bytes at start, %lld after 10 cycles, %lld after 50 (cycles 10..50: %+lld bytes)\n",
+                start.heap, after10.heap, after50.heap, heapGrowth);
+    std::printf("    GDI objects of the window backend: %ld with the display open, %ld after 50 cycles\n", openGdi,
+                liveGdi ? liveGdi() : -1);
+    CHECK(liveGdi != nullptr);
+    // The measures must see the open display, or their return to the start proves nothing.
+    CHECK(openWindows > Total(before) + 10);
+    CHECK(openGdi > 0);
+    CHECK(after10.heap > 0 && after10.workingSet > 0);
+    CHECK_EQ(windowsLeft, std::string());
+    CHECK_EQ(Total(after), Total(before));
+    CHECK_EQ(gdiLeft, 0);
+    CHECK_EQ(workspacesLeft, 0);
+    // A display that stayed behind costs far more than these allowances (one leaked server
+    // object alone adds about 700 heap bytes a cycle).
+    CHECK(heapGrowth < 4 * 1024);
+    CHECK(setGrowth < 512 * 1024);
+}
+
+int main() {
+    OleInitialize(nullptr);
+    int rc = 1;
+    if (!SimulatedWorld::Available()) {
+        std::printf("display_test: QuilletSimComponents.dll is not registered\n");
+        std::printf("display: 0 passed, 1 failed\n");
+    } else {
+        rc = RunAll("display");
+    }
+    OleUninitialize();
+    return rc;
+}
