@@ -49,7 +49,8 @@ public:
     virtual void Sleep(std::uint32_t ms) = 0;
     // Runs the window messages that are waiting, then returns.
     virtual void DoEvents() = 0;
-    // Shows the dialog modally; returns once it is hidden or unloaded.
+    // Shows the dialog modally (the model already counts it as visible; the platform makes it so
+    // once the owner is disabled); returns once it is hidden or unloaded.
     virtual void ShowModal(Window& dialog, Window* owner) = 0;
     virtual void SetMousePointer(std::int16_t pointer) = 0;
 

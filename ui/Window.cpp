@@ -206,7 +206,9 @@ void Window::Hide() {
 void Window::ShowModal(Window* owner) {
     shown_ = true;
     modal_ = true;
-    SetVisible(true);
+    // The platform shows the dialog itself once it belongs to its owner and the owner is
+    // disabled; showing it earlier would let the owner take input while the dialog is up.
+    SetVisibleFromPlatform(true);
     try {
         CurrentPlatform().ShowModal(*this, owner);
     } catch (...) {

@@ -12,7 +12,12 @@ namespace win32::backend {
 namespace {
 
 Backend* g_backend = nullptr;
-constexpr wchar_t kOriginalProc[] = L"QuilletVexaOriginalProc";
+// The procedures our subclass replaced, by window: looked up on every message, so kept here
+// rather than in window properties (a server round trip each under Wine).
+std::unordered_map<HWND, WNDPROC>& OriginalProcs() {
+    static std::unordered_map<HWND, WNDPROC> procs;
+    return procs;
+}
 constexpr UINT kFirstId = 100;
 constexpr UINT kLastId = 0xEFFF;
 
@@ -245,16 +250,18 @@ LRESULT CALLBACK Backend::OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 void Backend::Subclass(HWND h) {
     auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(h, GWLP_WNDPROC));
-    SetPropW(h, kOriginalProc, reinterpret_cast<HANDLE>(original));
+    OriginalProcs()[h] = original;
     SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Backend::SubclassProc));
 }
 
 LRESULT CALLBACK Backend::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    auto original = reinterpret_cast<WNDPROC>(GetPropW(h, kOriginalProc));
+    auto& procs = OriginalProcs();
+    auto found = procs.find(h);
+    const WNDPROC original = found == procs.end() ? nullptr : found->second;
     Backend* b = g_backend;
     NativePeer* peer = b ? b->Lookup(h) : nullptr;
     if (msg == WM_NCDESTROY) {
-        RemovePropW(h, kOriginalProc);
+        if (found != procs.end()) procs.erase(found);
         if (peer) peer->WindowGone();
         return original ? CallWindowProcW(original, h, msg, wp, lp) : DefWindowProcW(h, msg, wp, lp);
     }
@@ -400,6 +407,8 @@ void Backend::ShowModal(ui::Window& dialog, ui::Window* owner) {
     bool disabled = own && IsWindowEnabled(own);
     modal_.push_back(Modal{dlg, own, disabled});
     if (disabled) EnableWindow(own, FALSE);
+    // Shown only now: from its first moment it belongs to its owner, which takes no input.
+    if (dialog.IsShown() && !IsWindowVisible(dlg)) ShowWindow(dlg, SW_SHOW);
     if (IsWindowVisible(dlg)) SetActiveWindow(dlg);
 
     MSG msg;

@@ -20,6 +20,13 @@ Fn ProcAs(FARPROC p) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(p));
 }
 
+// Wine's AtlAxWinInit fails once the host class exists in the process, which is just as good.
+bool HostClassExists(HMODULE atl) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    return GetClassInfoExW(GetModuleHandleW(nullptr), L"AtlAxWin", &wc) || GetClassInfoExW(atl, L"AtlAxWin", &wc);
+}
+
 // atl.dll stays loaded for the life of the process: its window class serves every host window.
 struct AtlHost {
     AtlAxGetControlFn getControl = nullptr;
@@ -32,7 +39,7 @@ struct AtlHost {
             if (!atl) return h;
             auto init = ProcAs<AtlAxWinInitFn>(GetProcAddress(atl, "AtlAxWinInit"));
             h.getControl = ProcAs<AtlAxGetControlFn>(GetProcAddress(atl, "AtlAxGetControl"));
-            h.ready = init && h.getControl && init();
+            h.ready = init && h.getControl && (init() || HostClassExists(atl));
             return h;
         }();
         return host;

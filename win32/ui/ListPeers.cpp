@@ -1,5 +1,6 @@
 // Peers of the report list (WC_LISTVIEW) and the tree (WC_TREEVIEW). Both show the model's rows in
 // the model's order and take the user's selection back into the model.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -65,7 +66,7 @@ public:
         result = 0;
         if (nm.hwndFrom != hwnd_) {
             // The header: a divider was dragged.
-            if (nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW)
+            if ((nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW) && !*applyingColumns_)
                 ReadColumnWidths();
             return false;
         }
@@ -91,19 +92,36 @@ public:
     }
 
 private:
+    // Changes only what differs from the columns shown: a rebuild of them all on every change
+    // costs a storm of header messages.
     void ApplyColumns() {
         FlagScope busy(syncing_);
-        while (SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
+        FlagScope columns(applyingColumns_);
+        const int want = list_.ColumnCount();
+        while (static_cast<int>(shown_.size()) > want) {
+            SendMessageW(hwnd_, LVM_DELETECOLUMN, static_cast<WPARAM>(shown_.size() - 1), 0);
+            shown_.pop_back();
         }
-        for (int i = 1; i <= list_.ColumnCount(); ++i) {
+        for (int i = 1; i <= want; ++i) {
             const auto& col = list_.Column(i);
+            const int px = b_.PxX(col.width);
             LVCOLUMNW lc{};
-            lc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-            lc.fmt = LVCFMT_LEFT;
-            lc.cx = b_.PxX(col.width);
             lc.pszText = const_cast<wchar_t*>(W(col.text));
-            lc.iSubItem = i - 1;
-            SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i - 1), reinterpret_cast<LPARAM>(&lc));
+            lc.cx = px;
+            if (i > static_cast<int>(shown_.size())) {
+                lc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+                lc.fmt = LVCFMT_LEFT;
+                lc.iSubItem = i - 1;
+                SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i - 1), reinterpret_cast<LPARAM>(&lc));
+                shown_.push_back(ShownColumn{col.text, px});
+                continue;
+            }
+            ShownColumn& now = shown_[static_cast<std::size_t>(i - 1)];
+            if (now.text != col.text) lc.mask |= LVCF_TEXT;
+            if (now.px != px) lc.mask |= LVCF_WIDTH;
+            if (!lc.mask) continue;
+            SendMessageW(hwnd_, LVM_SETCOLUMNW, static_cast<WPARAM>(i - 1), reinterpret_cast<LPARAM>(&lc));
+            now = ShownColumn{col.text, px};
         }
     }
 
@@ -165,14 +183,23 @@ private:
     }
 
     void ReadColumnWidths() {
-        for (int i = 1; i <= list_.ColumnCount(); ++i) {
+        const int n = std::min(list_.ColumnCount(), static_cast<int>(shown_.size()));
+        for (int i = 1; i <= n; ++i) {
             int px = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i - 1), 0));
+            shown_[static_cast<std::size_t>(i - 1)].px = px;
             list_.SetColumnWidthFromPlatform(i, b_.TwipsX(px));
         }
     }
 
+    struct ShownColumn {
+        automation::BStr text;
+        int px;
+    };
+
     ui::ListView& list_;
+    std::vector<ShownColumn> shown_;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
+    std::shared_ptr<bool> applyingColumns_ = std::make_shared<bool>(false);
 };
 
 class TreeViewPeer final : public NativePeer {

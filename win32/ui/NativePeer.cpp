@@ -107,6 +107,16 @@ void NativePeer::Changed(ui::Control& c, ui::Prop p) {
 }
 
 bool NativePeer::ReportMouse(UINT msg, WPARAM wp, LPARAM lp) {
+    // Most messages are not mouse messages: the key states cost a round trip each under Wine.
+    switch (msg) {
+        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_MOUSEMOVE:
+        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: break;
+        case WM_LBUTTONDBLCLK:
+            Fire(c_, c_.DblClick);
+            return true;
+        default:
+            return false;
+    }
     const float x = b_.TwipsX(GET_X_LPARAM(lp));
     const float y = b_.TwipsY(GET_Y_LPARAM(lp));
     const std::int16_t shift = ShiftState();
@@ -130,9 +140,6 @@ bool NativePeer::ReportMouse(UINT msg, WPARAM wp, LPARAM lp) {
                 if (auto c = weak.lock()) Fire(*c, c->Click);
             return true;
         }
-        case WM_LBUTTONDBLCLK:
-            Fire(c_, c_.DblClick);
-            return true;
         default:
             return false;
     }

@@ -46,6 +46,9 @@ void WindowPeer::Release() {
 
 bool WindowPeer::ClientSize(float& width, float& height) const {
     if (!hwnd_) return false;
+    // The menu bar takes its height from the client area: a pending one is built first.
+    if (menusDirty_) const_cast<WindowPeer*>(this)->BuildMenus(nullptr);
+    if (!hwnd_) return false;
     RECT rc;
     if (!GetClientRect(hwnd_, &rc)) return false;
     width = b_.TwipsX(rc.right - rc.left);
@@ -105,6 +108,11 @@ void WindowPeer::ApplyFormVisible() {
             ShowWindow(hwnd_, SW_HIDE);
         }
         return;
+    }
+    if (menusDirty_) {
+        auto token = Token();
+        BuildMenus(nullptr);
+        if (token.expired() || !hwnd_) return;
     }
     if (IsWindowVisible(hwnd_)) {
         // Showing what already shows is the model's Refresh: repaint now.
@@ -241,6 +249,10 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                         break;
                     }
             return true;
+        case WM_SHOWWINDOW:
+            // Shown by other means than the model's Visible: the menu bar must be there.
+            if (wp && menusDirty_) BuildMenus(nullptr);
+            return false;
         case WM_INITMENUPOPUP:
             result = 0;
             if (HIWORD(lp)) return false;  // the system menu
@@ -258,6 +270,17 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 // ---- menu bar -----------------------------------------------------------------------------
 
 void WindowPeer::MenusChanged(const ui::Control* leaving) {
+    if (!hwnd_ || Form().IsUnloaded()) return;
+    // Loading a form adds its items one by one: a hidden window builds its bar once, when shown.
+    if (!IsWindowVisible(hwnd_)) {
+        menusDirty_ = true;
+        return;
+    }
+    BuildMenus(leaving);
+}
+
+void WindowPeer::BuildMenus(const ui::Control* leaving) {
+    menusDirty_ = false;
     if (!hwnd_ || Form().IsUnloaded()) return;
     popups_.clear();
     HMENU bar = CreateMenu();
@@ -279,6 +302,9 @@ void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::C
     auto& f = Form();
     auto isItemUnder = [&](const ui::ControlRef& c, const ui::Control* under) {
         if (c.get() == leaving || c->GetKind() != ui::Kind::MenuItem) return false;
+        // An item unloaded while the bar waited to be built has no command any more.
+        auto* peer = dynamic_cast<NativePeer*>(c->GetPeer());
+        if (!peer || !peer->Id()) return false;
         auto container = c->Container();
         return under ? container.get() == under : (!container || container->GetKind() == ui::Kind::Window);
     };

@@ -35,6 +35,7 @@ private:
     void ApplyFormVisible();
     void ApplyState();
     void ApplyIcon();
+    void BuildMenus(const ui::Control* leaving);
     void AddMenuItems(HMENU menu, const ui::Control* parent, const ui::Control* leaving);
     void SizedByPlatform(WPARAM kind);
     bool PixelsDiffer() const;
@@ -46,6 +47,7 @@ private:
     bool applying_ = false;
     bool shownOnce_ = false;
     bool autoPlaced_ = false;
+    bool menusDirty_ = false;  // the bar waits for the window to show
 };
 
 }  // namespace win32::backend
