@@ -9,5 +9,5 @@ void CHalvernView::OpenQuilletDisplay() {
     MMain::RequireMainForm()->SetHalvernPIOnly(automation::kFalse);
     // Modeless and without an owner: the host's windows stay usable beside it.
     window->Show();
-    window->Refresh();
+    if (!window->IsUnloaded()) window->Refresh();  // showing lets messages run, a close among them
 }

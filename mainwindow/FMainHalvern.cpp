@@ -437,7 +437,7 @@ void FMainHalvern::OnUnload() {
     status_.reset();
     if (automation::IsTrue(inHalvern_)) {
         step([&] { OnHalvernFormTerm.Raise(); });
-    } else {
+    } else if (MMain::MainForm().get() == this) {
         MMain::MainWindow().reset();
         MMain::MainForm().reset();
     }
