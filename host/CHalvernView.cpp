@@ -1,7 +1,7 @@
 #include "host/CHalvernView.h"
 
-#include "host/MMain.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/MMain.h"
+#include "session/IQuilletMainForm.h"
 
 void CHalvernView::OpenQuilletDisplay() {
     auto window = MMain::RequireMainWindow();

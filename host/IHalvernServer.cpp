@@ -2,11 +2,10 @@
 
 #include "automation/ComponentFactory.h"
 #include "host/CHalvernView.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "mainwindow/FMainHalvern.h"
 #include "outside/PluginServer.h"
-#include "tree/CTreeViewActive.h"
-#include "commands/CMenu_Toolbar.h"
+#include "session/IQuilletMainForm.h"
 
 using automation::VBool;
 

@@ -10,12 +10,11 @@
 #include "commands/CMenu_Toolbar.h"
 #include "commands/CQuilletStatus.h"
 #include "common/MCommon.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "mainwindow/Placement.h"
 #include "tree/CTreeViewActive.h"
 #include "tree/NodeKeys.h"
 #include "workspace/CQuilletWorkspace.h"
-#include "workspace/CViewDevice.h"
 #include "StringIds.h"
 
 using automation::BStr;
@@ -298,10 +297,10 @@ void FMainHalvern::Load() {
 // --- IQuilletMainForm -------------------------------------------------------------------------
 
 void FMainHalvern::SetInWhatsThisMode(VBool bNewValue) { whatsThis_ = bNewValue; }
-std::shared_ptr<CQuilletStatus> FMainHalvern::StatusBar() { return status_; }
-std::shared_ptr<CTreeViewActive> FMainHalvern::ActiveTree() { return tree_; }
-std::shared_ptr<CQuilletWorkspace> FMainHalvern::QuilletWorkspace() { return workspace_; }
-std::shared_ptr<CMenu_Toolbar> FMainHalvern::MenuToolbar() { return m_objMenuTlb; }
+std::shared_ptr<IQuilletStatus> FMainHalvern::StatusBar() { return status_; }
+std::shared_ptr<IQuilletTree> FMainHalvern::ActiveTree() { return tree_; }
+std::shared_ptr<IQuilletWorkspace> FMainHalvern::QuilletWorkspace() { return workspace_; }
+std::shared_ptr<IMenuToolbar> FMainHalvern::MenuToolbar() { return m_objMenuTlb; }
 std::shared_ptr<outside::IPluginServer> FMainHalvern::PluginServer() { return m_oPIServer; }
 VBool FMainHalvern::TimerStatus() { return running_; }
 void FMainHalvern::SetInHalvern(VBool bNewValue) { inHalvern_ = bNewValue; }
@@ -480,7 +479,7 @@ void FMainHalvern::Layout() {
     err->Move(errorFrame->Width() / 2 - err->Width() / 2, errorFrame->Height() / 2 - err->Height() / 2, err->Width(), err->Height());
 
     if (workspace_)
-        if (auto device = std::dynamic_pointer_cast<CViewDevice>(workspace_->CurrentView())) device->SizeControls();
+        if (auto device = std::dynamic_pointer_cast<IQuilletDeviceView>(workspace_->CurrentView())) device->SizeControls();
 
     ArrangeButtons(0, true);
 

@@ -9,8 +9,13 @@
 #include <vector>
 
 #include "automation/Event.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/IQuilletMainForm.h"
 #include "ui/Window.h"
+
+class CMenu_Toolbar;
+class CQuilletStatus;
+class CQuilletWorkspace;
+class CTreeViewActive;
 
 class FMainHalvern : public IQuilletMainForm, public std::enable_shared_from_this<FMainHalvern> {
 public:
@@ -28,10 +33,10 @@ public:
 
     // IQuilletMainForm
     void SetInWhatsThisMode(automation::VBool bNewValue) override;
-    std::shared_ptr<CQuilletStatus> StatusBar() override;
-    std::shared_ptr<CTreeViewActive> ActiveTree() override;
-    std::shared_ptr<CQuilletWorkspace> QuilletWorkspace() override;
-    std::shared_ptr<CMenu_Toolbar> MenuToolbar() override;
+    std::shared_ptr<IQuilletStatus> StatusBar() override;
+    std::shared_ptr<IQuilletTree> ActiveTree() override;
+    std::shared_ptr<IQuilletWorkspace> QuilletWorkspace() override;
+    std::shared_ptr<IMenuToolbar> MenuToolbar() override;
     std::shared_ptr<outside::IPluginServer> PluginServer() override;
     void SetStatusTimer(automation::VBool bNewValue) override;
     automation::VBool TimerStatus() override;
@@ -43,6 +48,7 @@ public:
     void Refresh() override;
     void Resize() override;
     void ClearWorkspace() override;
+    std::shared_ptr<ui::Window> FormWindow() override { return form_; }
 
     // What the status timer will do, for those who watch it.
     automation::VBool InWhatsThisMode() const { return whatsThis_; }

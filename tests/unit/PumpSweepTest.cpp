@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 
@@ -31,7 +31,7 @@ struct Outcome {
     std::string firedAt;
     int appExits = 0;
     bool windowLoadedAtFire = false;
-    bool windowStayedAfterDrop = false;  // still loaded when the sweep came to close it
+    bool windowStayedAfterDrop = false;  // still loaded and working when the sweep came to close it
     bool windowGoneAtEnd = false;
     bool sessionValuesCleared = false;
     automation::VBool freshStarted = automation::kFalse;
@@ -132,7 +132,14 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
         exiting = true;
         Quietly([&] { s.Exit(); });
     } else if (window && !window->IsUnloaded()) {
+        // Still the user's: its menu works, the status timer ticks, then the user closes it.
         o.windowStayedAfterDrop = true;
+        try {
+            window->Get(u"mnuViews", 0)->Click.Raise();
+            s.platform->Advance(10000);
+        } catch (const automation::Error&) {
+            o.windowStayedAfterDrop = false;
+        }
         Quietly([&] { s.platform->CloseWindow(*window); });
     }
 

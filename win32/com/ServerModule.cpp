@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/ui/Win32Platform.h"
 
