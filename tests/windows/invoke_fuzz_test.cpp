@@ -1480,6 +1480,74 @@ TEST_CASE(RandomNamesResolveOnlyToTheirMember) {
     CHECK_EQ(wrong, 0);
 }
 
+// A DECIMAL with a scale beyond 28 or stray sign bits is no number: a type mismatch naming the
+// argument, however it is passed, and whatever type the parameter wants.
+TEST_CASE(MalformedDecimalsAreATypeMismatch) {
+    auto d = NewServer();
+    if (!d) return;
+    struct Bad {
+        BYTE scale, sign;
+    };
+    const Bad bad[] = {{29, 0}, {100, DECIMAL_NEG}, {253, DECIMAL_NEG}, {255, 0xFF}, {5, 0x7F}, {0, 0x01}};
+    for (const Bad& b : bad) {
+        for (int how = 0; how < 3; ++how) {
+            DECIMAL dec{};
+            dec.scale = b.scale;
+            dec.sign = b.sign;
+            dec.Lo64 = 12345;
+            VARIANT value;
+            VariantInit(&value);
+            V_DECIMAL(&value) = dec;
+            V_VT(&value) = VT_DECIMAL;
+            VARIANT arg;
+            VariantInit(&arg);
+            if (how == 0) {
+                arg = value;
+            } else if (how == 1) {
+                V_VT(&arg) = VT_BYREF | VT_DECIMAL;
+                V_BYREF(&arg) = &V_DECIMAL(&value);
+            } else {
+                V_VT(&arg) = VT_BYREF | VT_VARIANT;
+                V_VARIANTREF(&arg) = &value;
+            }
+            const std::string what = "scale " + std::to_string(b.scale) + " sign " + std::to_string(b.sign) + " passed " +
+                                     (how == 0 ? "by value" : how == 1 ? "as BYREF|DECIMAL" : "as BYREF|VARIANT");
+            // IsPlugInExist wants text.
+            DISPPARAMS one{&arg, nullptr, 1, 0};
+            VARIANT result;
+            VariantInit(&result);
+            UINT argErr = kNoArgErr;
+            HRESULT hr = d->Invoke(kIsPlugInExist, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, &result, nullptr, &argErr);
+            if (hr != DISP_E_TYPEMISMATCH || argErr != 0 || V_VT(&result) != VT_EMPTY)
+                Fail("IsPlugInExist with a DECIMAL of " + what + ": " + Hr(hr) + ", argErr " + std::to_string(argErr), __LINE__);
+            // StartApp's version wants a float: the first two arguments are the missing objects.
+            VARIANT args[8];
+            for (auto& a : args) VariantInit(&a);
+            args[5] = arg;
+            DISPPARAMS eight{args, nullptr, 8, 0};
+            argErr = kNoArgErr;
+            hr = d->Invoke(kStartApp, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &eight, &result, nullptr, &argErr);
+            if (hr != DISP_E_TYPEMISMATCH || argErr != 5)
+                Fail("StartApp with a DECIMAL of " + what + ": " + Hr(hr) + ", argErr " + std::to_string(argErr), __LINE__);
+            VariantClear(&result);
+        }
+    }
+    // A well-formed one is text like any number.
+    VARIANT good;
+    VariantInit(&good);
+    DECIMAL dec{};
+    dec.scale = 2;
+    dec.sign = DECIMAL_NEG;
+    dec.Lo64 = 12345;
+    V_DECIMAL(&good) = dec;
+    V_VT(&good) = VT_DECIMAL;
+    DISPPARAMS one{&good, nullptr, 1, 0};
+    VARIANT result;
+    VariantInit(&result);
+    CHECK_HR(d->Invoke(kIsPlugInExist, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
+    CHECK_EQ(V_VT(&result), VT_BOOL);
+}
+
 TEST_CASE(SeededInvokeRunAnswersWithinTheContract) {
     SimulatedWorld world;
     if (!world.control) return;
