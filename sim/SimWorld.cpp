@@ -138,7 +138,7 @@ void SimWorld::RegisterWorkspace(const BStr& progId) {
 
 void SimWorld::AddPlugin(PluginConfig p) { impl_->plugins.push_back(std::move(p)); }
 
-void SimWorld::AddWorkspaceControl(WorkspaceControlConfig c) {
+void SimWorld::AddWorkspaceControl(const WorkspaceControlConfig& c) {
     impl_->workspaces.push_back(c);
     if (impl_->registered) RegisterWorkspace(c.progId);
 }

@@ -82,7 +82,7 @@ public:
 
     // Configuration.
     void AddPlugin(PluginConfig p);
-    void AddWorkspaceControl(WorkspaceControlConfig c);  // registers it too when already registered
+    void AddWorkspaceControl(const WorkspaceControlConfig& c);  // registers it too when already registered
     void SetFallbackWorkspaceInstalled(bool installed);  // default true
     Outcome uploadOutcome = Outcome::Succeed;            // NetServDevice.UploadDevice
     Outcome downloadOutcome = Outcome::Succeed;          // NetServDevice.DownloadDevice
