@@ -190,7 +190,7 @@ TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
 
 TEST(Commands, HelpButtonIsEnabledOnlyForThePluginsOwnHelpFile) {
     const std::pair<const char16_t*, bool> cases[] = {
-        {u"", false},          {u"QUILLET.HLP", false}, {u"quillet.hlp", false}, {u"Quillet.Hlp", false},
+        {u"", false},          {u"QUILLET.HLP", false}, {u"quillet.hlp", false},    {u"Quillet.Hlp", false},
         {u"FanCtl.chm", true}, {u"Fan.hlp", true},      {u"QUILLET.HLP.old", true}, {u"C:\\Help\\QUILLET.HLP", true},
     };
     for (auto& [file, enabled] : cases) {
@@ -329,4 +329,18 @@ TEST(Commands, ExitFromTheMenuEndsTheHostSession) {
     EXPECT_THROW(menu->MenuClickView(0), automation::Error);
     EXPECT_THROW(menu->MenuClickPluginFeature(1), automation::Error);
     EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+TEST(Commands, StatusTextIsReadFromThePanelAndCanBeEmptied) {
+    HostSession s;
+    ASSERT_EQ(s.Start(), kTrue);
+    auto status = s.Form()->StatusBar();
+    status->SetQuilletStat(u"Getting device data...");
+    EXPECT_EQ(s.Status(), u"Getting device data...");
+    EXPECT_EQ(status->QuilletStat(), u"Getting device data...");
+    s.Control<ui::StatusBar>(u"staStatusBar")->SetPanelText(1, u"written on the panel");
+    EXPECT_EQ(status->QuilletStat(), u"written on the panel");
+    status->SetQuilletStat(u"");
+    EXPECT_EQ(s.Status(), u"");
+    EXPECT_EQ(status->QuilletStat(), u"");
 }

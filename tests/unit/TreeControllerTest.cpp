@@ -68,8 +68,8 @@ TEST(TreeLoadDevicePlugin, HandsTheDeviceOverInOrder) {
 TEST(TreeLoadDevicePlugin, EachOutsideCallFailingInTurn) {
     struct Case {
         const char* call;
-        bool throws;           // the failure reaches the caller
-        bool pluginChanged;    // DevicePluginChanged was raised
+        bool throws;         // the failure reaches the caller
+        bool pluginChanged;  // DevicePluginChanged was raised
     };
     const Case cases[] = {
         {"NetServDevice.Create", true, false},
@@ -117,8 +117,9 @@ TEST(TreeLoadDevicePlugin, ServerThatRefusesStillAnnouncesItsFeatures) {
     s.world->AddPlugin(p);
     ASSERT_EQ(s.Start(), kTrue);
     std::int16_t count = -1;
-    auto sub = s.Form()->ActiveTree()->DevicePluginChanged.Subscribe(
-        [&](const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool) { count = l ? l->Count() : -1; });
+    auto sub = s.Form()->ActiveTree()->DevicePluginChanged.Subscribe([&](const ui::NodeRef&,
+                                                                         const std::shared_ptr<outside::IFeatureList>& l,
+                                                                         automation::VBool) { count = l ? l->Count() : -1; });
     EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kFalse);
     EXPECT_EQ(count, 1);
 }
@@ -128,7 +129,8 @@ TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) 
     ASSERT_EQ(s.Start(), kTrue);
     bool insideLoadDevice = false, shownInside = false;
     s.world->OnCall("PluginServer.LoadDevice", [&] { insideLoadDevice = true; });
-    s.world->OnCall("Workspace.Create", [&] { shownInside = insideLoadDevice && s.world->CountOf("PluginServer.FeatureList") == 0; });
+    s.world->OnCall("Workspace.Create",
+                    [&] { shownInside = insideLoadDevice && s.world->CountOf("PluginServer.FeatureList") == 0; });
     EXPECT_EQ(s.Open(), -1);
     EXPECT_TRUE(shownInside) << "the control was created while LoadDevice was still running";
     EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible());
@@ -175,7 +177,11 @@ TEST(TreeOperations, ShutdownClearsThePluginAndStaysSafe) {
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_FALSE(changes[0].node || changes[0].list);
     EXPECT_EQ(s.Window().Find(u"ctlWorkspace"), nullptr) << "the device view let the control go";
-    EXPECT_EQ(tree->PopulateTree(), nullptr);
+    // From now on repopulating does nothing at all, not even failing for want of a tree control.
+    s.world->ClearLog();
+    EXPECT_NO_THROW(tree->PopulateTree());
+    EXPECT_TRUE(s.world->LogOf("PluginServer.").empty());
+    EXPECT_EQ(changes.size(), 2u);
     tree->SetMode(7);
     EXPECT_EQ(tree->Mode(), CTreeViewActive::kModeExiting) << "only 0, 1 and 2 are taken";
 }
@@ -193,7 +199,8 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     tree->Initialization(tre);
     std::vector<automation::VBool> repopulating;
     auto sub = tree->TreeRepopulating.Subscribe([&](automation::VBool& remote) { repopulating.push_back(remote); });
-    EXPECT_EQ(tree->PopulateTree(), nullptr);
+    tre->Add({}, u"old", u"left from before");
+    tree->PopulateTree();
     ASSERT_EQ(tre->Count(), 2);
     EXPECT_EQ(tre->Node(1)->Key(), u"agRt");
     EXPECT_EQ(tre->Node(1)->Text(), u"Active Group");
@@ -221,12 +228,28 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     EXPECT_EQ(tree->CurrentNode(), nullptr);
     EXPECT_EQ(s.platform->MessageBoxes().size(), 2u);
 
-    // Showing a device node writes the status text first; the group node does not.
-    s.Form()->StatusBar();
+    // Showing a device node writes the status text before the view shows; the group node does not.
+    std::vector<automation::BStr> statusAtCreate;
+    s.world->OnCall("Workspace.Create", [&] { statusAtCreate.push_back(s.Status()); });
+    s.Form()->StatusBar()->SetQuilletStat(u"marker");
     tree->ShowWorkspace(tre->Node(u"AlD_"));
-    EXPECT_EQ(s.Status(), u"");
-    tre->NodeClick.Raise(tre->Node(u"Dev_7"));
-    EXPECT_EQ(tree->CurrentNode()->Key(), u"Dev_7");
+    EXPECT_EQ(s.Status(), u"marker");
+    EXPECT_TRUE(statusAtCreate.empty());
+    tree->ShowWorkspace(tre->Node(u"Dev_7"));
+    EXPECT_EQ(statusAtCreate, std::vector<automation::BStr>{u"Getting device data..."});
+    EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible());
+    tre->NodeClick.Raise(tre->Node(u"AlD_"));
+    EXPECT_EQ(tree->CurrentNode()->Key(), u"AlD_");
+
+    // Shutdown empties the tree, and repopulating after it leaves the tree as it stands.
+    tree->PrepareForShutdown();
+    EXPECT_EQ(tre->Count(), 0);
+    tre->Add({}, u"kept", u"kept");
+    s.world->ClearLog();
+    tree->PopulateTree();
+    EXPECT_EQ(tre->Count(), 1);
+    EXPECT_EQ(repopulating.size(), 2u);
+    EXPECT_TRUE(s.world->LogOf("PluginServer.").empty());
 }
 
 TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
@@ -239,9 +262,19 @@ TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
     automation::ObjectRef arg = units;
     tree->UpdateWorkspaceUnits(arg);
     EXPECT_EQ(seen, units);
-    EXPECT_EQ(tree->GetNodeIcon(u"agRt"), u"");
-    EXPECT_EQ(tree->GetNodeIcon(u"AlD_"), u"");
-    EXPECT_EQ(tree->GetNodeIcon(u"anything"), u"");
+}
+
+TEST(TreeNotifications, LoadingTwiceKeepsOneSubscriptionPerServer) {
+    HostSession s;
+    s.StartAndOpen();
+    EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kTrue);
+    EXPECT_EQ(s.Open(), -1);
+    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    ASSERT_TRUE(server);
+    s.world->uploadOutcome = sim::Outcome::ReturnFalse;
+    EXPECT_TRUE(server->RaiseRequestUpload());
+    EXPECT_EQ(s.Boxes().size(), 1u) << "one notification, one box";
+    EXPECT_EQ(s.world->CountOf("NetServDevice.UploadDevice"), 1);
 }
 
 TEST(TreeVocabulary, DeviceRecordAndNodeKeys) {

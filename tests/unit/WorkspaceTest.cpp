@@ -78,7 +78,10 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     HostSession s;
     ASSERT_EQ(s.Start(), automation::kTrue);
     EXPECT_TRUE(ShownFrames(s).empty()) << "nothing shows before the first view";
+    std::vector<BStr> statusAtUpload;
+    s.world->OnCall("Workspace.Upload", [&] { statusAtUpload.push_back(s.Status()); });
     ASSERT_EQ(s.Open(), -1);
+    EXPECT_EQ(statusAtUpload, std::vector<BStr>{kUploading});
 
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2}) << s.Dump();
     auto hosted = HostedControls(s);
@@ -86,8 +89,8 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     EXPECT_EQ(hosted[0]->ProgId(), HostSession::kWorkspaceProgId);
     EXPECT_EQ(hosted[0]->Container(), s.Control(u"FraWorkspace", 2));
     EXPECT_TRUE(hosted[0]->Visible());
-    EXPECT_EQ(s.world->LogOf("Workspace."),
-              (std::vector<std::string>{"Workspace.Create", "Workspace.AttachLink", "Workspace.NeedsUpload", "Workspace.Upload"}));
+    EXPECT_EQ(s.world->LogOf("Workspace."), (std::vector<std::string>{"Workspace.Create", "Workspace.AttachLink",
+                                                                      "Workspace.NeedsUpload", "Workspace.Upload"}));
     EXPECT_EQ(s.world->LastAttachedLink(), automation::ObjectRef(MMain::PluginServerLink()));
     EXPECT_NE(s.world->LastAttachedLink(), nullptr);
     EXPECT_EQ(s.Status(), u"");
@@ -123,6 +126,23 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     EXPECT_EQ(HostedControls(s).size(), 1u);
     EXPECT_EQ(s.world->CountOf("Workspace.Create"), 2);
     EXPECT_EQ(s.world->LiveWorkspaceControls(), 1);
+}
+
+TEST(Workspace, UploadAnswerIsNotConsulted) {
+    HostSession s(false);
+    UsePlugin(s, u"Acme.GrumpyWorkspace");
+    sim::WorkspaceControlConfig c;
+    c.progId = u"Acme.GrumpyWorkspace";
+    c.uploadReturns = false;
+    s.world->AddWorkspaceControl(c);
+    s.StartAndOpen();
+    auto hosted = HostedControls(s);
+    ASSERT_EQ(hosted.size(), 1u);
+    EXPECT_EQ(hosted[0]->ProgId(), u"Acme.GrumpyWorkspace") << "no fallback for a false answer";
+    EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
+    EXPECT_EQ(s.Status(), u"");
+    Workspace(s)->RefreshWorkspace();
+    EXPECT_EQ(s.Status(), u"") << "a refresh counts it as read too";
 }
 
 TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
