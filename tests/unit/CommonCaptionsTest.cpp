@@ -104,7 +104,6 @@ TEST(CaptionPassOnTheMainWindow, LoadedWindowShowsTheStringTableWording) {
     ExpectHeaders(w, u"lvwDeviceTypes", kDeviceTypeHeaders);
     auto sta = w.Get<ui::StatusBar>(u"staStatusBar");
     for (int i = 1; i <= sta->PanelCount(); ++i) EXPECT_EQ(sta->GetPanel(i).toolTipText, u"") << i;
-    EXPECT_EQ(w.IconId(), 0) << "the main window keeps its own icon";
 }
 
 TEST_F(CaptionPass, OptionsDialogGetsCaptionsAndTheComponentIcon) {

@@ -34,6 +34,7 @@ TEST(MainWindowLoad, AuthoredControlsAndPlacement) {
     ASSERT_EQ(s.Start(), kTrue);
     auto& w = s.Window();
     EXPECT_EQ(s.Control(u"mnuViews", 0)->Shortcut(), u"F5");
+    EXPECT_EQ(w.IconId(), 101) << "the main window keeps its own icon, the component's";
     EXPECT_EQ(w.Width(), 12075);
     EXPECT_EQ(w.Height(), 9270);
     EXPECT_EQ(w.WindowState(), ui::state::kNormal);
