@@ -94,6 +94,18 @@ sub analyse {
 sub indent_of { my ($l) = @_; $l =~ /^(\s*)/; return $1 }
 sub trim { my ($l) = @_; $l =~ s/^\s+|\s+$//g; return $l }
 
+# Two plain assignments that call nothing and do not read what the other writes: swapping them
+# cannot change anything, so they are not offered.
+sub independent {
+    my ($a, $b) = @_;
+    my @lhs;
+    for ($a, $b) {
+        return 0 unless /^([A-Za-z_][\w.]*)\s*=\s*([^=(][^(]*);$/;
+        push @lhs, $1;
+    }
+    return index($b, $lhs[0]) < 0 && index($a, $lhs[1]) < 0;
+}
+
 sub sites {
     my ($file) = @_;
     my ($lines, $code, $stmt, $cond) = analyse($file);
@@ -110,7 +122,8 @@ sub sites {
             my $j = $i - 1;
             $j-- while $j >= 0 && trim(code_of($lines->[$j])) eq '';
             my $prev = $j >= 0 ? trim(code_of($lines->[$j])) : '';
-            push @out, [$file, $n, 'swap', trim($lines->[$i]) . ' <-> ' . trim($lines->[$i + 1])] unless $prev =~ /(?:\)|\belse)$/;
+            push @out, [$file, $n, 'swap', trim($lines->[$i]) . ' <-> ' . trim($lines->[$i + 1])]
+                unless $prev =~ /(?:\)|\belse)$/ || independent(trim($lines->[$i]), trim($lines->[$i + 1]));
         }
     }
     return @out;

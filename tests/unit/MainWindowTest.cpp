@@ -73,8 +73,12 @@ TEST(MainWindowLoad, ServerFirstThenControllersOnAWindowAlreadyInHalvern) {
         const std::string name = U8(c->Name());
         if (removed.empty() || removed.back() != name) removed.push_back(name);
     });
+    s.Control<ui::ListView>(u"lvwGroup")->Add(u"a", u"A");
+    s.Control<ui::ListView>(u"lvwDeviceTypes")->Add(u"b", u"B");
     s.Form()->ActiveTree()->ClearWorkspace();
     EXPECT_EQ(removed, (std::vector<std::string>{"ctlWorkspace", "mnuDevPI", "cmdDevice"}));
+    EXPECT_EQ(s.Control<ui::ListView>(u"lvwGroup")->Count(), 0) << "and the window empties both lists";
+    EXPECT_EQ(s.Control<ui::ListView>(u"lvwDeviceTypes")->Count(), 0);
 }
 
 TEST(MainWindowLoad, ScreenSmallerThanPlacementLimitsTheSize) {
@@ -100,6 +104,7 @@ TEST(MainWindowTimer, PhaseSequencesForShortAndLongPeriods) {
         HostSession s;
         s.StartAndOpen();
         auto f = s.Form();
+        f->SetTimerInterval(120);  // a long period before leaves nothing behind
         f->SetTimerInterval(c.period);
         f->SetStatusTimer(kTrue);
         std::int64_t since = s.platform->Now();
@@ -299,11 +304,15 @@ TEST(MainWindowClosing, UnloadReleasesTheControllersInItsOrder) {
     auto menuEnd = WhenGone(f->MenuToolbar()->PIButtonsChanged, [&] { note("menu"); });
     auto treeEnd = WhenGone(f->ActiveTree()->DevicePluginChanged, [&] { note("tree"); });
     auto serverEnd = WhenGone(f->PluginServer()->Events().RequestUpload, [&] { note("server"); });
-    f.reset();
+    auto timer = StatusTimer(s);
     s.platform->CloseWindow(s.Window());
     EXPECT_EQ(ends, (std::vector<std::string>{"menu +workspace +status", "tree +status", "server +status"}));
     EXPECT_TRUE(status.expired());
     EXPECT_EQ(s.hostEvents.size(), 1u);
+
+    // The unloaded window has let go of its timer: nothing starts it again.
+    f->SetStatusTimer(kTrue);
+    EXPECT_FALSE(timer->Enabled());
 }
 
 TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {
@@ -314,6 +323,20 @@ TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {
     EXPECT_EQ(MMain::MainForm(), nullptr);
     EXPECT_EQ(MMain::MainWindow(), nullptr);
     EXPECT_TRUE(s.hostEvents.empty()) << "no host to tell";
+}
+
+TEST(MainWindowClosing, StandAloneWindowHasNoDeviceFramesToLayOut) {
+    // Loaded without a host, the views take no frames; a device view made current is then laid
+    // out without them.
+    HostSession s;
+    auto f = FMainHalvern::Create();
+    MMain::MainForm() = f;
+    MMain::MainWindow() = f->Window();
+    f->Load();
+    f->QuilletWorkspace()->ShowViewForNode(std::make_shared<ui::TreeNode>(u"Dev_1", u"Fan"));
+    EXPECT_NO_THROW(f->Resize());
+    EXPECT_EQ(s.Window().Find(u"ctlWorkspace"), nullptr);
+    EXPECT_FALSE(s.Control(u"FraWorkspace", 2)->Visible());
 }
 
 TEST(MainWindowClosing, MessagesPendingDuringShutdownRunInsideIt) {

@@ -5,6 +5,7 @@
 #include "session/MMain.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeDevice.h"
 #include "tree/CTreeViewActive.h"
@@ -194,13 +195,22 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     // Without a tree control the device path reports, the root path fails to the caller.
     tree->SelectNodeInTree(u"42");
     EXPECT_EQ(s.Boxes(), std::vector<std::string>{"LNSQuilletVexaProxy|Unable to locate this device in the tree."});
-    EXPECT_THROW(tree->SelectNodeInTree(u"Root"), automation::Error);
+    EXPECT_EQ(ErrorCode([&] { tree->SelectNodeInTree(u"Root"); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(ErrorCode([&] { tree->PopulateTree(); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(ErrorCode([&] { tree->ShowWorkspace(nullptr); }), automation::code::kObjectNotSet);
 
     tree->Initialization(tre);
     std::vector<automation::VBool> repopulating;
-    auto sub = tree->TreeRepopulating.Subscribe([&](automation::VBool& remote) { repopulating.push_back(remote); });
+    std::vector<bool> rootCurrentWhenRepopulating;
+    auto sub = tree->TreeRepopulating.Subscribe([&](automation::VBool& remote) {
+        repopulating.push_back(remote);
+        rootCurrentWhenRepopulating.push_back(tree->CurrentNode() == tre->Node(1));
+    });
     tre->Add({}, u"old", u"left from before");
+    s.world->ClearLog();
     tree->PopulateTree();
+    EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear"}));
+    EXPECT_EQ(rootCurrentWhenRepopulating, std::vector<bool>{false}) << "the root becomes current after the notification";
     ASSERT_EQ(tre->Count(), 2);
     EXPECT_EQ(tre->Node(1)->Key(), u"agRt");
     EXPECT_EQ(tre->Node(1)->Text(), u"Active Group");
@@ -210,6 +220,8 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     EXPECT_EQ(tre->Node(2)->Image(), u"typenormal");
     EXPECT_EQ(tre->Node(2)->SelectedImage(), u"typeselect");
     EXPECT_EQ(tre->Node(2)->Parent(), tre->Node(1));
+    EXPECT_TRUE(tre->Node(2)->SortsChildren());
+    EXPECT_TRUE(tre->Node(1)->Expanded()) << "the group node was made visible";
     EXPECT_FALSE(tre->TabStop());
     EXPECT_EQ(tree->CurrentNode(), tre->Node(1));
     EXPECT_EQ(s.platform->MousePointer(), 13);
