@@ -1,26 +1,22 @@
-// Simulated ActiveX controls: the plug-in workspace controls and the units control. They activate
-// in place in a child window of their own (as AtlAxWin hosts them) and also draw through IViewObject.
+// The COM face of the simulated workspace controls and the units control: ActiveX controls that
+// activate in place in a child window of their own (as AtlAxWin hosts them) and also draw through
+// IViewObject, showing what their sim object holds.
 #include <cstdio>
 
 #include "SimCom.h"
+#include "sim/SimQtyUnitsControl.h"
+#include "sim/SimUnitsWorkspaceControl.h"
 
 namespace qsim {
 
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"QuilletSimControl";
-constexpr DISPID kDataChanged = 1;
 constexpr DISPID kUnitsApplied = 110;  // position 9 of the units control's notifications
 constexpr DISPID kCloseRequest = 111;  // position 10
 
-template <class T>
-HRESULT Hand(T* obj, REFIID iid, void** out) {
-    HRESULT hr = obj->QueryInterface(iid, out);
-    obj->Release();
-    return hr;
-}
+Variant Bool(automation::VBool b) { return Variant::FromBool(automation::IsTrue(b)); }
 
-class ActiveControl;
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 void RegisterWindowClass() {
@@ -37,16 +33,7 @@ void RegisterWindowClass() {
     done = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-std::wstring Joined(const std::vector<std::wstring>& lines) {
-    std::wstring s;
-    for (const auto& l : lines) {
-        if (!s.empty()) s += L"\n";
-        s += l;
-    }
-    return s;
-}
-
-void DrawLines(HDC dc, const RECT& r, const std::vector<std::wstring>& lines) {
+void DrawLines(HDC dc, const RECT& r, const std::vector<BStr>& lines) {
     HBRUSH back = CreateSolidBrush(RGB(250, 250, 240));
     FillRect(dc, &r, back);
     DeleteObject(back);
@@ -55,39 +42,26 @@ void DrawLines(HDC dc, const RECT& r, const std::vector<std::wstring>& lines) {
     DeleteObject(frame);
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    int y = r.top + 8;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         SetTextColor(dc, i == 0 ? RGB(40, 80, 160) : RGB(0, 0, 0));
-        TextOutW(dc, r.left + 10, y, lines[i].c_str(), static_cast<int>(lines[i].size()));
-        y += 18;
+        TextOutW(dc, r.left + 10, r.top + 8 + 18 * static_cast<int>(i), W(lines[i]), static_cast<int>(lines[i].size()));
     }
     SelectObject(dc, old);
 }
 
-// What every simulated control shares: in-place activation, drawing, persistence stubs and its
-// source interface.
-class ActiveControl : public IOleObject,
+// What every simulated control shares: in-place activation, drawing and persistence stubs.
+class ActiveControl : public ComObject,
+                      public IOleObject,
                       public IOleInPlaceObject,
-                      public IOleInPlaceActiveObject,
                       public IOleControl,
                       public IViewObject2,
-                      public IPersistStreamInit,
-                      public IConnectionPointContainer,
-                      public IProvideClassInfo2,
-                      public Counted {
+                      public IPersistStreamInit {
 public:
-    ActiveControl(const CLSID& clsid, const IID& source) : clsid_(clsid), sourceIid_(source) {
-        source_ = ComRef<Source>::Adopt(new Source(this, source));
-    }
-    ~ActiveControl() override {
-        if (hwnd_) {
-            SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-            DestroyWindow(hwnd_);
-        }
-        source_->Orphan();
-    }
+    ActiveControl(ObjectRef target, const Kind& kind) : ComObject(std::move(target), kind) {}
+    ~ActiveControl() override { DestroyOwnWindow(); }
+    QSIM_UNKNOWN
 
-    virtual std::vector<std::wstring> Lines() = 0;
+    virtual std::vector<BStr> Lines() = 0;
     void Paint(HDC dc, const RECT& r) { DrawLines(dc, r, Lines()); }
     void WindowGone() { hwnd_ = nullptr; }
 
@@ -102,20 +76,11 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Close(DWORD) override {
-        InPlaceDeactivate();
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE Close(DWORD) override { return InPlaceDeactivate(); }
     HRESULT STDMETHODCALLTYPE SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** m) override {
-        if (m) *m = nullptr;
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** m) override { return Nothing(m); }
     HRESULT STDMETHODCALLTYPE InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject** d) override {
-        if (d) *d = nullptr;
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject** d) override { return Nothing(d); }
     HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override {
         switch (verb) {
             case OLEIVERB_PRIMARY:
@@ -136,7 +101,7 @@ public:
     HRESULT STDMETHODCALLTYPE IsUpToDate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* id) override {
         if (!id) return E_POINTER;
-        *id = clsid_;
+        *id = *Clsid();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR* name) override {
@@ -158,19 +123,16 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** e) override {
-        if (e) *e = nullptr;
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** e) override { return Nothing(e); }
     HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override {
         if (!status) return E_POINTER;
-        *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                  OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
+        *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+                  OLEMISC_SETCLIENTSITEFIRST;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
-    // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+    // IOleWindow, IOleInPlaceObject
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* hwnd) override {
         if (!hwnd) return E_POINTER;
         *hwnd = hwnd_;
@@ -178,11 +140,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE InPlaceDeactivate() override {
-        if (hwnd_) {
-            SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-            DestroyWindow(hwnd_);
-            hwnd_ = nullptr;
-        }
+        DestroyOwnWindow();
         if (inPlaceSite_) {
             ComRef<IOleInPlaceSite> site = std::move(inPlaceSite_);
             site->OnInPlaceDeactivate();
@@ -196,11 +154,6 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG) override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
 
     // IOleControl
     HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override {
@@ -219,8 +172,7 @@ public:
                                    BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override {
         if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
         if (!dc || !bounds) return E_INVALIDARG;
-        RECT r{bounds->left, bounds->top, bounds->right, bounds->bottom};
-        Paint(dc, r);
+        Paint(dc, RECT{bounds->left, bounds->top, bounds->right, bounds->bottom});
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** p) override {
@@ -255,45 +207,32 @@ public:
     }
     HRESULT STDMETHODCALLTYPE InitNew() override { return S_OK; }
 
-    // IConnectionPointContainer
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override { return EnumPoints(source_.Get(), out); }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override { return FindPoint(source_.Get(), iid, out); }
-
-    // IProvideClassInfo2
-    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override {
-        if (!out) return E_POINTER;
-        *out = TypeInfoOf(clsid_);
-        if (!*out) return E_UNEXPECTED;
-        (*out)->AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* out) override {
-        if (!out) return E_POINTER;
-        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
-        *out = sourceIid_;
-        return S_OK;
-    }
-
 protected:
-    // The OLE side of QueryInterface.
-    void* ControlInterface(REFIID iid) {
+    virtual const CLSID* Clsid() const = 0;
+    void* Extra(REFIID iid) override {
         if (iid == IID_IOleObject) return static_cast<IOleObject*>(this);
         if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) return static_cast<IOleInPlaceObject*>(this);
-        if (iid == IID_IOleInPlaceActiveObject) return static_cast<IOleInPlaceActiveObject*>(this);
         if (iid == IID_IOleControl) return static_cast<IOleControl*>(this);
         if (iid == IID_IViewObject || iid == IID_IViewObject2) return static_cast<IViewObject2*>(this);
         if (iid == IID_IPersist || iid == IID_IPersistStreamInit) return static_cast<IPersistStreamInit*>(this);
-        if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2) return static_cast<IProvideClassInfo2*>(this);
         return nullptr;
     }
-    void Changed() {
+    void Called() override {
         if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
     }
-    HWND Hwnd() const { return hwnd_; }
-    ComRef<Source> source_;
 
 private:
+    template <class T>
+    static HRESULT Nothing(T** out) {
+        if (out) *out = nullptr;
+        return E_NOTIMPL;
+    }
+    void DestroyOwnWindow() {
+        if (!hwnd_) return;
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
+    }
     HRESULT Activate(IOleClientSite* site, HWND parent, LPCRECT rect) {
         if (hwnd_) {
             ShowWindow(hwnd_, SW_SHOW);
@@ -328,8 +267,6 @@ private:
         return S_OK;
     }
 
-    CLSID clsid_;
-    IID sourceIid_;
     ComRef<IOleClientSite> site_;
     ComRef<IOleInPlaceSite> inPlaceSite_;
     HWND hwnd_ = nullptr;
@@ -357,221 +294,100 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-enum class WorkspaceKind { Plain, Units, Fallback };
+// The workspace control's members by position 0..7 (the ones the display calls), then its units.
+const Member kWorkspace[] = {
+    {u"NeedsUpload", 3, QSIM_ON(sim::SimWorkspaceControl, return Bool(s.NeedsUpload());)},
+    {u"AttachLink", 7, QSIM_ON(sim::SimWorkspaceControl,
+        ObjectRef link = a.Obj(0);
+        Variant r = s.AttachLink(link);
+        a.Replace(0, link);
+        return r;)},
+    {u"Upload", 8, QSIM_ON(sim::SimWorkspaceControl, return Bool(s.Upload());)},
+    {u"SupportsEngUnits", 9, QSIM_ON(outside::IPluginWorkspaceUnits, return Bool(s.SupportsEngUnits());)},
+    {u"ApplyEngUnits", 10, QSIM_ON(outside::IPluginWorkspaceUnits,
+        ObjectRef units = a.Obj(0);
+        Variant r = s.ApplyEngUnits(units);
+        a.Replace(0, units);
+        return r;)},
+};
+const Kind kWorkspaceKind{{outside::IPluginWorkspace::kIid}, kWorkspace};
 
-class WorkspaceControl final : public ActiveControl, public Dual<ISimWorkspace>, public Dual<ISimWorkspaceUnits> {
+class WorkspaceControl final : public ActiveControl {
 public:
-    WorkspaceControl(WorkspaceKind kind, const CLSID& clsid, std::wstring progId)
-        : ActiveControl(clsid, __uuidof(_ISimWorkspaceEvents)), kind_(kind), progId_(std::move(progId)) {
-        ++TheWorld().liveWorkspaces;
-        Record();
+    WorkspaceControl(ObjectRef target, const CLSID& clsid) : ActiveControl(std::move(target), kWorkspaceKind), clsid_(clsid) {
+        if (automation::Query<outside::IPluginWorkspaceUnits>(Target())) Answer(outside::IPluginWorkspaceUnits::kIid);
     }
-    ~WorkspaceControl() override { --TheWorld().liveWorkspaces; }
-
-    QSIM_COUNTED
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(ISimWorkspace))
-            *out = static_cast<ISimWorkspace*>(this);
-        else if (iid == __uuidof(ISimWorkspaceUnits) && kind_ == WorkspaceKind::Units)
-            *out = static_cast<ISimWorkspaceUnits*>(this);
-        else
-            *out = ControlInterface(iid);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-
-    std::vector<std::wstring> Lines() override {
+    std::vector<BStr> Lines() override { return WorkspaceLines(Target()); }
+    static std::vector<BStr> WorkspaceLines(const ObjectRef& workspace) {
+        auto* s = dynamic_cast<sim::SimWorkspaceControl*>(workspace.get());
+        if (!s) return {};
+        auto* withUnits = dynamic_cast<sim::SimUnitsWorkspaceControl*>(s);
+        const BStr device = DeviceNameOf(s->Link());
+        const BStr units = withUnits ? sim::UnitsName(withUnits->Units()) : BStr();
+        const int uploads = s->Uploads();
         wchar_t temp[32];
-        std::swprintf(temp, 32, L"%.1f", 20.0 + 0.5 * uploads_);
-        return {progId_,
-                L"Device: " + (deviceName_.empty() ? std::wstring(L"(no link)") : deviceName_),
-                L"Uploads: " + std::to_wstring(uploads_),
-                L"nvoSpaceTemp: " + std::wstring(uploads_ ? temp : L"---"),
-                L"nvoFanSpeed: " + std::wstring(uploads_ ? L"40 %" : L"---"),
-                L"Units: " + (unitsName_.empty() ? std::wstring(L"(default)") : unitsName_)};
+        std::swprintf(temp, 32, L"%.1f", 20.0 + 0.5 * uploads);
+        const BStr reading = reinterpret_cast<const char16_t*>(temp);
+        return {s->Config().progId,
+                u"Device: " + (device.empty() ? BStr(u"(no link)") : device),
+                u"Uploads: " + automation::DecimalText(uploads),
+                u"nvoSpaceTemp: " + (uploads ? reading : BStr(u"---")),
+                u"nvoFanSpeed: " + BStr(uploads ? u"40 %" : u"---"),
+                u"Units: " + (units.empty() ? BStr(u"(default)") : units)};
     }
 
-    HRESULT STDMETHODCALLTYPE get_Caption(BSTR* value) override { return Put(value, L"Simulated workspace"); }
-    HRESULT STDMETHODCALLTYPE get_Dirty(VARIANT_BOOL* value) override { return Put(value, false); }
-    HRESULT STDMETHODCALLTYPE get_NeedsUpload(VARIANT_BOOL* value) override {
-        if (HRESULT hr = Enter(L"Workspace.NeedsUpload"); FAILED(hr)) return hr;
-        return Put(value, Config().needsUpload);
-    }
-    HRESULT STDMETHODCALLTYPE Download(VARIANT_BOOL* value) override {
-        if (HRESULT hr = Enter(L"Workspace.Download"); FAILED(hr)) return hr;
-        return Put(value, true);
-    }
-    HRESULT STDMETHODCALLTYPE DetachLink() override {
-        link_.Reset();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Version(BSTR* value) override { return Put(value, L"1.0"); }
-    HRESULT STDMETHODCALLTYPE AttachLink(IDispatch** link, VARIANT* value) override {
-        if (!link || !value) return E_POINTER;
-        VariantInit(value);
-        if (HRESULT hr = Enter(L"Workspace.AttachLink"); FAILED(hr)) return hr;
-        link_ = ComRef<IDispatch>(*link);
-        TheWorld().lastAttachedLink = link_;
-        deviceName_ = StringByName(link_.Get(), L"DeviceName");
-        Refresh();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Upload(VARIANT_BOOL* value) override {
-        if (!value) return E_POINTER;
-        if (HRESULT hr = Enter(L"Workspace.Upload"); FAILED(hr)) return hr;
-        if (!link_) return Failure(kObjectNotSet, L"Object variable not set: the device link of " + progId_);
-        ++uploads_;
-        deviceName_ = StringByName(link_.Get(), L"DeviceName");
-        Refresh();
-        source_->Fire(kDataChanged);
-        return Put(value, Config().uploadReturns);
-    }
-    HRESULT STDMETHODCALLTYPE get_Text(BSTR* value) override { return Put(value, Joined(Lines()).c_str()); }
-    HRESULT STDMETHODCALLTYPE get_UploadCount(long* value) override {
-        if (!value) return E_POINTER;
-        *value = uploads_;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Window(long* value) override {
-        if (!value) return E_POINTER;
-        *value = static_cast<long>(reinterpret_cast<LONG_PTR>(Hwnd()));
-        return S_OK;
-    }
-
-    HRESULT STDMETHODCALLTYPE get_SupportsEngUnits(VARIANT_BOOL* value) override {
-        if (HRESULT hr = Enter(L"Workspace.SupportsEngUnits"); FAILED(hr)) return hr;
-        return Put(value, Config().unitsSupported);
-    }
-    HRESULT STDMETHODCALLTYPE ApplyEngUnits(IDispatch** units, VARIANT* value) override {
-        if (!units || !value) return E_POINTER;
-        VariantInit(value);
-        if (HRESULT hr = Enter(L"Workspace.ApplyEngUnits"); FAILED(hr)) return hr;
-        TheWorld().lastAppliedUnits = ComRef<IDispatch>(*units);
-        unitsName_ = StringByName(*units, L"Name");
-        Refresh();
-        return S_OK;
-    }
+protected:
+    const CLSID* Clsid() const override { return &clsid_; }
 
 private:
-    WorkspaceConfig Config() const { return TheWorld().WorkspaceFor(progId_); }
-    void Record() { TheWorld().lastWorkspaceText = Joined(Lines()); }
-    void Refresh() {
-        Record();
-        Changed();
+    CLSID clsid_;
+};
+
+// Dispatch ids the display finds the units control by; its notifications count by position.
+const Member kQtyUnits[] = {
+    {u"ApplyOnly", 0x68030000, QSIM_ON(sim::SimQtyUnitsControl,
+        if (!a.put) return Bool(s.Flag().value_or(automation::kTrue));
+        s.SetFlag(a[0].AsBool());
+        return {};)},
+    {u"ApplyUnits", 0x6003000b, QSIM_ON(sim::SimQtyUnitsControl, s.Apply(); return {};)},
+};
+const Kind kQtyUnitsKind{{}, kQtyUnits, &__uuidof(_ISimQtyUnitsEvents), &kClsidQtyUnits, &__uuidof(ISimQtyUnits)};
+
+class UnitsControl final : public ActiveControl {
+public:
+    explicit UnitsControl(ObjectRef target) : ActiveControl(std::move(target), kQtyUnitsKind) {
+        auto& s = Of<sim::SimQtyUnitsControl>(*this);
+        Keep(s.UnitsApplied.Subscribe([this](const ObjectRef& units) {
+            current_ = sim::UnitsName(units);
+            Called();
+            Fire(kUnitsApplied, {Variant(units)});
+        }));
+        Keep(s.CloseRequest.Subscribe([this] { Fire(kCloseRequest); }));
     }
-    static HRESULT Put(VARIANT_BOOL* out, bool b) {
-        if (!out) return E_POINTER;
-        *out = b ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-    }
-    static HRESULT Put(BSTR* out, const wchar_t* s) {
-        if (!out) return E_POINTER;
-        *out = SysAllocString(s);
-        return S_OK;
+    std::vector<BStr> Lines() override {
+        const auto flag = Of<sim::SimQtyUnitsControl>(*this).Flag().value_or(automation::kTrue);
+        return {u"Engineering Units", u"Apply only: " + BStr(automation::IsTrue(flag) ? u"yes" : u"no"),
+                u"Current: " + (current_.empty() ? BStr(u"SI") : current_)};
     }
 
-    WorkspaceKind kind_;
-    std::wstring progId_;
-    ComRef<IDispatch> link_;
-    std::wstring deviceName_;
-    std::wstring unitsName_;
-    long uploads_ = 0;
+protected:
+    const CLSID* Clsid() const override { return &kClsidQtyUnits; }
+
+private:
+    BStr current_;
 };
 
 }  // namespace
 
-class QtyUnitsControl final : public ActiveControl, public Dual<ISimQtyUnits> {
-public:
-    QtyUnitsControl() : ActiveControl(kClsidQtyUnits, __uuidof(_ISimQtyUnitsEvents)) { TheWorld().lastUnitsControl = this; }
-    ~QtyUnitsControl() override {
-        if (TheWorld().lastUnitsControl == this) TheWorld().lastUnitsControl = nullptr;
-    }
-
-    QSIM_COUNTED
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(ISimQtyUnits))
-            *out = static_cast<ISimQtyUnits*>(this);
-        else
-            *out = ControlInterface(iid);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-
-    std::vector<std::wstring> Lines() override {
-        return {L"Engineering Units", L"Apply only: " + std::wstring(applyOnly_ ? L"yes" : L"no"),
-                L"Current: " + (current_.empty() ? std::wstring(L"SI") : current_)};
-    }
-
-    HRESULT STDMETHODCALLTYPE get_ApplyOnly(VARIANT_BOOL* value) override {
-        if (!value) return E_POINTER;
-        *value = applyOnly_ ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE put_ApplyOnly(VARIANT_BOOL value) override {
-        if (HRESULT hr = Enter(L"QtyUnits.SetFlag"); FAILED(hr)) return hr;
-        applyOnly_ = value != VARIANT_FALSE;
-        Changed();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ApplyUnits() override {
-        if (HRESULT hr = Enter(L"QtyUnits.Apply"); FAILED(hr)) return hr;
-        World& w = TheWorld();
-        ComRef<ISimQtyUnits> keep(this);  // a listener may close the dialog that hosts us
-        if (w.applyHandsBackUnits) HandBack(L"Units " + std::to_wstring(++w.unitsMade));
-        if (w.applyAsksToClose) AskToClose();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Text(BSTR* value) override {
-        if (!value) return E_POINTER;
-        *value = NewBstr(Joined(Lines()));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Window(long* value) override {
-        if (!value) return E_POINTER;
-        *value = static_cast<long>(reinterpret_cast<LONG_PTR>(Hwnd()));
-        return S_OK;
-    }
-
-    void HandBack(const std::wstring& name) {
-        current_ = name;
-        Changed();
-        VARIANT arg;
-        VariantInit(&arg);
-        V_VT(&arg) = VT_DISPATCH;
-        V_DISPATCH(&arg) = NewUnits(name);
-        source_->Fire(kUnitsApplied, {arg});
-    }
-    void AskToClose() { source_->Fire(kCloseRequest); }
-
-private:
-    bool applyOnly_ = true;
-    std::wstring current_;
-};
-
-void RaiseOnLastUnitsControl(bool applied, const std::wstring& name) {
-    QtyUnitsControl* c = TheWorld().lastUnitsControl;
-    if (!c) return;
-    ComRef<ISimQtyUnits> keep(c);
-    if (applied) c->HandBack(name);
-    else c->AskToClose();
+BStr WorkspaceText(const ObjectRef& workspace) {
+    BStr text;
+    for (const auto& line : WorkspaceControl::WorkspaceLines(workspace)) text += (text.empty() ? u"" : u"\n") + line;
+    return text;
 }
 
-HRESULT CreateControl(REFCLSID clsid, REFIID iid, void** out) {
-    if (clsid == kClsidWorkspace) return Hand(new WorkspaceControl(WorkspaceKind::Plain, clsid, L"QuilletSim.Workspace"), iid, out);
-    if (clsid == kClsidUnitsWorkspace)
-        return Hand(new WorkspaceControl(WorkspaceKind::Units, clsid, L"QuilletSim.UnitsWorkspace"), iid, out);
-    if (clsid == kClsidUnknownWorkspace) {
-        if (!TheWorld().fallbackInstalled) return REGDB_E_CLASSNOTREG;
-        return Hand(new WorkspaceControl(WorkspaceKind::Fallback, clsid, L"CEAQuilletUnknownWS.Workspace"), iid, out);
-    }
-    if (clsid == kClsidQtyUnits) return Hand(new QtyUnitsControl, iid, out);
-    return CLASS_E_CLASSNOTAVAILABLE;
+IDispatch* NewControl(const ObjectRef& obj, const CLSID& clsid) {
+    if (clsid == kClsidQtyUnits) return new UnitsControl(obj);
+    return new WorkspaceControl(obj, clsid);
 }
 
 }  // namespace qsim

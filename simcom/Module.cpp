@@ -13,7 +13,6 @@ const CLSID kClsidWorkspace = {0xEB9EA913, 0x21C2, 0x4AB8, {0x91, 0x20, 0xC0, 0x
 const CLSID kClsidUnitsWorkspace = {0xED4881EE, 0xC57C, 0x42A4, {0xA7, 0xE9, 0xBB, 0x76, 0x29, 0x37, 0x8E, 0x8E}};
 const CLSID kClsidUnknownWorkspace = {0x0983BC9A, 0xEB03, 0x46B1, {0xA3, 0x46, 0xFF, 0xC5, 0x7B, 0x9E, 0x4D, 0xC7}};
 const CLSID kClsidQtyUnits = {0x78F3F21A, 0xD911, 0x41F9, {0x86, 0x80, 0xCC, 0x71, 0xBA, 0x03, 0x55, 0xEA}};
-const CLSID kClsidUnits = {0x7A612CCE, 0xFC87, 0x4288, {0x8A, 0xDF, 0x39, 0x25, 0xC9, 0x17, 0xAA, 0x2F}};
 
 namespace {
 
@@ -35,32 +34,32 @@ const ClassEntry kClasses[] = {
     {&kClsidUnitsWorkspace, L"QuilletSim.UnitsWorkspace", L"Simulated plug-in workspace with units", true},
     {&kClsidUnknownWorkspace, L"CEAQuilletUnknownWS.Workspace", L"Simulated generic workspace", true},
     {&kClsidQtyUnits, L"QUCtl.QtyUnits", L"Simulated units control", true},
-    {&kClsidUnits, L"QuilletSim.Units", L"Simulated units object", false},
 };
 
 const GUID kLibId = {0x3EB231A4, 0x59EF, 0x4E2A, {0xAC, 0x3A, 0xD6, 0xFF, 0x6D, 0xE4, 0xDB, 0x5B}};
 
-HRESULT Create(REFCLSID clsid, REFIID iid, void** out) {
-    for (auto creator : {CreateLns, CreateServer, CreateControl, CreateConfig}) {
-        HRESULT hr = creator(clsid, iid, out);
-        if (hr != CLASS_E_CLASSNOTAVAILABLE) return hr;
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
+std::wstring GuidText(const GUID& g) {
+    wchar_t text[64] = {};
+    StringFromGUID2(g, text, 64);
+    return text;
 }
 
-// Creation is a call of its own for the classes the system creates, so that it can be made to fail.
-const wchar_t* CreationCall(const CLSID& clsid) {
-    if (clsid == kClsidPluginServer) return L"PluginServer.Create";
-    if (clsid == kClsidNetServDevice) return L"NetServDevice.Create";
-    if (clsid == kClsidQtyUnits) return L"QtyUnits.Create";
-    if (clsid == kClsidWorkspace || clsid == kClsidUnitsWorkspace || clsid == kClsidUnknownWorkspace) return L"Workspace.Create";
-    return nullptr;
+// A new object of the class, over a new sim object. The classes the system creates by their own
+// ids come from the world's factory, so that their creation is a call of its own that can fail.
+IDispatch* NewInstance(const ClassEntry& c) {
+    if (*c.clsid == kClsidAppDevice) return NewWrapper(World().MakeAppDevice({}, {}));
+    if (*c.clsid == kClsidSystem) return NewWrapper(World().MakeSystem());
+    if (*c.clsid == kClsidCollection) return NewWrapper(std::make_shared<automation::Collection>());
+    if (*c.clsid == kClsidControl) return NewConfiguration();
+    const std::wstring id = c.control ? c.progId : GuidText(*c.clsid);
+    ObjectRef obj = World().CreateComponent(reinterpret_cast<const char16_t*>(id.c_str()));
+    if (!obj) automation::Raise(REGDB_E_CLASSNOTREG, u"Class not registered");
+    return c.control ? NewControl(obj, *c.clsid) : NewWrapper(obj);
 }
 
-class Factory final : public IClassFactory, public Counted {
+class Factory final : public IClassFactory {
 public:
-    explicit Factory(const CLSID& clsid) : clsid_(clsid) {}
-    QSIM_COUNTED
+    explicit Factory(const ClassEntry& c) : class_(c) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -71,41 +70,36 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        if (clsid_ == kClsidUnknownWorkspace && !TheWorld().fallbackInstalled) return REGDB_E_CLASSNOTREG;
-        if (const wchar_t* call = CreationCall(clsid_)) {
-            if (HRESULT hr = Enter(call); FAILED(hr)) return hr;
+        try {
+            ComRef<IDispatch> made = ComRef<IDispatch>::Adopt(NewInstance(class_));
+            return made ? made->QueryInterface(iid, out) : E_UNEXPECTED;
+        } catch (const automation::Error& e) {
+            return Report(e);
         }
-        return Create(clsid_, iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    CLSID clsid_;
+    LONG refs_ = 1;
+    const ClassEntry& class_;
 };
 
-std::wstring GuidText(const GUID& g) {
-    wchar_t text[64] = {};
-    StringFromGUID2(g, text, 64);
-    return text;
-}
-
-// Interfaces this library defines. The others in it carry the ids of the LNS object server, the
-// automation runtime's collection, the plug-in server, its device object and its workspaces: their
-// Interface keys belong to those products and are never written or removed here.
+// Interfaces this library defines, all of ids of our own: the simulated objects stand in for other
+// products under those products' interface ids, which the library leaves undescribed.
 const IID kOwnedInterfaces[] = {
-    {0xE644765E, 0x0419, 0x41B6, {0x98, 0x1C, 0x04, 0xFE, 0x4C, 0x35, 0xB2, 0xC8}},  // ISimFeature
-    {0x8A2B841B, 0xC561, 0x429F, {0x99, 0x7E, 0x12, 0xEA, 0x1B, 0x08, 0x93, 0xD9}},  // ISimFeatureList
-    {0xA647A858, 0x6042, 0x4C2B, {0xBD, 0x73, 0x19, 0xE4, 0x85, 0xDA, 0x1B, 0x76}},  // ISimPluginEntry
     {0x19909DC6, 0x5649, 0x4B78, {0x9B, 0xD0, 0x79, 0x80, 0xAA, 0x6E, 0x57, 0x93}},  // _ISimPluginServerEvents
-    {0xAC2140FA, 0x111A, 0x41E6, {0xA4, 0x93, 0xD8, 0x35, 0xA2, 0x18, 0x8B, 0x72}},  // _ISimWorkspaceEvents
-    {0x779963C7, 0xC5E0, 0x4A54, {0xA8, 0x52, 0x1B, 0x15, 0x84, 0xF5, 0x58, 0xF0}},  // ISimUnits
     {0x617CC2FE, 0x87C4, 0x4BBA, {0xBC, 0x4E, 0xD7, 0x6E, 0x3A, 0xCC, 0x4D, 0x3A}},  // ISimQtyUnits
     {0x83B9A4E2, 0x4961, 0x40F9, {0x92, 0x18, 0xCE, 0xD5, 0x3A, 0x79, 0x4A, 0x2A}},  // _ISimQtyUnitsEvents
-    {0xBD822203, 0xF8CC, 0x47A1, {0xB9, 0xA1, 0x5B, 0x38, 0xA2, 0x03, 0xE2, 0xC8}},  // ISimControl
 };
 
 // The automation marshalers: pure dispatch interfaces and dual/oleautomation ones.
@@ -226,7 +220,7 @@ HRESULT WriteForUser(UserClasses& classes, ITypeLib* lib, const std::wstring& pa
 
     BSTR doc = nullptr;
     lib->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr);
-    const std::wstring title = Text(doc);
+    const std::wstring title = doc ? doc : L"";
     SysFreeString(doc);
     const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
     const std::wstring libKey = L"TypeLib\\" + libId + L"\\1.0";
@@ -249,7 +243,7 @@ HRESULT WriteForUser(UserClasses& classes, ITypeLib* lib, const std::wstring& pa
         info->Release();
         const std::wstring key = L"Interface\\" + GuidText(iid);
         const wchar_t* marshaler = dispatchOnly ? kPSDispatch : kPSOAInterface;
-        bool ok = classes.Set(key, nullptr, Text(name)) && classes.Set(key + L"\\ProxyStubClsid", nullptr, marshaler) &&
+        bool ok = classes.Set(key, nullptr, name ? name : L"") && classes.Set(key + L"\\ProxyStubClsid", nullptr, marshaler) &&
                   classes.Set(key + L"\\ProxyStubClsid32", nullptr, marshaler) &&
                   classes.Set(key + L"\\TypeLib", nullptr, libId) &&
                   classes.Set(key + L"\\TypeLib", L"Version", L"1.0");
@@ -293,7 +287,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     *out = nullptr;
     for (const auto& c : kClasses) {
         if (*c.clsid == clsid) {
-            auto* f = new Factory(clsid);
+            auto* f = new Factory(c);
             HRESULT hr = f->QueryInterface(iid, out);
             f->Release();
             return hr;
