@@ -39,27 +39,13 @@ ITypeLib* Library() {
 }
 
 HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return Library() ? Library()->GetTypeInfoOfGuid(guid, out) : TYPE_E_CANTLOADLIBRARY;
+    if (out) *out = nullptr;
+    return !out ? E_POINTER : Library() ? Library()->GetTypeInfoOfGuid(guid, out) : TYPE_E_CANTLOADLIBRARY;
 }
 
-class ItemEnum final : public IEnumVARIANT {
+class ItemEnum final : public Counted<IEnumVARIANT> {
 public:
     ItemEnum(std::shared_ptr<const std::vector<Variant>> items, ULONG pos) : items_(std::move(items)), pos_(pos) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = iid == IID_IUnknown || iid == IID_IEnumVARIANT ? static_cast<IEnumVARIANT*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -86,7 +72,6 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
     std::shared_ptr<const std::vector<Variant>> items_;
     ULONG pos_;
 };
@@ -94,7 +79,7 @@ private:
 }  // namespace
 
 // One outgoing interface of an object; sinks are called through IDispatch::Invoke.
-class Source final : public IConnectionPoint {
+class Source final : public Counted<IConnectionPoint> {
 public:
     Source(IConnectionPointContainer* owner, const IID& iid) : owner_(owner), iid_(iid) {}
     void Orphan() { owner_ = nullptr; }
@@ -117,19 +102,6 @@ public:
         }
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = iid == IID_IUnknown || iid == IID_IConnectionPoint ? static_cast<IConnectionPoint*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         if (!iid) return E_POINTER;
         *iid = iid_;
@@ -158,7 +130,6 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
     IConnectionPointContainer* owner_;
     IID iid_;
     DWORD next_ = 1;
@@ -234,10 +205,7 @@ HRESULT ComObject::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT ComObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    if (index != 0 || !kind_.typeInfo) return DISP_E_BADINDEX;
-    return TypeInfoOf(*kind_.typeInfo, info);
+    return index != 0 || !kind_.typeInfo ? DISP_E_BADINDEX : TypeInfoOf(*kind_.typeInfo, info);
 }
 
 HRESULT ComObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

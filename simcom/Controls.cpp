@@ -1,6 +1,6 @@
 // The COM face of the simulated workspace controls and the units control: ActiveX controls that
-// activate in place in a child window of their own (as AtlAxWin hosts them) and also draw through
-// IViewObject, showing what their sim object holds.
+// activate in place in a child window of their own (as AtlAxWin hosts them), showing what their
+// sim object holds.
 #include <cstdio>
 
 #include "SimCom.h"
@@ -20,44 +20,34 @@ Variant Bool(automation::VBool b) { return Variant::FromBool(automation::IsTrue(
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 void RegisterWindowClass() {
-    static bool done = false;
-    if (done) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = ControlProc;
-    wc.hInstance = g_module;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kWindowClass;
-    done = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    static const bool done = [] {
+        const WNDCLASSEXW wc{sizeof wc, CS_HREDRAW | CS_VREDRAW, ControlProc, 0, 0, g_module, nullptr,
+                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)), nullptr, nullptr, kWindowClass, nullptr};
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    (void)done;
 }
 
-void DrawLines(HDC dc, const RECT& r, const std::vector<BStr>& lines) {
-    HBRUSH back = CreateSolidBrush(RGB(250, 250, 240));
+void DrawLines(HDC dc, RECT r, const std::vector<BStr>& lines) {
+    BStr text;
+    for (const auto& line : lines) text += line + u"\n";
+    HBRUSH back = CreateSolidBrush(RGB(250, 250, 240)), frame = CreateSolidBrush(RGB(40, 80, 160));
     FillRect(dc, &r, back);
-    DeleteObject(back);
-    HBRUSH frame = CreateSolidBrush(RGB(40, 80, 160));
     FrameRect(dc, &r, frame);
+    DeleteObject(back);
     DeleteObject(frame);
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        SetTextColor(dc, i == 0 ? RGB(40, 80, 160) : RGB(0, 0, 0));
-        TextOutW(dc, r.left + 10, r.top + 8 + 18 * static_cast<int>(i), W(lines[i]), static_cast<int>(lines[i].size()));
-    }
+    InflateRect(&r, -10, -8);
+    DrawTextW(dc, W(text), static_cast<int>(text.size()), &r, DT_LEFT | DT_NOPREFIX);
     SelectObject(dc, old);
 }
 
-// What every simulated control shares: in-place activation, drawing and persistence stubs.
-class ActiveControl : public ComObject,
-                      public IOleObject,
-                      public IOleInPlaceObject,
-                      public IOleControl,
-                      public IViewObject2,
-                      public IPersistStreamInit {
+// What every simulated control shares: in-place activation in a window of its own, drawing there.
+class ActiveControl : public ComObject, public IOleObject, public IOleInPlaceObject {
 public:
-    ActiveControl(ObjectRef target, const Kind& kind) : ComObject(std::move(target), kind) {}
+    ActiveControl(ObjectRef target, const Kind& kind, const CLSID& clsid)
+        : ComObject(std::move(target), kind), clsid_(clsid) {}
     ~ActiveControl() override { DestroyOwnWindow(); }
     QSIM_UNKNOWN
 
@@ -78,9 +68,9 @@ public:
     HRESULT STDMETHODCALLTYPE SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Close(DWORD) override { return InPlaceDeactivate(); }
     HRESULT STDMETHODCALLTYPE SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** m) override { return Nothing(m); }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** m) override { return Cleared(E_NOTIMPL, m); }
     HRESULT STDMETHODCALLTYPE InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject** d) override { return Nothing(d); }
+    HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD, IDataObject** d) override { return Cleared(E_NOTIMPL, d); }
     HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override {
         switch (verb) {
             case OLEIVERB_PRIMARY:
@@ -93,21 +83,15 @@ public:
             default: return OLEOBJ_S_INVALIDVERB;
         }
     }
-    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** e) override {
-        if (e) *e = nullptr;
-        return OLEOBJ_E_NOVERBS;
-    }
+    HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** e) override { return Cleared(OLEOBJ_E_NOVERBS, e); }
     HRESULT STDMETHODCALLTYPE Update() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE IsUpToDate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetUserClassID(CLSID* id) override {
         if (!id) return E_POINTER;
-        *id = *Clsid();
+        *id = clsid_;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR* name) override {
-        if (name) *name = nullptr;
-        return OLE_S_USEREG;
-    }
+    HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR* name) override { return Cleared(OLE_S_USEREG, name); }
     HRESULT STDMETHODCALLTYPE SetExtent(DWORD aspect, SIZEL* size) override {
         if (aspect != DVASPECT_CONTENT || !size) return E_FAIL;
         extent_ = *size;
@@ -118,12 +102,9 @@ public:
         *size = extent_;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD* c) override {
-        if (c) *c = 0;
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD* c) override { return Cleared(E_NOTIMPL, c); }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** e) override { return Nothing(e); }
+    HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA** e) override { return Cleared(E_NOTIMPL, e); }
     HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override {
         if (!status) return E_POINTER;
         *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
@@ -155,66 +136,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override { return E_NOTIMPL; }
 
-    // IOleControl
-    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override {
-        if (!info) return E_POINTER;
-        info->hAccel = nullptr;
-        info->cAccel = 0;
-        info->dwFlags = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE FreezeEvents(BOOL) override { return S_OK; }
-
-    // IViewObject2
-    HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
-                                   BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override {
-        if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-        if (!dc || !bounds) return E_INVALIDARG;
-        Paint(dc, RECT{bounds->left, bounds->top, bounds->right, bounds->bottom});
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** p) override {
-        if (p) *p = nullptr;
-        return S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Freeze(DWORD, LONG, void*, DWORD* f) override {
-        if (f) *f = 0;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Unfreeze(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetAdvise(DWORD, DWORD, IAdviseSink*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* a, DWORD* f, IAdviseSink** s) override {
-        if (a) *a = 0;
-        if (f) *f = 0;
-        if (s) *s = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) override {
-        return GetExtent(aspect, size);
-    }
-
-    // IPersistStreamInit
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override { return GetUserClassID(id); }
-    HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE Load(LPSTREAM) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Save(LPSTREAM, BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override {
-        if (!size) return E_POINTER;
-        size->QuadPart = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE InitNew() override { return S_OK; }
-
 protected:
-    virtual const CLSID* Clsid() const = 0;
     void* Extra(REFIID iid) override {
         if (iid == IID_IOleObject) return static_cast<IOleObject*>(this);
         if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) return static_cast<IOleInPlaceObject*>(this);
-        if (iid == IID_IOleControl) return static_cast<IOleControl*>(this);
-        if (iid == IID_IViewObject || iid == IID_IViewObject2) return static_cast<IViewObject2*>(this);
-        if (iid == IID_IPersist || iid == IID_IPersistStreamInit) return static_cast<IPersistStreamInit*>(this);
         return nullptr;
     }
     void Called() override {
@@ -222,10 +147,11 @@ protected:
     }
 
 private:
-    template <class T>
-    static HRESULT Nothing(T** out) {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
+    // Clears the out-parameters given.
+    template <class... T>
+    static HRESULT Cleared(HRESULT hr, T*... out) {
+        ((out ? void(*out = T{}) : void()), ...);
+        return hr;
     }
     void DestroyOwnWindow() {
         if (!hwnd_) return;
@@ -267,6 +193,7 @@ private:
         return S_OK;
     }
 
+    CLSID clsid_;
     ComRef<IOleClientSite> site_;
     ComRef<IOleInPlaceSite> inPlaceSite_;
     HWND hwnd_ = nullptr;
@@ -314,7 +241,7 @@ const Kind kWorkspaceKind{{outside::IPluginWorkspace::kIid}, kWorkspace};
 
 class WorkspaceControl final : public ActiveControl {
 public:
-    WorkspaceControl(ObjectRef target, const CLSID& clsid) : ActiveControl(std::move(target), kWorkspaceKind), clsid_(clsid) {
+    WorkspaceControl(ObjectRef target, const CLSID& clsid) : ActiveControl(std::move(target), kWorkspaceKind, clsid) {
         if (automation::Query<outside::IPluginWorkspaceUnits>(Target())) Answer(outside::IPluginWorkspaceUnits::kIid);
     }
     std::vector<BStr> Lines() override { return WorkspaceLines(Target()); }
@@ -335,12 +262,6 @@ public:
                 u"nvoFanSpeed: " + BStr(uploads ? u"40 %" : u"---"),
                 u"Units: " + (units.empty() ? BStr(u"(default)") : units)};
     }
-
-protected:
-    const CLSID* Clsid() const override { return &clsid_; }
-
-private:
-    CLSID clsid_;
 };
 
 // Dispatch ids the display finds the units control by; its notifications count by position.
@@ -351,11 +272,11 @@ const Member kQtyUnits[] = {
         return {};)},
     {u"ApplyUnits", 0x6003000b, QSIM_ON(sim::SimQtyUnitsControl, s.Apply(); return {};)},
 };
-const Kind kQtyUnitsKind{{}, kQtyUnits, &__uuidof(_ISimQtyUnitsEvents), &kClsidQtyUnits, &__uuidof(ISimQtyUnits)};
+const Kind kQtyUnitsKind{{}, kQtyUnits, &__uuidof(_ISimQtyUnitsEvents), &__uuidof(::QtyUnits), &__uuidof(ISimQtyUnits)};
 
 class UnitsControl final : public ActiveControl {
 public:
-    explicit UnitsControl(ObjectRef target) : ActiveControl(std::move(target), kQtyUnitsKind) {
+    explicit UnitsControl(ObjectRef target) : ActiveControl(std::move(target), kQtyUnitsKind, __uuidof(::QtyUnits)) {
         auto& s = Of<sim::SimQtyUnitsControl>(*this);
         Keep(s.UnitsApplied.Subscribe([this](const ObjectRef& units) {
             current_ = sim::UnitsName(units);
@@ -370,9 +291,6 @@ public:
                 u"Current: " + (current_.empty() ? BStr(u"SI") : current_)};
     }
 
-protected:
-    const CLSID* Clsid() const override { return &kClsidQtyUnits; }
-
 private:
     BStr current_;
 };
@@ -386,7 +304,7 @@ BStr WorkspaceText(const ObjectRef& workspace) {
 }
 
 IDispatch* NewControl(const ObjectRef& obj, const CLSID& clsid) {
-    if (clsid == kClsidQtyUnits) return new UnitsControl(obj);
+    if (clsid == __uuidof(::QtyUnits)) return new UnitsControl(obj);
     return new WorkspaceControl(obj, clsid);
 }
 

@@ -95,26 +95,25 @@ const Member kPluginEntry[] = {
 
 const Member kUnits[] = {{u"Name", 0, QSIM_ON(SimUnits, return s.Name();)}};
 
-const Kind kAppDeviceKind{{outside::ILnsAppDevice::kIid}, kAppDevice};
-const Kind kSystemKind{{outside::ILnsSystem::kIid}, {}};
-const Kind kCollectionKind{{automation::Collection::kIid}, kCollection};
-const Kind kNetServDeviceKind{{outside::INetServDevice::kIid, outside::INetServDeviceLink::kIid}, kNetServDevice};
-const Kind kPluginServerKind{{outside::IPluginServer::kIid}, kPluginServer, &__uuidof(_ISimPluginServerEvents), &kClsidPluginServer};
-const Kind kFeatureListKind{{}, kFeatureList};
-const Kind kFeatureKind{{}, kFeature};
-const Kind kPluginEntryKind{{}, kPluginEntry};
-const Kind kUnitsKind{{}, kUnits};
+const Kind kPluginServerKind{{outside::IPluginServer::kIid}, kPluginServer, &__uuidof(_ISimPluginServerEvents), &__uuidof(::PluginServer)};
 
 template <class T>
 bool Is(automation::Object* p) {
     return dynamic_cast<T*>(p) != nullptr;
 }
 
-const std::pair<bool (*)(automation::Object*), const Kind*> kKinds[] = {
-    {Is<SimLnsAppDevice>, &kAppDeviceKind},     {Is<SimLnsSystem>, &kSystemKind},
-    {Is<automation::Collection>, &kCollectionKind}, {Is<SimNetServDevice>, &kNetServDeviceKind},
-    {Is<SimFeatureList>, &kFeatureListKind},    {Is<SimFeature>, &kFeatureKind},
-    {Is<SimPluginEntry>, &kPluginEntryKind},    {Is<SimUnits>, &kUnitsKind},
+const struct {
+    bool (*is)(automation::Object*);
+    Kind kind;
+} kKinds[] = {
+    {Is<SimLnsAppDevice>, {{outside::ILnsAppDevice::kIid}, kAppDevice}},
+    {Is<SimLnsSystem>, {{outside::ILnsSystem::kIid}, {}}},
+    {Is<automation::Collection>, {{automation::Collection::kIid}, kCollection}},
+    {Is<SimNetServDevice>, {{outside::INetServDevice::kIid, outside::INetServDeviceLink::kIid}, kNetServDevice}},
+    {Is<SimFeatureList>, {{}, kFeatureList}},
+    {Is<SimFeature>, {{}, kFeature}},
+    {Is<SimPluginEntry>, {{}, kPluginEntry}},
+    {Is<SimUnits>, {{}, kUnits}},
 };
 
 // ---- the configuration object ----
@@ -243,7 +242,7 @@ IDispatch* NewWrapper(const ObjectRef& obj) {
         return o;
     }
     for (const auto& [is, kind] : kKinds)
-        if (is(obj.get())) return new ComObject(obj, *kind);
+        if (is(obj.get())) return new ComObject(obj, kind);
     return nullptr;
 }
 

@@ -73,6 +73,29 @@ struct Kind {
 
 class Source;
 
+// Reference counting and QueryInterface of the small helper objects with one interface.
+template <class Itf>
+class Counted : public Itf {
+public:
+    virtual ~Counted() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = iid == IID_IUnknown || iid == __uuidof(Itf) ? static_cast<Itf*>(this) : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+private:
+    LONG refs_ = 1;
+};
+
 class ComObject : public IDispatch, public IConnectionPointContainer, public IProvideClassInfo2 {
 public:
     ComObject(ObjectRef target, const Kind& kind);
@@ -152,10 +175,6 @@ IDispatch* NewConfiguration();
 BStr DeviceNameOf(const ObjectRef& deviceOrLink);
 // What a workspace control shows, one line each; empty for none.
 BStr WorkspaceText(const ObjectRef& workspace);
-
-// Class ids of our own classes.
-extern const CLSID kClsidPluginServer, kClsidNetServDevice, kClsidAppDevice, kClsidSystem, kClsidCollection,
-    kClsidControl, kClsidWorkspace, kClsidUnitsWorkspace, kClsidUnknownWorkspace, kClsidQtyUnits;
 
 const wchar_t* W(const BStr& s);
 
