@@ -40,6 +40,12 @@ private:
     std::vector<std::weak_ptr<T>> all_;
 };
 
+template <class I, class T, class U>
+automation::ObjectRef Track(Instances<T>& instances, const std::shared_ptr<U>& p) {
+    instances.Add(p);
+    return std::static_pointer_cast<I>(p);
+}
+
 }  // namespace
 
 struct SimWorld::Impl {
@@ -97,35 +103,23 @@ void SimWorld::Register(const BStr& id) {
 
 automation::ObjectRef SimWorld::CreateComponent(std::u16string_view classIdOrProgId) {
     const BStr id = automation::UpperAscii(classIdOrProgId);
-    auto self = shared_from_this();
-    if (id == automation::UpperAscii(outside::kPluginServerClsid)) {
-        Call("PluginServer.Create");
-        auto p = std::make_shared<SimPluginServer>(self);
-        impl_->pluginServers.Add(p);
-        return std::static_pointer_cast<outside::IPluginServer>(p);
-    }
-    if (id == automation::UpperAscii(outside::kNetServDeviceClsid)) {
-        Call("NetServDevice.Create");
-        auto p = std::make_shared<SimNetServDevice>(self);
-        impl_->netServDevices.Add(p);
-        return std::static_pointer_cast<outside::INetServDevice>(p);
-    }
-    if (id == automation::UpperAscii(outside::kQtyUnitsProgId)) {
-        Call("QtyUnits.Create");
-        auto p = std::make_shared<SimQtyUnitsControl>(self);
-        impl_->unitsControls.Add(p);
-        return std::static_pointer_cast<outside::IQtyUnitsControl>(p);
-    }
+    auto is = [&](std::u16string_view known) { return id == automation::UpperAscii(known); };
+    const char* call = is(outside::kPluginServerClsid)    ? "PluginServer.Create"
+                       : is(outside::kNetServDeviceClsid) ? "NetServDevice.Create"
+                       : is(outside::kQtyUnitsProgId)     ? "QtyUnits.Create"
+                                                          : "Workspace.Create";
     auto config = FindWorkspaceControl(id);
-    if (!config) return nullptr;  // not installed (or uninstalled since it was registered)
-    Call("Workspace.Create");
-    std::shared_ptr<SimWorkspaceControl> p;
+    if (call == std::string_view("Workspace.Create") && !config) return nullptr;  // not installed (or no more)
+    Call(call);
+    auto self = shared_from_this();
+    Impl& im = *impl_;
+    if (is(outside::kPluginServerClsid)) return Track<outside::IPluginServer>(im.pluginServers, std::make_shared<SimPluginServer>(self));
+    if (is(outside::kNetServDeviceClsid))
+        return Track<outside::INetServDevice>(im.netServDevices, std::make_shared<SimNetServDevice>(self));
+    if (is(outside::kQtyUnitsProgId)) return Track<outside::IQtyUnitsControl>(im.unitsControls, std::make_shared<SimQtyUnitsControl>(self));
     if (config->supportsUnits)
-        p = std::make_shared<SimUnitsWorkspaceControl>(self, *config);
-    else
-        p = std::make_shared<SimWorkspaceControl>(self, *config);
-    impl_->workspaceControls.Add(p);
-    return std::static_pointer_cast<outside::IPluginWorkspace>(p);
+        return Track<outside::IPluginWorkspace>(im.workspaceControls, std::make_shared<SimUnitsWorkspaceControl>(self, *config));
+    return Track<outside::IPluginWorkspace>(im.workspaceControls, std::make_shared<SimWorkspaceControl>(self, *config));
 }
 
 void SimWorld::Reset() {
