@@ -119,7 +119,10 @@ automation::ObjectRef SimWorld::CreateComponent(std::u16string_view classIdOrPro
     if (is(outside::kQtyUnitsProgId)) return Track<outside::IQtyUnitsControl>(im.unitsControls, std::make_shared<SimQtyUnitsControl>(self));
     if (config->supportsUnits)
         return Track<outside::IPluginWorkspace>(im.workspaceControls, std::make_shared<SimUnitsWorkspaceControl>(self, *config));
-    return Track<outside::IPluginWorkspace>(im.workspaceControls, std::make_shared<SimWorkspaceControl>(self, *config));
+    auto control = std::make_shared<SimWorkspaceControl>(self, *config);
+    Track<outside::IPluginWorkspace>(im.workspaceControls, control);
+    if (config->binding == WorkspaceBinding::NoInterface) return std::make_shared<SimWorkspaceWithoutInterface>(control);
+    return control;
 }
 
 void SimWorld::Reset() {

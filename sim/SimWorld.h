@@ -60,12 +60,23 @@ struct PluginConfig {
     bool announceInsideLoadDevice = true;  // raise WorkspaceAvailable from inside LoadDevice
 };
 
+// How a workspace control lets a client reach its members. Controls made with a classic Visual
+// Basic-style runtime implement the workspace interface as a secondary interface whose IDispatch
+// answers names from the control's default interface, where those members are not.
+enum class WorkspaceBinding {
+    Standard,          // the interface, and names that work on it
+    NamesFromDefault,  // the interface; its IDispatch knows only the default interface's names
+    NoNames,           // the interface; its IDispatch knows no names at all
+    NoInterface,       // no interface, but members of those names on the default IDispatch
+};
+
 struct WorkspaceControlConfig {
     BStr progId;
     bool needsUpload = true;
     bool supportsUnits = false;  // implements IPluginWorkspaceUnits
     bool unitsSupported = true;  // its SupportsEngUnits answer
     bool uploadReturns = true;   // Upload's (unused) boolean answer
+    WorkspaceBinding binding = WorkspaceBinding::Standard;
 };
 
 class SimWorld : public std::enable_shared_from_this<SimWorld> {
