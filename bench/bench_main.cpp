@@ -14,7 +14,7 @@
 #include "common/MCommon.h"
 #include "headless/HeadlessPlatform.h"
 #include "host/IHalvernServer.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "mainwindow/FMainHalvern.h"
 #include "sim/SimWorld.h"
 #include "tree/CTreeViewActive.h"

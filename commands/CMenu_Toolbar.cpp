@@ -8,10 +8,8 @@
 #include "commands/ModHelp.h"
 #include "commands/frmOptions.h"
 #include "common/MCommon.h"
-#include "host/MMain.h"
-#include "mainwindow/FMainHalvern.h"
-#include "tree/CTreeViewActive.h"
-#include "workspace/CQuilletWorkspace.h"
+#include "session/IQuilletMainForm.h"
+#include "session/MMain.h"
 
 using automation::BStr;
 using automation::Error;
@@ -56,8 +54,9 @@ CMenu_Toolbar::~CMenu_Toolbar() {
 }
 
 void CMenu_Toolbar::Initialization(const std::shared_ptr<IQuilletMainForm>& frmMain) {
-    if (auto main = std::dynamic_pointer_cast<FMainHalvern>(frmMain)) {
-        m_frmMain = main;
+    if (auto window = frmMain ? frmMain->FormWindow() : nullptr) {
+        m_frmMain = frmMain;
+        m_window = window;
         m_bHaveMainForm = true;
     }
     m_bShowStatusBar = automation::kTrue;
@@ -65,8 +64,7 @@ void CMenu_Toolbar::Initialization(const std::shared_ptr<IQuilletMainForm>& frmM
 
 std::shared_ptr<ui::Window> CMenu_Toolbar::Form() const {
     if (!m_bHaveMainForm) return nullptr;
-    auto main = m_frmMain.lock();
-    return main ? main->Window() : nullptr;
+    return m_window.lock();
 }
 
 std::intptr_t CMenu_Toolbar::WindowHandle() const {

@@ -6,38 +6,35 @@
 
 #include "automation/Event.h"
 #include "outside/PluginServer.h"
+#include "session/IMenuToolbar.h"
 #include "ui/Window.h"
-
-class IQuilletMainForm;
-class FMainHalvern;
 
 // Commands may unload the main window, which releases this controller while it is still
 // running: the entry points keep the controller alive through shared_from_this when it is owned
 // by a shared reference (as the window owns it).
-class CMenu_Toolbar : public std::enable_shared_from_this<CMenu_Toolbar> {
+class CMenu_Toolbar : public IMenuToolbar, public std::enable_shared_from_this<CMenu_Toolbar> {
 public:
     static constexpr int kMaxFeatureButtons = 8;
 
     // Subscribes to the tree controller of the session's main window, when there is one.
     CMenu_Toolbar();
-    ~CMenu_Toolbar();
+    ~CMenu_Toolbar() override;
 
-    automation::Event<std::int16_t&> PIButtonsChanged;  // ButtonCount
-    automation::Event<std::int32_t&> UserChangedMode;   // NewMode
-
-    void Initialization(const std::shared_ptr<IQuilletMainForm>& frmMain);
-    void UpdateMenuStates(automation::VBool bCommunicating, automation::VBool bCheckSupportsDeviceRename = automation::kFalse);
-    void MenuClickPlugin(std::int16_t Index);
-    void MenuClickDevice(std::int16_t Index);
-    void MenuClickPluginFeature(std::int16_t Index);
-    void MenuClickView(std::int16_t Index);
-    void MenuClickTools(std::int16_t Index);
-    void MenuClickHelp(std::int16_t Index);
-    void RunButtonFunction(std::int16_t Index);
-    void RunHelpButton();
-    void ExitQuillet();
-    void RefreshDeviceView();
-    automation::VBool ShowStatusBar() const { return m_bShowStatusBar; }
+    // A main form that has a window to drive (a real main window) is kept; any other is not.
+    void Initialization(const std::shared_ptr<IQuilletMainForm>& frmMain) override;
+    void UpdateMenuStates(automation::VBool bCommunicating,
+                          automation::VBool bCheckSupportsDeviceRename = automation::kFalse) override;
+    void MenuClickPlugin(std::int16_t Index) override;
+    void MenuClickDevice(std::int16_t Index) override;
+    void MenuClickPluginFeature(std::int16_t Index) override;
+    void MenuClickView(std::int16_t Index) override;
+    void MenuClickTools(std::int16_t Index) override;
+    void MenuClickHelp(std::int16_t Index) override;
+    void RunButtonFunction(std::int16_t Index) override;
+    void RunHelpButton() override;
+    void ExitQuillet() override;
+    void RefreshDeviceView() override;
+    automation::VBool ShowStatusBar() const override { return m_bShowStatusBar; }
 
     std::int16_t FeatureCount() const { return m_iFeatureCount; }
     bool HaveMainForm() const { return m_bHaveMainForm; }
@@ -52,7 +49,8 @@ private:
     std::shared_ptr<ui::Window> Form() const;
     std::intptr_t WindowHandle() const;
 
-    std::weak_ptr<FMainHalvern> m_frmMain;
+    std::weak_ptr<IQuilletMainForm> m_frmMain;
+    std::weak_ptr<ui::Window> m_window;
     bool m_bHaveMainForm = false;
     bool m_bExiting = false;
     automation::Subscription m_objActiveTreeEvents;

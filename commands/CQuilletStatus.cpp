@@ -1,6 +1,6 @@
 #include "commands/CQuilletStatus.h"
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 
 void CQuilletStatus::Initialization(const std::shared_ptr<ui::StatusBar>& StatBar) {
     if (!MMain::MainForm()) return;

@@ -2,13 +2,14 @@
 // The one place where status texts are written: the first panel of the main window's status bar.
 #include <memory>
 
+#include "session/IQuilletStatus.h"
 #include "ui/Widgets.h"
 
-class CQuilletStatus {
+class CQuilletStatus : public IQuilletStatus {
 public:
     void Initialization(const std::shared_ptr<ui::StatusBar>& StatBar);
-    automation::BStr QuilletStat() const;
-    void SetQuilletStat(const automation::BStr& text);
+    automation::BStr QuilletStat() const override;
+    void SetQuilletStat(const automation::BStr& text) override;
 
 private:
     std::shared_ptr<ui::StatusBar> statusBar_;

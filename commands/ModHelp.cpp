@@ -2,7 +2,7 @@
 
 #include "StringIds.h"
 #include "common/MCommon.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/IQuilletMainForm.h"
 #include "ui/Platform.h"
 
 namespace ModHelp {

@@ -111,24 +111,29 @@ BStr BinToStr(const automation::Variant& value) {
     auto giveUp = [&failures] { return ++failures >= 2; };
     const automation::ByteArray* bytes = nullptr;
     ui::Platform* platform = nullptr;
+    // Whatever a step lets out, standard or not, counts as its failure: this never fails.
     try {
         bytes = &value.AsBytes();
-    } catch (const automation::Error&) {
+    } catch (...) {
         if (giveUp()) return {};
     }
     try {
         platform = &ui::CurrentPlatform();
-    } catch (const automation::Error&) {
+    } catch (...) {
         if (giveUp()) return {};
     }
     // Walking the bounds of what is not an array fails as well.
     if (!bytes || !platform) return {};
-    BStr out;
-    for (std::uint8_t b : *bytes) {
-        if (b == 0) break;
-        out += platform->AnsiChar(b);
+    try {
+        BStr out;
+        for (std::uint8_t b : *bytes) {
+            if (b == 0) break;
+            out += platform->AnsiChar(b);
+        }
+        return out;
+    } catch (...) {
+        return {};
     }
-    return out;
 }
 
 BStr FormatNeuronID(const BStr& text) {
@@ -160,7 +165,7 @@ VBool ProbeDeviceCommunication(const std::shared_ptr<outside::ILnsAppDevice>& oL
     try {
         (void)oLnsAppDevice->State();
         return automation::kTrue;
-    } catch (const std::exception&) {
+    } catch (...) {  // any failure, of any runtime, means the device does not answer
         return automation::kFalse;
     }
 }

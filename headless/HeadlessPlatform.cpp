@@ -15,12 +15,19 @@ public:
         if (p == ui::Prop::Enabled || p == ui::Prop::Interval)
             if (auto* t = dynamic_cast<ui::Timer*>(&c))
                 if (auto pl = platform_.lock()) pl->Arm(*t);
+        if (p == ui::Prop::Visible && c.GetKind() == ui::Kind::Window) {
+            const bool appears = c.Visible() && !shown_;
+            shown_ = c.Visible();
+            if (appears)
+                if (auto pl = platform_.lock()) pl->WindowShown(static_cast<ui::Window&>(c));
+        }
     }
     std::intptr_t Handle() const override { return handle_; }
 
 private:
     std::weak_ptr<HeadlessPlatform> platform_;
     std::intptr_t handle_;
+    bool shown_ = false;
 };
 
 // Windows-1252 codes 0x80..0x9F. The five unassigned codes stand for the C1 controls of the same
@@ -117,12 +124,22 @@ void HeadlessPlatform::RunPosted() {
 
 void HeadlessPlatform::DoEvents() {
     ++doEvents_;
+    Pumping(ui::PumpPoint::DoEvents);
     RunPosted();
+}
+
+void HeadlessPlatform::WindowShown(ui::Window& w) {
+    if (w.IsModal()) return;  // ShowModal tells of its own
+    auto keep = std::static_pointer_cast<ui::Window>(w.shared_from_this());
+    Pumping(ui::PumpPoint::Show);
+    // Showing a top-level window makes it the active one, as on Windows.
+    if (w.IsShown() && !w.IsUnloaded()) ActivateWindow(w);
 }
 
 std::int32_t HeadlessPlatform::MsgBox(const BStr& text, std::int32_t style, const BStr& title) {
     boxes_.push_back(MessageBoxRecord{text, style, title});
     if (boxHook_) boxHook_(boxes_.back());
+    Pumping(ui::PumpPoint::MessageBox);
     if (answers_.empty()) return ui::mb::kOk;
     auto a = answers_.front();
     answers_.pop_front();
@@ -142,18 +159,27 @@ void HeadlessPlatform::EnterWhatsThisMode(ui::Window&) { ++whatsThis_; }
 void HeadlessPlatform::Sleep(std::uint32_t ms) {
     sleeps_.push_back(ms);
     if (sleepHook_) sleepHook_(ms);
+    Pumping(ui::PumpPoint::Sleep);
     now_ += ms;
 }
 
-void HeadlessPlatform::ShowModal(ui::Window& dialog, ui::Window*) {
+void HeadlessPlatform::ShowModal(ui::Window& dialog, ui::Window* owner) {
     ++modalCount_;
     auto keep = std::static_pointer_cast<ui::Window>(dialog.shared_from_this());
+    std::weak_ptr<ui::Control> ownerRef = owner ? owner->weak_from_this() : std::weak_ptr<ui::Control>{};
+    // The dialog takes the activation from its owner while it is up, and gives it back after.
+    ActivateWindow(dialog);
     if (!modalScripts_.empty()) {
         auto script = std::move(modalScripts_.front());
         modalScripts_.pop_front();
         script(dialog);
     }
+    Pumping(ui::PumpPoint::Modal);
     if (dialog.IsShown() && !dialog.IsUnloaded()) dialog.RequestClose();
+    if (auto o = ownerRef.lock()) {
+        auto& ownerWindow = static_cast<ui::Window&>(*o);
+        if (ownerWindow.IsShown() && !ownerWindow.IsUnloaded()) ActivateWindow(ownerWindow);
+    }
 }
 
 BStr HeadlessPlatform::LoadResString(std::int32_t id) {

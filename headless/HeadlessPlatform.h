@@ -75,8 +75,9 @@ public:
     void OnMessageBox(std::function<void(const MessageBoxRecord&)> hook) { boxHook_ = std::move(hook); }
     const std::vector<MessageBoxRecord>& MessageBoxes() const { return boxes_; }
 
-    // Modal dialogs: each ShowModal runs the next script while the dialog is up, then, if the
-    // script left it showing, closes it as the window frame's close button would (Unload request).
+    // Modal dialogs: each ShowModal activates the dialog, runs the next script while it is up,
+    // then, if the script left it showing, closes it as the window frame's close button would
+    // (Unload request), and activates the owner again. Show activates a top-level window too.
     void QueueModal(std::function<void(ui::Window&)> script) { modalScripts_.push_back(std::move(script)); }
     int ModalCount() const { return modalCount_; }
 
@@ -94,8 +95,9 @@ public:
     // The user closes a window through its frame.
     void CloseWindow(ui::Window& w);
 
-    // Used by the timers' peers.
+    // Used by the peers: a timer changed; a window became visible.
     void Arm(ui::Timer& t);
+    void WindowShown(ui::Window& w);
 
     // How many windows and controls have a platform side now.
     std::size_t LiveControls() const { return live_; }

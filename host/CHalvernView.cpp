@@ -1,7 +1,7 @@
 #include "host/CHalvernView.h"
 
-#include "host/MMain.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/MMain.h"
+#include "session/IQuilletMainForm.h"
 
 void CHalvernView::OpenQuilletDisplay() {
     auto window = MMain::RequireMainWindow();
@@ -9,5 +9,5 @@ void CHalvernView::OpenQuilletDisplay() {
     MMain::RequireMainForm()->SetHalvernPIOnly(automation::kFalse);
     // Modeless and without an owner: the host's windows stay usable beside it.
     window->Show();
-    window->Refresh();
+    if (!window->IsUnloaded()) window->Refresh();  // showing lets messages run, a close among them
 }

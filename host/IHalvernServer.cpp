@@ -2,11 +2,10 @@
 
 #include "automation/ComponentFactory.h"
 #include "host/CHalvernView.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "mainwindow/FMainHalvern.h"
 #include "outside/PluginServer.h"
-#include "tree/CTreeViewActive.h"
-#include "commands/CMenu_Toolbar.h"
+#include "session/IQuilletMainForm.h"
 
 using automation::VBool;
 
@@ -14,12 +13,15 @@ IHalvernServer::IHalvernServer() {
     MMain::SetLnsAppDevice(nullptr);
     MMain::SetLnsSystem(nullptr);
     MMain::SetLnsObjSvrVersion(-1.0f);
-    m_oHalvernView = std::make_unique<CHalvernView>();
+    m_oHalvernView = std::make_shared<CHalvernView>();
     started_ = automation::kFalse;
 }
 
 IHalvernServer::~IHalvernServer() {
     formTermSub_.Reset();
+    // A host may let go of the object while the display is open; the window then stays usable
+    // and, with nobody left to tell, clears the session's window values itself when it closes.
+    if (m_frmHalvern && !m_frmHalvern->Window()->IsUnloaded()) m_frmHalvern->SetInHalvern(automation::kFalse);
     MMain::SetLnsAppDevice(nullptr);
     MMain::SetLnsSystem(nullptr);
     MMain::SetLnsObjSvrVersion(-1.0f);
@@ -31,6 +33,7 @@ VBool IHalvernServer::StartApp(const std::shared_ptr<outside::ILnsAppDevice>& oL
                                const automation::BStr& sNVDeviceNameAddress,
                                const std::shared_ptr<automation::Collection>& cCPsRefNVsCol, const VBool& bIsLNSPI) {
     if (automation::IsTrue(started_) || used_) return automation::kFalse;
+    auto self = weak_from_this().lock();
 
     MMain::SetLnsAppDevice(oLnsAppDevice);
     MMain::SetLnsSystem(oLnsSystem);
@@ -55,11 +58,14 @@ VBool IHalvernServer::StartApp(const std::shared_ptr<outside::ILnsAppDevice>& oL
 }
 
 std::int32_t IHalvernServer::RunFullAppView() {
+    auto self = weak_from_this().lock();  // the host may let go of us while messages run
     std::intptr_t hwnd = 0;
     if (automation::IsTrue(started_)) {
-        if (!m_oHalvernView) automation::RaiseObjectNotSet(u"display relay");
-        m_oHalvernView->OpenQuilletDisplay();
-        hwnd = MMain::MainWindow()->Handle();
+        auto relay = m_oHalvernView;
+        if (!relay) automation::RaiseObjectNotSet(u"display relay");
+        relay->OpenQuilletDisplay();
+        // Showing lets messages run: the window may have been closed meanwhile.
+        hwnd = MMain::RequireMainWindow()->Handle();
     }
     (void)hwnd;  // read as the host-facing call always has; the plug-in answer is what is returned
     auto tree = MMain::RequireMainForm()->ActiveTree();
@@ -83,6 +89,7 @@ VBool IHalvernServer::IsPlugInExist(const automation::BStr& sProgramID) {
 
 void IHalvernServer::ExitApp() {
     if (!automation::IsTrue(started_)) return;
+    auto self = weak_from_this().lock();
     started_ = automation::kFalse;
     auto form = MMain::MainForm();
     if (!form) return;
@@ -95,9 +102,13 @@ void IHalvernServer::OnHalvernFormTerm() {
     // after the event is raised.
     m_oHalvernView.reset();
     formTermSub_.Reset();
-    m_frmHalvern.reset();
-    MMain::MainWindow().reset();
-    MMain::MainForm().reset();
+    auto form = std::move(m_frmHalvern);
+    // Only our own window: a later session's must not lose its values to an old window closing.
+    if (MMain::MainForm() == form) {
+        MMain::MainWindow().reset();
+        MMain::MainForm().reset();
+    }
+    form.reset();
     MMain::SetLnsObjSvrVersion(-1.0f);
     OnAppExit.Raise();
 }

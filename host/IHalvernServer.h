@@ -12,7 +12,7 @@
 class CHalvernView;
 class FMainHalvern;
 
-class IHalvernServer : public automation::Object {
+class IHalvernServer : public automation::Object, public std::enable_shared_from_this<IHalvernServer> {
 public:
     IHalvernServer();
     ~IHalvernServer() override;
@@ -27,7 +27,8 @@ public:
 
     // Shows the window and hands the device to the plug-in server. Returns whether the plug-in
     // server accepted the device, as -1 (true) or 0 (false) widened to 32 bits; the window's
-    // native handle is read but not returned. Fails before StartApp and after the window has gone.
+    // native handle is read but not returned. Fails before StartApp and after the window has gone,
+    // also when it goes while being shown (messages run then).
     std::int32_t RunFullAppView();
 
     // Never fails: any failure gives false. True only for an entry whose collection holds more than one item.
@@ -47,5 +48,5 @@ private:
     bool used_ = false;  // a session is used once: ExitApp clears the flag, not this
     std::shared_ptr<FMainHalvern> m_frmHalvern;
     automation::Subscription formTermSub_;
-    std::unique_ptr<CHalvernView> m_oHalvernView;
+    std::shared_ptr<CHalvernView> m_oHalvernView;
 };

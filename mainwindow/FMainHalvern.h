@@ -9,8 +9,16 @@
 #include <vector>
 
 #include "automation/Event.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "mainwindow/CMainLayout.h"
+#include "mainwindow/CStatusTimer.h"
+#include "mainwindow/FMainHalvernControls.h"
+#include "session/IQuilletMainForm.h"
 #include "ui/Window.h"
+
+class CMenu_Toolbar;
+class CQuilletStatus;
+class CQuilletWorkspace;
+class CTreeViewActive;
 
 class FMainHalvern : public IQuilletMainForm, public std::enable_shared_from_this<FMainHalvern> {
 public:
@@ -28,10 +36,10 @@ public:
 
     // IQuilletMainForm
     void SetInWhatsThisMode(automation::VBool bNewValue) override;
-    std::shared_ptr<CQuilletStatus> StatusBar() override;
-    std::shared_ptr<CTreeViewActive> ActiveTree() override;
-    std::shared_ptr<CQuilletWorkspace> QuilletWorkspace() override;
-    std::shared_ptr<CMenu_Toolbar> MenuToolbar() override;
+    std::shared_ptr<IQuilletStatus> StatusBar() override;
+    std::shared_ptr<IQuilletTree> ActiveTree() override;
+    std::shared_ptr<IQuilletWorkspace> QuilletWorkspace() override;
+    std::shared_ptr<IMenuToolbar> MenuToolbar() override;
     std::shared_ptr<outside::IPluginServer> PluginServer() override;
     void SetStatusTimer(automation::VBool bNewValue) override;
     automation::VBool TimerStatus() override;
@@ -43,15 +51,16 @@ public:
     void Refresh() override;
     void Resize() override;
     void ClearWorkspace() override;
+    std::shared_ptr<ui::Window> FormWindow() override { return form_; }
 
     // What the status timer will do, for those who watch it.
     automation::VBool InWhatsThisMode() const { return whatsThis_; }
-    std::int32_t CurrentTimerInterval() const { return currentInterval_; }
-    std::int32_t FirstPhaseInterval() const { return firstPhase_; }
-    std::int32_t SecondPhaseInterval() const { return secondPhase_; }
-    bool WorkPhase() const { return workPhase_; }
-    float TreeLeftEdge() const { return treeLeftEdge_; }
-    bool SplitterDragging() const { return dragging_; }
+    std::int32_t CurrentTimerInterval() const { return statusTimer_.CurrentInterval(); }
+    std::int32_t FirstPhaseInterval() const { return statusTimer_.FirstPhase(); }
+    std::int32_t SecondPhaseInterval() const { return statusTimer_.SecondPhase(); }
+    bool WorkPhase() const { return statusTimer_.WorkPhase(); }
+    float TreeLeftEdge() const { return layout_->TreeLeftEdge(); }
+    bool SplitterDragging() const { return layout_->Dragging(); }
 
 private:
     FMainHalvern();
@@ -62,14 +71,13 @@ private:
     void OnQueryUnload();
     void OnUnload();
     void OnStatusTick();
-    void ApplyStatusPeriod(std::int32_t seconds);
     void Layout();
-    void ArrangeButtons(std::int16_t buttonCount, bool showHelp);
-    void SplitterDown(float x);
-    void SplitterMove(float x);
     void SplitterUp();
 
     std::shared_ptr<ui::Window> form_;
+    FMainHalvernControls controls_;
+    std::unique_ptr<CMainLayout> layout_;
+    CStatusTimer statusTimer_;
     std::vector<automation::Subscription> controlSubs_;
     std::map<const ui::Control*, automation::Subscription> elementSubs_;  // run-time array elements
     automation::Subscription menuTlbSub_;
@@ -79,16 +87,11 @@ private:
     std::shared_ptr<CQuilletWorkspace> workspace_;
     std::shared_ptr<CMenu_Toolbar> m_objMenuTlb;
     std::shared_ptr<outside::IPluginServer> m_oPIServer;
-    std::shared_ptr<ui::Timer> timerRef_;
 
-    float treeLeftEdge_ = 0;
     bool firstActivation_ = false;
     automation::VBool savedTimerState_ = automation::kFalse;
     automation::VBool running_ = automation::kFalse;
-    std::int32_t currentInterval_ = 0, firstPhase_ = 0, secondPhase_ = 0;
-    bool workPhase_ = true;
     automation::VBool whatsThis_ = automation::kFalse;
     automation::VBool inHalvern_ = automation::kFalse;
     automation::VBool piOnly_ = automation::kFalse;
-    bool dragging_ = false;
 };

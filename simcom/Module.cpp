@@ -93,14 +93,185 @@ std::wstring GuidText(const GUID& g) {
     return text;
 }
 
-bool SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    HKEY k = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG r = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(k);
-    return r == ERROR_SUCCESS;
+// Interfaces this library defines. The others in it carry the ids of the LNS object server, the
+// automation runtime's collection, the plug-in server, its device object and its workspaces: their
+// Interface keys belong to those products and are never written or removed here.
+const IID kOwnedInterfaces[] = {
+    {0xE644765E, 0x0419, 0x41B6, {0x98, 0x1C, 0x04, 0xFE, 0x4C, 0x35, 0xB2, 0xC8}},  // ISimFeature
+    {0x8A2B841B, 0xC561, 0x429F, {0x99, 0x7E, 0x12, 0xEA, 0x1B, 0x08, 0x93, 0xD9}},  // ISimFeatureList
+    {0xA647A858, 0x6042, 0x4C2B, {0xBD, 0x73, 0x19, 0xE4, 0x85, 0xDA, 0x1B, 0x76}},  // ISimPluginEntry
+    {0x19909DC6, 0x5649, 0x4B78, {0x9B, 0xD0, 0x79, 0x80, 0xAA, 0x6E, 0x57, 0x93}},  // _ISimPluginServerEvents
+    {0xAC2140FA, 0x111A, 0x41E6, {0xA4, 0x93, 0xD8, 0x35, 0xA2, 0x18, 0x8B, 0x72}},  // _ISimWorkspaceEvents
+    {0x779963C7, 0xC5E0, 0x4A54, {0xA8, 0x52, 0x1B, 0x15, 0x84, 0xF5, 0x58, 0xF0}},  // ISimUnits
+    {0x617CC2FE, 0x87C4, 0x4BBA, {0xBC, 0x4E, 0xD7, 0x6E, 0x3A, 0xCC, 0x4D, 0x3A}},  // ISimQtyUnits
+    {0x83B9A4E2, 0x4961, 0x40F9, {0x92, 0x18, 0xCE, 0xD5, 0x3A, 0x79, 0x4A, 0x2A}},  // _ISimQtyUnitsEvents
+    {0xBD822203, 0xF8CC, 0x47A1, {0xB9, 0xA1, 0x5B, 0x38, 0xA2, 0x03, 0xE2, 0xC8}},  // ISimControl
+};
+
+// The automation marshalers: pure dispatch interfaces and dual/oleautomation ones.
+const wchar_t kPSDispatch[] = L"{00020420-0000-0000-C000-000000000046}";
+const wchar_t kPSOAInterface[] = L"{00020424-0000-0000-C000-000000000046}";
+
+const wchar_t* const kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(g_module, path, MAX_PATH);
+    return path;
+}
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    return !a.empty() && CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// HKEY_CURRENT_USER\Software\Classes, and nothing above it: a development machine may hold the
+// real plug-in server and LNS software under the same class ids, machine-wide, and those keys must
+// come through registering and unregistering the simulations untouched. Per-user keys shadow the
+// machine's for this user only.
+class UserClasses {
+public:
+    UserClasses() {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                            &root_, nullptr) != ERROR_SUCCESS)
+            root_ = nullptr;
+    }
+    ~UserClasses() {
+        if (root_) RegCloseKey(root_);
+    }
+    UserClasses(const UserClasses&) = delete;
+    UserClasses& operator=(const UserClasses&) = delete;
+
+    explicit operator bool() const { return root_ != nullptr; }
+
+    bool Set(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+        HKEY k = nullptr;
+        if (RegCreateKeyExW(root_, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+            return false;
+        LONG r = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(k);
+        return r == ERROR_SUCCESS;
+    }
+
+    // Empty when the key or the value is missing or not a string.
+    std::wstring Get(const std::wstring& key, const wchar_t* name = nullptr) const {
+        wchar_t value[1024] = {};
+        DWORD size = sizeof(value) - sizeof(wchar_t);
+        if (RegGetValueW(root_, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return {};
+        return value;
+    }
+
+    void Remove(const std::wstring& key) { RegDeleteTreeW(root_, key.c_str()); }
+
+    // Removes a key that holds nothing any more.
+    void RemoveIfEmpty(const std::wstring& key) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(root_, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+        DWORD subkeys = 0, values = 0;
+        LONG r = RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                                  nullptr, nullptr);
+        RegCloseKey(k);
+        if (r == ERROR_SUCCESS && subkeys == 0 && values == 0) RegDeleteKeyW(root_, key.c_str());
+    }
+
+private:
+    HKEY root_ = nullptr;
+};
+
+// Removes what this DLL, at this path, wrote for the current user; keys that now name another file
+// (another build registered since) stay.
+HRESULT UnregisterForUser() {
+    UserClasses classes;
+    if (!classes) return S_OK;
+    const std::wstring path = ModulePath();
+    for (const auto& c : kClasses) {
+        const std::wstring clsid = GuidText(*c.clsid);
+        const std::wstring key = L"CLSID\\" + clsid;
+        const std::wstring server = classes.Get(key + L"\\InprocServer32");
+        const bool ours = SameFile(server, path);
+        if (ours) classes.Remove(key);
+        if ((ours || server.empty()) && classes.Get(std::wstring(c.progId) + L"\\CLSID") == clsid)
+            classes.Remove(c.progId);
+    }
+    const std::wstring lib = L"TypeLib\\" + GuidText(kLibId);
+    if (SameFile(classes.Get(lib + L"\\1.0\\0\\" + kPlatform), path)) {
+        classes.Remove(lib + L"\\1.0\\0\\" + kPlatform);
+        classes.RemoveIfEmpty(lib + L"\\1.0\\0");
+    }
+    // The interfaces go with the last platform of the library: the other bitness may still use them.
+    if (classes.Get(lib + L"\\1.0\\0\\win32").empty() && classes.Get(lib + L"\\1.0\\0\\win64").empty()) {
+        for (const auto& iid : kOwnedInterfaces) {
+            const std::wstring key = L"Interface\\" + GuidText(iid);
+            if (classes.Get(key + L"\\TypeLib") == GuidText(kLibId)) classes.Remove(key);
+        }
+        classes.Remove(lib + L"\\1.0");
+        classes.RemoveIfEmpty(lib);
+    }
+    for (const wchar_t* key : {L"CLSID", L"TypeLib", L"Interface"}) classes.RemoveIfEmpty(key);
+    return S_OK;
+}
+
+HRESULT WriteForUser(UserClasses& classes, ITypeLib* lib, const std::wstring& path) {
+    const std::wstring libId = GuidText(kLibId);
+    for (const auto& c : kClasses) {
+        std::wstring key = L"CLSID\\" + GuidText(*c.clsid);
+        bool ok = classes.Set(key, nullptr, c.name) && classes.Set(key + L"\\InprocServer32", nullptr, path) &&
+                  classes.Set(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+                  classes.Set(key + L"\\ProgID", nullptr, c.progId) && classes.Set(key + L"\\TypeLib", nullptr, libId) &&
+                  classes.Set(key + L"\\Version", nullptr, L"1.0") && classes.Set(c.progId, nullptr, c.name) &&
+                  classes.Set(std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(*c.clsid));
+        if (ok && c.control) ok = classes.Set(key + L"\\Control", nullptr, L"");
+        if (!ok) return SELFREG_E_CLASS;
+    }
+
+    BSTR doc = nullptr;
+    lib->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr);
+    const std::wstring title = Text(doc);
+    SysFreeString(doc);
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    const std::wstring libKey = L"TypeLib\\" + libId + L"\\1.0";
+    if (!classes.Set(libKey, nullptr, title) || !classes.Set(libKey + L"\\FLAGS", nullptr, L"0") ||
+        !classes.Set(libKey + L"\\HELPDIR", nullptr, folder) ||
+        !classes.Set(libKey + L"\\0\\" + kPlatform, nullptr, path))
+        return SELFREG_E_TYPELIB;
+
+    for (const auto& iid : kOwnedInterfaces) {
+        ITypeInfo* info = nullptr;
+        if (FAILED(lib->GetTypeInfoOfGuid(iid, &info))) return SELFREG_E_TYPELIB;
+        BSTR name = nullptr;
+        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        TYPEATTR* attr = nullptr;
+        bool dispatchOnly = false;
+        if (SUCCEEDED(info->GetTypeAttr(&attr))) {
+            dispatchOnly = attr->typekind == TKIND_DISPATCH && !(attr->wTypeFlags & TYPEFLAG_FDUAL);
+            info->ReleaseTypeAttr(attr);
+        }
+        info->Release();
+        const std::wstring key = L"Interface\\" + GuidText(iid);
+        const wchar_t* marshaler = dispatchOnly ? kPSDispatch : kPSOAInterface;
+        bool ok = classes.Set(key, nullptr, Text(name)) && classes.Set(key + L"\\ProxyStubClsid", nullptr, marshaler) &&
+                  classes.Set(key + L"\\ProxyStubClsid32", nullptr, marshaler) &&
+                  classes.Set(key + L"\\TypeLib", nullptr, libId) &&
+                  classes.Set(key + L"\\TypeLib", L"Version", L"1.0");
+        SysFreeString(name);
+        if (!ok) return SELFREG_E_TYPELIB;
+    }
+    return S_OK;
+}
+
+// The type library's keys are written by hand: RegisterTypeLib (and, under Wine, also
+// RegisterTypeLibForUser) writes machine-wide, and for every interface of the library, the foreign
+// ones included.
+HRESULT RegisterForUser() {
+    const std::wstring path = ModulePath();
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
+    if (FAILED(hr)) return hr;
+    UserClasses classes;
+    hr = classes ? WriteForUser(classes, lib, path) : SELFREG_E_CLASS;
+    lib->Release();
+    if (FAILED(hr)) UnregisterForUser();
+    return hr;
 }
 
 }  // namespace
@@ -134,32 +305,16 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 // The simulated world lives as long as the process: the DLL stays loaded.
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(g_module, path, MAX_PATH);
-    ITypeLib* lib = nullptr;
-    HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &lib);
-    if (FAILED(hr)) return hr;
-    lib->Release();
-    std::wstring libId = GuidText(kLibId);
-    for (const auto& c : kClasses) {
-        std::wstring key = L"CLSID\\" + GuidText(*c.clsid);
-        bool ok = SetValue(key, nullptr, c.name) && SetValue(key + L"\\InprocServer32", nullptr, path) &&
-                  SetValue(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-                  SetValue(key + L"\\ProgID", nullptr, c.progId) && SetValue(key + L"\\TypeLib", nullptr, libId) &&
-                  SetValue(key + L"\\Version", nullptr, L"1.0") && SetValue(c.progId, nullptr, c.name) &&
-                  SetValue(std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(*c.clsid));
-        if (ok && c.control) ok = SetValue(key + L"\\Control", nullptr, L"");
-        if (!ok) return SELFREG_E_CLASS;
-    }
-    return S_OK;
-}
+// Registration is per user only, whichever way it is asked for:
+//   regsvr32 /n /i:user QuilletSimComponents.dll     (and regsvr32 /u /n /i:user to remove it)
+//   regsvr32 QuilletSimComponents.dll                (the same per-user registration)
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return RegisterForUser(); }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    for (const auto& c : kClasses) {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*c.clsid)).c_str());
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, c.progId);
-    }
-    UnRegisterTypeLib(kLibId, 1, 0, LOCALE_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
-    return S_OK;
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterForUser(); }
+
+// "user" (or nothing) is the only scope: there is no machine-wide registration to ask for.
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR cmdLine) {
+    if (cmdLine && *cmdLine && CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL)
+        return E_INVALIDARG;
+    return install ? RegisterForUser() : UnregisterForUser();
 }

@@ -1,13 +1,11 @@
 #include "tree/CTreeViewActive.h"
 
 #include "automation/ComponentFactory.h"
-#include "commands/CQuilletStatus.h"
 #include "common/MCommon.h"
-#include "host/MMain.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/MMain.h"
+#include "session/IQuilletMainForm.h"
 #include "tree/NodeKeys.h"
 #include "ui/Platform.h"
-#include "workspace/CQuilletWorkspace.h"
 #include "StringIds.h"
 
 using automation::BStr;

@@ -6,11 +6,10 @@
 
 #include "automation/Event.h"
 #include "outside/PluginServer.h"
+#include "session/IQuilletStatus.h"
+#include "session/IQuilletTree.h"
+#include "session/IQuilletWorkspace.h"
 #include "tree/CTreeDevice.h"
-#include "tree/IQuilletTree.h"
-
-class CQuilletStatus;
-class CQuilletWorkspace;
 
 class CTreeViewActive : public IQuilletTree, public std::enable_shared_from_this<CTreeViewActive> {
 public:
@@ -19,15 +18,6 @@ public:
 
     CTreeViewActive();
     ~CTreeViewActive() override;
-
-    // Notifications, in declaration order; delivered synchronously.
-    automation::Event<automation::VBool&> TreeRepopulating;  // bRemoteConnection
-    automation::Event<const std::shared_ptr<CTreeDevice>&, automation::VBool> DeviceAdded;    // oTreeDevice, bChangeColor
-    automation::Event<const automation::BStr&> DeviceRemoved;                                  // sDevID
-    automation::Event<const std::shared_ptr<CTreeDevice>&, automation::VBool> DeviceChanged;  // oTreeDevice, bPIUploadRequired
-    automation::Event<automation::ObjectRef&> PluginEngUnitsChanged;                           // oQtyUnits
-    automation::Event<const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>&, automation::VBool>
-        DevicePluginChanged;  // nodX, oFeatureList, DevCommunicating
 
     // IQuilletTree
     void Initialization(const std::shared_ptr<ui::TreeView>& tre) override;
@@ -38,16 +28,13 @@ public:
     automation::Variant ShowWorkspace(const ui::NodeRef& nodX) override;
     ui::NodeRef CurrentNode() override;
 
-    // Own operations.
-    void SelectNodeInTree(const automation::BStr& sDeviceID);
-    void PrepareForShutdown();
-    void UpdateWorkspaceUnits(automation::ObjectRef& oQtyUnits);
-    void ClearWorkspace();
-
-    // Internal to the component.
-    void SetMode(std::int32_t lNewMode);
-    std::int32_t Mode() const { return mode_; }
-    automation::VBool LoadDevicePlugin();
+    void SelectNodeInTree(const automation::BStr& sDeviceID) override;
+    void PrepareForShutdown() override;
+    void UpdateWorkspaceUnits(automation::ObjectRef& oQtyUnits) override;
+    void ClearWorkspace() override;
+    void SetMode(std::int32_t lNewMode) override;
+    std::int32_t Mode() const override { return mode_; }
+    automation::VBool LoadDevicePlugin() override;
 
 private:
     void NodeClicked(const ui::NodeRef& node);
@@ -62,7 +49,7 @@ private:
     std::vector<automation::Subscription> serverSubs_;
     std::shared_ptr<outside::INetServDevice> m_oCurrentPIDev;
     ui::NodeRef currentNode_;
-    std::shared_ptr<CQuilletStatus> status_;
-    std::shared_ptr<CQuilletWorkspace> workspace_;
+    std::shared_ptr<IQuilletStatus> status_;
+    std::shared_ptr<IQuilletWorkspace> workspace_;
     std::int32_t mode_ = kModeInitializing;
 };

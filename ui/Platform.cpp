@@ -19,6 +19,17 @@ Platform& CurrentPlatform() {
 void InstallPlatform(std::shared_ptr<Platform> platform) { Slot() = std::move(platform); }
 std::shared_ptr<Platform> InstalledPlatform() { return Slot(); }
 
+const char* PumpPointName(PumpPoint p) {
+    switch (p) {
+        case PumpPoint::DoEvents: return "DoEvents";
+        case PumpPoint::Show: return "Show";
+        case PumpPoint::Modal: return "Modal";
+        case PumpPoint::MessageBox: return "MessageBox";
+        case PumpPoint::Sleep: return "Sleep";
+    }
+    return "?";
+}
+
 std::string ToAnsi(const BStr& text) {
     auto& p = CurrentPlatform();
     std::string out;

@@ -2,6 +2,7 @@
 // What the system asks of the platform besides its controls: message boxes, help, waiting,
 // letting pending messages run, the screen, resources, modal display and text in the ANSI code page.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,13 @@ namespace help {
 inline constexpr std::uint32_t kHtmlDisplayToc = 1;  // HH_DISPLAY_TOC
 inline constexpr std::uint32_t kWinHelpTab = 15;     // HELP_TAB
 }  // namespace help
+
+// Where the platform lets window messages run: letting pending messages run, a window being
+// shown (and activated), a modal dialog or message box, a wait. Handlers of this component and
+// of the host run there, so the window, a controller or the host object may have gone when the
+// call returns.
+enum class PumpPoint { DoEvents, Show, Modal, MessageBox, Sleep };
+const char* PumpPointName(PumpPoint p);
 
 // Title of message boxes that name none.
 inline constexpr char16_t kDefaultTitle[] = u"LNSQuilletVexaProxy";
@@ -63,6 +71,22 @@ public:
     // and the character of a one-byte code.
     virtual std::int32_t AnsiCode(char16_t c) const = 0;
     virtual char16_t AnsiChar(std::uint8_t code) const = 0;
+
+    // Told at every point where messages run, before they do (tests close windows there).
+    using PumpObserver = std::function<void(PumpPoint)>;
+    void ObservePumps(PumpObserver observer) { pumpObserver_ = std::move(observer); }
+
+protected:
+    // Backends call this wherever they let messages run.
+    void Pumping(PumpPoint where) {
+        if (pumpObserver_) {
+            auto observer = pumpObserver_;  // the observer may replace itself
+            observer(where);
+        }
+    }
+
+private:
+    PumpObserver pumpObserver_;
 };
 
 // The platform the system runs on, installed once by the backend in use.

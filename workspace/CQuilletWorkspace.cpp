@@ -2,7 +2,6 @@
 
 #include "StringIds.h"
 #include "common/MCommon.h"
-#include "tree/CTreeViewActive.h"
 #include "tree/NodeKeys.h"
 #include "workspace/CViewDevice.h"
 #include "workspace/CViewDeviceType.h"
@@ -15,7 +14,7 @@ using automation::IsTrue;
 namespace {
 constexpr int kShowAttempts = 2;  // the device's own control, then the fallback control
 
-std::shared_ptr<CTreeViewActive> ActiveTree() {
+std::shared_ptr<IQuilletTree> ActiveTree() {
     auto form = workspace_window::Form();
     return form ? form->ActiveTree() : nullptr;
 }

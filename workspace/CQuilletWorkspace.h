@@ -3,24 +3,24 @@
 // when a device's plug-in workspace control cannot be shown.
 #include <memory>
 
-#include "workspace/IQuilletWorkspaceView.h"
+#include "session/IQuilletWorkspace.h"
 
 class CViewGroup;
 class CViewDeviceType;
 class CViewDevice;
 class CViewError;
 
-class CQuilletWorkspace {
+class CQuilletWorkspace : public IQuilletWorkspace {
 public:
     CQuilletWorkspace();
-    ~CQuilletWorkspace();
+    ~CQuilletWorkspace() override;
 
-    void ShowPluginWorkspace(const ui::NodeRef& nodX, automation::BStr WorkspaceActiveXID);
-    void ShowViewForNode(const ui::NodeRef& nodX);
-    void RefreshWorkspace();
-    std::shared_ptr<IQuilletWorkspaceView> CurrentView();
-    void SetIsDirty(automation::VBool bNewValue);
-    automation::VBool IsDirty() const { return dirty_; }
+    void ShowPluginWorkspace(const ui::NodeRef& nodX, automation::BStr WorkspaceActiveXID) override;
+    void ShowViewForNode(const ui::NodeRef& nodX) override;
+    void RefreshWorkspace() override;
+    std::shared_ptr<IQuilletWorkspaceView> CurrentView() override;
+    void SetIsDirty(automation::VBool bNewValue) override;
+    automation::VBool IsDirty() const override { return dirty_; }
 
     // The owned views, for the window and for those who watch them.
     const std::shared_ptr<CViewGroup>& GroupView() const { return group_; }

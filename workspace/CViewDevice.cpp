@@ -1,9 +1,8 @@
 #include "workspace/CViewDevice.h"
 
 #include "StringIds.h"
-#include "commands/CQuilletStatus.h"
 #include "common/MCommon.h"
-#include "tree/CTreeViewActive.h"
+#include "session/IQuilletTree.h"
 #include "workspace/WorkspaceWindow.h"
 
 using automation::BStr;
@@ -36,7 +35,7 @@ CViewDevice::~CViewDevice() {
     treeSubs_.clear();
 }
 
-void CViewDevice::Initialization(const std::shared_ptr<CTreeViewActive>& objTre) {
+void CViewDevice::Initialization(const std::shared_ptr<IQuilletTree>& objTre) {
     treeSubs_.clear();
     if (!objTre) return;
     treeSubs_.push_back(objTre->DevicePluginChanged.Subscribe(

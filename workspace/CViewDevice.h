@@ -7,11 +7,11 @@
 #include "outside/PluginServer.h"
 #include "outside/PluginWorkspace.h"
 #include "ui/Window.h"
-#include "workspace/IQuilletWorkspaceView.h"
+#include "session/IQuilletWorkspaceView.h"
 
-class CQuilletStatus;
+class IQuilletStatus;
 
-class CViewDevice : public IQuilletWorkspaceView {
+class CViewDevice : public IQuilletDeviceView {
 public:
     static constexpr const char16_t* kControlName = u"ctlWorkspace";
 
@@ -21,14 +21,16 @@ public:
     // IQuilletWorkspaceView
     void saveColWidthsToReg() override {}
     void readColWidthsFromReg() override {}
-    void Initialization(const std::shared_ptr<CTreeViewActive>& objTre) override;
+    void Initialization(const std::shared_ptr<IQuilletTree>& objTre) override;
     void ShowViewForNode(const ui::NodeRef& nodX) override;
     void RefreshView() override;
     automation::VBool Visible() override { return visible_; }
     void SetVisible(automation::VBool bNewValue) override;
 
+    // IQuilletDeviceView
+    void SizeControls() override;
+
     // Own interface.
-    void SizeControls();
     void SetPluginWorkspaceControl(const automation::BStr& sCOMProgID);
 
     const automation::BStr& ControlIdentifier() const { return progId_; }
@@ -47,7 +49,7 @@ private:
     std::shared_ptr<ui::Control> frame_;
     std::shared_ptr<ui::HostedControl> hosted_;
     std::shared_ptr<ui::Control> buttonsFrame_;
-    std::shared_ptr<CQuilletStatus> status_;
+    std::shared_ptr<IQuilletStatus> status_;
     ui::NodeRef currentNode_;
     std::shared_ptr<outside::IPluginWorkspace> workspace_;
     automation::BStr progId_;

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "ui/Window.h"
-#include "workspace/IQuilletWorkspaceView.h"
+#include "session/IQuilletWorkspaceView.h"
 
 class CViewError : public IQuilletWorkspaceView {
 public:
@@ -12,7 +12,7 @@ public:
 
     void saveColWidthsToReg() override {}
     void readColWidthsFromReg() override {}
-    void Initialization(const std::shared_ptr<CTreeViewActive>&) override {}
+    void Initialization(const std::shared_ptr<IQuilletTree>&) override {}
     void ShowViewForNode(const ui::NodeRef& nodX) override;
     void RefreshView() override {}
     automation::VBool Visible() override { return visible_; }

@@ -2,7 +2,7 @@
 
 #include "StringIds.h"
 #include "common/MCommon.h"
-#include "tree/CTreeViewActive.h"
+#include "session/IQuilletTree.h"
 #include "tree/NodeKeys.h"
 #include "workspace/WorkspaceWindow.h"
 
@@ -42,7 +42,7 @@ void CViewList::readColWidthsFromReg() {
     MCommon::ColumnWidthsText(*list_, true, widths);
 }
 
-void CViewList::Initialization(const std::shared_ptr<CTreeViewActive>& objTre) {
+void CViewList::Initialization(const std::shared_ptr<IQuilletTree>& objTre) {
     treeSubs_.clear();
     tree_ = objTre;
     if (!objTre) return;

@@ -9,7 +9,7 @@
 #include "automation/Event.h"
 #include "tree/CTreeDevice.h"
 #include "ui/ListView.h"
-#include "workspace/IQuilletWorkspaceView.h"
+#include "session/IQuilletWorkspaceView.h"
 
 class CViewList : public IQuilletWorkspaceView {
 public:
@@ -18,7 +18,7 @@ public:
     // IQuilletWorkspaceView
     void saveColWidthsToReg() override {}
     void readColWidthsFromReg() override;
-    void Initialization(const std::shared_ptr<CTreeViewActive>& objTre) override;
+    void Initialization(const std::shared_ptr<IQuilletTree>& objTre) override;
     void ShowViewForNode(const ui::NodeRef& nodX) override;
     void RefreshView() override;
     automation::VBool Visible() override { return visible_; }
@@ -71,7 +71,7 @@ protected:
     automation::VBool visible_ = automation::kFalse;
     float mouseX_ = 0, mouseY_ = 0;
     std::shared_ptr<ui::ListView> list_;
-    std::weak_ptr<CTreeViewActive> tree_;
+    std::weak_ptr<IQuilletTree> tree_;
 
 private:
     void ApplyVisibility();

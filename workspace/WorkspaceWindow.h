@@ -2,8 +2,8 @@
 // How the views reach the main window: its controller interface and its controls by name.
 #include <memory>
 
-#include "host/MMain.h"
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/MMain.h"
+#include "session/IQuilletMainForm.h"
 #include "ui/Window.h"
 
 namespace workspace_window {

@@ -4,7 +4,7 @@
 
 #include "automation/ComponentFactory.h"
 #include "headless/TextDump.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 
 std::string U8(const automation::BStr& s) { return automation::ToUtf8(s); }
 

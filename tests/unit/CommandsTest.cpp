@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands/CMenu_Toolbar.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
@@ -88,7 +88,7 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
         EXPECT_EQ(Buttons(w), buttons) << "the first eight of the list, in list order";
         const std::vector<int> expected = n == 0 ? std::vector<int>{0} : std::vector<int>{0, n};
         EXPECT_EQ(events, expected) << "the count of features, not of buttons";
-        EXPECT_EQ(s->Form()->MenuToolbar()->FeatureCount(), n);
+        EXPECT_EQ(std::dynamic_pointer_cast<CMenu_Toolbar>(s->Form()->MenuToolbar())->FeatureCount(), n);
 
         EXPECT_FALSE(w.Get(u"mnuDevPI", 0)->Visible());
         EXPECT_FALSE(w.Get(u"mnuHelps", 1)->Visible());
@@ -230,7 +230,7 @@ TEST(Commands, RefreshAndMenuStates) {
         EXPECT_TRUE(w.Get(u"mnuHelps", 0)->Visible());
     }
     EXPECT_EQ(menu->ShowStatusBar(), kTrue);
-    EXPECT_TRUE(menu->HaveMainForm());
+    EXPECT_TRUE(std::dynamic_pointer_cast<CMenu_Toolbar>(menu)->HaveMainForm());
 }
 
 namespace {
@@ -239,10 +239,10 @@ class OtherForm : public IQuilletMainForm {
 public:
     explicit OtherForm(std::shared_ptr<IQuilletMainForm> inner) : in_(std::move(inner)) {}
     void SetInWhatsThisMode(automation::VBool b) override { in_->SetInWhatsThisMode(b); }
-    std::shared_ptr<CQuilletStatus> StatusBar() override { return in_->StatusBar(); }
-    std::shared_ptr<CTreeViewActive> ActiveTree() override { return in_->ActiveTree(); }
-    std::shared_ptr<CQuilletWorkspace> QuilletWorkspace() override { return in_->QuilletWorkspace(); }
-    std::shared_ptr<CMenu_Toolbar> MenuToolbar() override { return in_->MenuToolbar(); }
+    std::shared_ptr<IQuilletStatus> StatusBar() override { return in_->StatusBar(); }
+    std::shared_ptr<IQuilletTree> ActiveTree() override { return in_->ActiveTree(); }
+    std::shared_ptr<IQuilletWorkspace> QuilletWorkspace() override { return in_->QuilletWorkspace(); }
+    std::shared_ptr<IMenuToolbar> MenuToolbar() override { return in_->MenuToolbar(); }
     std::shared_ptr<outside::IPluginServer> PluginServer() override { return in_->PluginServer(); }
     void SetStatusTimer(automation::VBool b) override { in_->SetStatusTimer(b); }
     automation::VBool TimerStatus() override { return in_->TimerStatus(); }
@@ -254,6 +254,7 @@ public:
     void Refresh() override { in_->Refresh(); }
     void Resize() override { in_->Resize(); }
     void ClearWorkspace() override { in_->ClearWorkspace(); }
+    std::shared_ptr<ui::Window> FormWindow() override { return nullptr; }  // no window of its own
 
 private:
     std::shared_ptr<IQuilletMainForm> in_;

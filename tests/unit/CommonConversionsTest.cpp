@@ -19,6 +19,12 @@ namespace code = automation::code;
 
 namespace {
 
+// A code page whose conversion lets out an exception that is not a standard one.
+class ThrowingAnsi : public headless::HeadlessPlatform {
+public:
+    char16_t AnsiChar(std::uint8_t) const override { throw 7; }
+};
+
 // A system code page in which some characters take two bytes.
 class DoubleByteAnsi : public headless::HeadlessPlatform {
 public:
@@ -64,6 +70,11 @@ TEST_F(Conversions, BytesToTextStopsAtZeroAndNeverFails) {
     all.push_back(0);
     EXPECT_EQ(MCommon::StrToBytStr(text).AsBytes(), all);
     EXPECT_EQ(platform_->AnsiCode(u'\uFFFD'), '?') << "a character outside the code page is not an unassigned byte";
+
+    ui::InstallPlatform(std::make_shared<ThrowingAnsi>());
+    BStr fromForeign = u"x";
+    EXPECT_NO_THROW(fromForeign = MCommon::BinToStr(Variant(ByteArray{65, 66})));
+    EXPECT_EQ(fromForeign, u"");
 }
 
 TEST_F(Conversions, IdentifierFormatters) {
@@ -87,9 +98,11 @@ public:
     std::int16_t State() override {
         ++reads;
         if (fails) automation::Raise(code::kFail, u"The device does not answer");
+        if (throwsForeign) throw 7;  // what a component built with another runtime may let out
         return 3;
     }
     bool fails = false;
+    bool throwsForeign = false;
     int reads = 0;
 };
 
@@ -101,6 +114,11 @@ TEST_F(Conversions, ProbeAnswersWhetherTheStateCanBeRead) {
     EXPECT_NO_THROW(answer = MCommon::ProbeDeviceCommunication(dev));
     EXPECT_EQ(answer, automation::kFalse);
     EXPECT_EQ(dev->reads, 2);
+    dev->fails = false;
+    dev->throwsForeign = true;
+    answer = automation::kTrue;
+    EXPECT_NO_THROW(answer = MCommon::ProbeDeviceCommunication(dev));
+    EXPECT_EQ(answer, automation::kFalse);
     EXPECT_EQ(MCommon::ProbeDeviceCommunication(nullptr), automation::kFalse);
 }
 

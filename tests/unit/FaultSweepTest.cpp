@@ -7,7 +7,7 @@
 #include <map>
 #include <set>
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 

@@ -7,7 +7,7 @@
 
 #include "commands/CIconPicture.h"
 #include "commands/CMenu_Toolbar.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"

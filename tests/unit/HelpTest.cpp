@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands/CMenu_Toolbar.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "support/HostSession.h"
 
 using automation::BStr;

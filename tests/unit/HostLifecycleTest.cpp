@@ -1,7 +1,7 @@
 // The host's view of the component: IHalvernServer's life cycle, the session values and OnAppExit.
 #include <gtest/gtest.h>
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/CMenu_Toolbar.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
@@ -152,20 +152,30 @@ TEST(MainWindowTimer, MinimizedWindowProbesWithoutRefreshing) {
 }
 
 TEST(MainWindowActivation, FirstActivationStopsTimerLaterOnesRestoreIt) {
+    // In the order Windows produces: showing the window activates it, and the device view starts
+    // the timer after that.
     HostSession s;
-    s.StartAndOpen();
+    ASSERT_EQ(s.Start(), kTrue);
     auto f = s.Form();
-    auto other = ui::Window::Create(u"Other");
-    EXPECT_EQ(f->TimerStatus(), kTrue) << "the device view started it";
-    s.platform->ActivateWindow(s.Window());
-    EXPECT_EQ(f->TimerStatus(), kFalse);
-    EXPECT_FALSE(StatusTimer(s)->Enabled());
+    EXPECT_TRUE(StatusTimer(s)->Enabled()) << "it runs from load";
+    std::vector<automation::VBool> afterActivation;
+    auto sub = s.Window().Activate.Subscribe([&] { afterActivation.push_back(f->TimerStatus()); });
+    ASSERT_EQ(s.Open(), -1);
+    EXPECT_EQ(afterActivation, (std::vector<automation::VBool>{kFalse})) << "shown, activated once, stopped";
+    EXPECT_EQ(f->TimerStatus(), kTrue) << "then the device view started it";
 
-    f->SetStatusTimer(kTrue);
+    auto other = ui::Window::Create(u"Other");
     s.platform->ActivateWindow(*other);
     EXPECT_EQ(f->TimerStatus(), kFalse) << "deactivation pauses it";
+    EXPECT_FALSE(StatusTimer(s)->Enabled());
     s.platform->ActivateWindow(s.Window());
     EXPECT_EQ(f->TimerStatus(), kTrue) << "and activation brings it back running";
+
+    automation::VBool whileDialogUp = kTrue;
+    s.platform->QueueModal([&](ui::Window&) { whileDialogUp = f->TimerStatus(); });
+    s.Window().Get(u"mnuTools", 0)->Click.Raise();
+    EXPECT_EQ(whileDialogUp, kFalse) << "a modal dialog takes the activation from the window";
+    EXPECT_EQ(f->TimerStatus(), kTrue) << "and gives it back when it closes";
 
     f->SetStatusTimer(kFalse);
     s.platform->ActivateWindow(*other);

@@ -8,7 +8,7 @@
 #include "commands/CMenu_Toolbar.h"
 #include "commands/frmOptions.h"
 #include "automation/ComponentFactory.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimQtyUnitsControl.h"
 #include "sim/SimUnits.h"
 #include "support/HostSession.h"

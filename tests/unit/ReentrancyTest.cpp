@@ -3,7 +3,7 @@
 // while a feature launch is under way.
 #include <gtest/gtest.h>
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 

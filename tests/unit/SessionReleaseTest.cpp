@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "headless/HeadlessPlatform.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "ui/Window.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // notifications, the tree's own operations, and the node vocabulary.
 #include <gtest/gtest.h>
 
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"

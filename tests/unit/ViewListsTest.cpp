@@ -17,8 +17,8 @@ const BStr kTypeCount = u"Total Number of Devices of this Type: ";
 struct Lists {
     explicit Lists(HostSession& session) : s(session) {
         s.StartAndOpen();
-        ws = s.Form()->QuilletWorkspace();
-        tree = s.Form()->ActiveTree();
+        ws = std::dynamic_pointer_cast<CQuilletWorkspace>(s.Form()->QuilletWorkspace());
+        tree = std::dynamic_pointer_cast<CTreeViewActive>(s.Form()->ActiveTree());
         group = s.Control<ui::ListView>(u"lvwGroup");
         types = s.Control<ui::ListView>(u"lvwDeviceTypes");
     }

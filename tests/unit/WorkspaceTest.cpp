@@ -4,7 +4,7 @@
 
 #include "StringIds.h"
 #include "commands/CQuilletStatus.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "resources/StringTable.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
@@ -25,7 +25,9 @@ const BStr kRefreshing = u"Refreshing Device Data...";
 const BStr kFallback = u"CEAQuilletUnknownWS.Workspace";
 const BStr kMissing = u"Acme.MissingWorkspace";
 
-std::shared_ptr<CQuilletWorkspace> Workspace(const HostSession& s) { return s.Form()->QuilletWorkspace(); }
+std::shared_ptr<CQuilletWorkspace> Workspace(const HostSession& s) {
+    return std::dynamic_pointer_cast<CQuilletWorkspace>(s.Form()->QuilletWorkspace());
+}
 
 std::vector<int> ShownFrames(const HostSession& s) {
     std::vector<int> shown;

@@ -2,10 +2,12 @@
 ' passing variables the way scripts do (by reference, as variants).
 '
 ' On Windows or under Wine, after registering the DLL (and, for the session part, the simulated
-' components QuilletSimComponents.dll from the same build folder):
+' components QuilletSimComponents.dll from the same build folder, which register per user only):
 '     regsvr32 LNSQuilletVexaProxy.dll
-'     regsvr32 QuilletSimComponents.dll
+'     regsvr32 /n /i:user QuilletSimComponents.dll
 '     cscript //nologo host.vbs
+' (Wine's COM does not read per-user classes: tools/windows/windows.sh copies them into its
+' private prefix's machine part.)
 Option Explicit
 
 Dim passed, failed, skipped

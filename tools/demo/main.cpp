@@ -9,7 +9,7 @@
 #include "headless/HeadlessPlatform.h"
 #include "headless/TextDump.h"
 #include "host/IHalvernServer.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "mainwindow/FMainHalvern.h"
 #include "sim/SimWorld.h"
 

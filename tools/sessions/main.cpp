@@ -12,7 +12,7 @@
 #include "automation/Error.h"
 #include "headless/HeadlessPlatform.h"
 #include "host/IHalvernServer.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "sim/SimWorld.h"
 #include "ui/Window.h"
 

@@ -200,6 +200,43 @@ register() {  # dll: regsvr32, silently
   "$WINE" regsvr32 /s "$(winpath "$1")" >/dev/null 2>&1
 }
 
+# The simulated components register per user only (HKEY_CURRENT_USER\Software\Classes), as on a
+# development machine that also holds the real LNS software.
+register_sim() {  # dll
+  "$WINE" regsvr32 /s /n /i:user "$(winpath "$1")" >/dev/null 2>&1 || return 1
+  com_reads_user_classes && return 0
+  # Windows shows its processes the per-user classes over the machine's; Wine's COM (8.0) reads the
+  # machine part only. This private prefix holds no other software: the per-user classes are copied
+  # into its machine part for the tests.
+  echo "   Wine's COM does not read per-user classes: copying them into the prefix's machine part"
+  local f="$WINEPREFIX/user-classes.reg"
+  "$WINE" reg export 'HKCU\Software\Classes' "$(winpath "$f")" /y >/dev/null 2>&1 || return 1
+  # reg export writes UTF-16; the byte-order mark passes through iconv unchanged.
+  iconv -f UTF-16LE -t UTF-8 "$f" |
+    sed 's/^\[HKEY_CURRENT_USER\\Software\\Classes/[HKEY_LOCAL_MACHINE\\Software\\Classes/' |
+    iconv -f UTF-8 -t UTF-16LE >"$f.machine" || return 1
+  "$WINE" reg import "$(winpath "$f.machine")" >/dev/null 2>&1 || return 1
+  rm -f "$f" "$f.machine"
+  com_finds QuilletSim.Control
+}
+
+# Asked through a ProgID that exists per user only: the prefix's machine part may still hold the
+# classes from an earlier run.
+com_reads_user_classes() {
+  local probe='HKCU\Software\Classes\QuilletSim.PerUserProbe' r
+  "$WINE" reg copy 'HKCU\Software\Classes\QuilletSim.Control' "$probe" /s /f >/dev/null 2>&1 || return 1
+  com_finds QuilletSim.PerUserProbe
+  r=$?
+  "$WINE" reg delete "$probe" /f >/dev/null 2>&1
+  return $r
+}
+
+com_finds() {  # progid: whether a script can create it
+  local vbs="$WINEPREFIX/com-finds.vbs"
+  printf 'On Error Resume Next\r\nCreateObject "%s"\r\nWScript.Quit Err.Number <> 0\r\n' "$1" >"$vbs"
+  "$WINE" cscript //nologo "$(winpath "$vbs")" >/dev/null 2>&1
+}
+
 test_bitness() {  # 64|32
   BITS="$1"
   local bin="$BUILD/win$BITS/bin" dll sim
@@ -211,10 +248,17 @@ test_bitness() {  # 64|32
     return
   fi
   EXERCISED+=("win$BITS/LNSQuilletVexaProxy.dll")
-  if [ -f "$sim" ]; then
-    register "$sim" && EXERCISED+=("win$BITS/QuilletSimComponents.dll") || echo "   regsvr32 QuilletSimComponents.dll failed"
-  fi
   run_test registry 300 bash "$ROOT/tests/windows/registry_check.sh" "$WINE" "$dll" "$BITS"
+  if [ -f "$sim" ]; then
+    run_test sim_registry 300 bash "$ROOT/tests/windows/sim_registry_check.sh" "$WINE" "$sim" \
+      "$ROOT/simcom/QuilletSim.idl" "$BITS"
+    if register_sim "$sim"; then
+      EXERCISED+=("win$BITS/QuilletSimComponents.dll")
+    else
+      echo "   regsvr32 /n /i:user QuilletSimComponents.dll failed, or COM does not find its classes"
+      FAILED=$((FAILED + 1))
+    fi
+  fi
   local other="$BUILD/win$((96 - BITS))/bin/LNSQuilletVexaProxy.dll"
   [ -f "$other" ] && READ_AS_DATA+=("win$((96 - BITS))/LNSQuilletVexaProxy.dll (type library)")
   run_test com_host_test 300 "$WINE" "$bin/com_host_test.exe" "$([ -f "$other" ] && winpath "$other")"
@@ -269,7 +313,7 @@ case "$cmd" in
     use_prefix 64 || exit 1
     bin="$BUILD/win64/bin"
     register "$bin/LNSQuilletVexaProxy.dll" || { echo "regsvr32 failed" >&2; exit 1; }
-    [ -f "$bin/QuilletSimComponents.dll" ] && register "$bin/QuilletSimComponents.dll"
+    [ -f "$bin/QuilletSimComponents.dll" ] && register_sim "$bin/QuilletSimComponents.dll"
     shots="$BUILD/screenshots"
     rm -rf "$shots" && mkdir -p "$shots"
     args=(--shots "$(winpath "$shots")")

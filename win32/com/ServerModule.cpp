@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "automation/ComponentFactory.h"
-#include "host/MMain.h"
+#include "session/MMain.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/ui/Win32Platform.h"
 

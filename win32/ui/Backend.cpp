@@ -352,6 +352,7 @@ LRESULT CALLBACK Backend::MessageProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 std::int32_t Backend::MsgBox(const automation::BStr& text, std::int32_t style, const automation::BStr& title) {
     const automation::BStr& caption = title.empty() ? automation::BStr(ui::kDefaultTitle) : title;
+    Pumping(ui::PumpPoint::MessageBox);
     return MessageBoxW(GetActiveWindow(), W(text), W(caption), static_cast<UINT>(style));
 }
 
@@ -375,11 +376,15 @@ void Backend::EnterWhatsThisMode(ui::Window& w) {
     if (HWND h = reinterpret_cast<HWND>(w.Handle())) PostMessageW(h, WM_SYSCOMMAND, SC_CONTEXTHELP, 0);
 }
 
-void Backend::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+void Backend::Sleep(std::uint32_t ms) {
+    Pumping(ui::PumpPoint::Sleep);
+    ::Sleep(ms);
+}
 
 void Backend::DoEvents() {
     // Runs what is waiting. A timer whose handler outlasts its interval would keep the queue
     // from ever emptying; its second tick within one call ends the call instead.
+    Pumping(ui::PumpPoint::DoEvents);
     std::set<std::pair<HWND, WPARAM>> ticked;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -410,6 +415,7 @@ void Backend::ShowModal(ui::Window& dialog, ui::Window* owner) {
     // Shown only now: from its first moment it belongs to its owner, which takes no input.
     if (dialog.IsShown() && !IsWindowVisible(dlg)) ShowWindow(dlg, SW_SHOW);
     if (IsWindowVisible(dlg)) SetActiveWindow(dlg);
+    Pumping(ui::PumpPoint::Modal);
 
     MSG msg;
     while (!dialog.IsUnloaded() && dialog.IsShown()) {

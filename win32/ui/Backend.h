@@ -81,6 +81,8 @@ public:
 
     // A form became the active window: the previous one is deactivated first.
     void Activated(ui::Window& w);
+    // A form is about to be shown: the host's windows hear of it first.
+    void Showing() { Pumping(ui::PumpPoint::Show); }
     // The window no longer shows modally: its owner is enabled again.
     void EndModal(HWND dialog);
 

@@ -130,6 +130,8 @@ void WindowPeer::ApplyFormVisible() {
     const int state = f.WindowState();
     const int cmd = state == ui::state::kMinimized ? SW_SHOWMINIMIZED : state == ui::state::kMaximized ? SW_SHOWMAXIMIZED : SW_SHOW;
     auto token = Token();
+    if (!f.IsModal()) b_.Showing();
+    if (token.expired() || !Live(f)) return;
     ShowWindow(hwnd_, cmd);  // activation runs the model's handlers
     if (token.expired() || !Live(f)) return;
     if (state != ui::state::kMinimized && PixelsDiffer()) SizedByPlatform(SIZE_RESTORED);

@@ -1,6 +1,6 @@
-#include "host/MMain.h"
+#include "session/MMain.h"
 
-#include "mainwindow/IQuilletMainForm.h"
+#include "session/IQuilletMainForm.h"
 
 namespace MMain {
 namespace {

@@ -5,21 +5,21 @@
 
 #include "automation/Types.h"
 #include "outside/PluginServer.h"
-
-class CQuilletStatus;
-class CTreeViewActive;
-class CQuilletWorkspace;
-class CMenu_Toolbar;
+#include "session/IMenuToolbar.h"
+#include "session/IQuilletStatus.h"
+#include "session/IQuilletTree.h"
+#include "session/IQuilletWorkspace.h"
+#include "ui/Window.h"
 
 class IQuilletMainForm {
 public:
     virtual ~IQuilletMainForm() = default;
 
     virtual void SetInWhatsThisMode(automation::VBool bNewValue) = 0;
-    virtual std::shared_ptr<CQuilletStatus> StatusBar() = 0;
-    virtual std::shared_ptr<CTreeViewActive> ActiveTree() = 0;
-    virtual std::shared_ptr<CQuilletWorkspace> QuilletWorkspace() = 0;
-    virtual std::shared_ptr<CMenu_Toolbar> MenuToolbar() = 0;
+    virtual std::shared_ptr<IQuilletStatus> StatusBar() = 0;
+    virtual std::shared_ptr<IQuilletTree> ActiveTree() = 0;
+    virtual std::shared_ptr<IQuilletWorkspace> QuilletWorkspace() = 0;
+    virtual std::shared_ptr<IMenuToolbar> MenuToolbar() = 0;
     virtual std::shared_ptr<outside::IPluginServer> PluginServer() = 0;
     // Lets pending window messages run first, so other handlers may run inside this call.
     virtual void SetStatusTimer(automation::VBool bNewValue) = 0;
@@ -33,4 +33,8 @@ public:
     virtual void Refresh() = 0;
     virtual void Resize() = 0;
     virtual void ClearWorkspace() = 0;
+
+    // The window whose controls the controllers drive; none for a stand-in that is no real
+    // main window (the command controller then leaves the controls alone).
+    virtual std::shared_ptr<ui::Window> FormWindow() = 0;
 };
