@@ -450,8 +450,9 @@ void ClosedBeforeRunFullAppView() {
         Args none;
         Invoked run;
         Call(run, s.server.Get(), kRunFullAppView, none);
+        const std::wstring description = run.Description();
         Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hex(run.hr) + ", scode " + Hex(run.excep.scode) +
-             ", \"" + std::string(run.Description().begin(), run.Description().end()) + "\"");
+             ", " + Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(run.hr, DISP_E_EXCEPTION);
         CHECK_HR(run.excep.scode, kObjectNotSet);
         Pump(100);
