@@ -1,5 +1,7 @@
 #include "mainwindow/FMainHalvernControls.h"
 
+#include <initializer_list>
+
 #include "tree/NodeKeys.h"
 
 using automation::BStr;
@@ -31,34 +33,40 @@ FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
         frame->SetVisible(false);
     }
 
-    c.lblGroupDeviceCount = w.AddPlain(ui::Kind::Label, u"lblGroupDeviceCount", c.FraWorkspace[0]);
-    c.lblGroupDeviceCount->SetCaption(u"1330:Total number of devices");
-    c.lblGroupDeviceCount->Move(120, 240, 4500, 255);
-    c.lvwGroup = w.Add<ui::ListView>(u"lvwGroup", c.FraWorkspace[0]);
-    auto& group = *c.lvwGroup;
-    group.Move(120, 640, 6360, 3800);
-    group.AddColumn(u"DeviceName", u"1305:Device Name", 1800);
-    group.AddColumn(u"DeviceType", u"1310:Device Type", 1800);
-    group.AddColumn(u"ProgramID", u"1315:Revision", 1800);
-    group.AddColumn(u"NeuronID", u"1320:Neuron ID", 1800);
-    group.AddColumn(u"Status", u"1325:Status", 1800);
-    group.AddColumn(u"DSN0", u"1335:DSN (A)", 1440);
-    group.AddColumn(u"DSN1", u"1340:DSN (B)", 1440);
-    group.SetSorted(true);
-
-    c.lblDeviceTypeCount = w.AddPlain(ui::Kind::Label, u"lblDeviceTypeCount", c.FraWorkspace[1]);
-    c.lblDeviceTypeCount->SetCaption(u"1110:number of devices");
-    c.lblDeviceTypeCount->Move(120, 240, 4500, 255);
-    c.lvwDeviceTypes = w.Add<ui::ListView>(u"lvwDeviceTypes", c.FraWorkspace[1]);
-    auto& types = *c.lvwDeviceTypes;
-    types.Move(120, 640, 6360, 3800);
-    types.AddColumn(u"DeviceName", u"1305:Device Name", 1800);
-    types.AddColumn(u"ProgramID", u"1315:ProgramID", 1800);
-    types.AddColumn(u"NeuronID", u"1320:Neuron ID", 1800);
-    types.AddColumn(u"Status", u"1325:Status", 1800);
-    types.AddColumn(u"DSN0", u"1335:DSN (A)", 1440);
-    types.AddColumn(u"DSN1", u"1340:DSN (B)", 1440);
-    types.SetSorted(true);
+    // Each list view of the group and device-type views: its count label, then the list itself.
+    struct Column {
+        const char16_t* key;
+        const char16_t* caption;
+        float width;
+    };
+    auto listView = [&](int frame, const char16_t* labelName, const char16_t* labelCaption, const char16_t* listName,
+                        std::initializer_list<Column> columns, ui::ControlRef& label, std::shared_ptr<ui::ListView>& list) {
+        const auto& container = c.FraWorkspace[static_cast<std::size_t>(frame)];
+        label = w.AddPlain(ui::Kind::Label, labelName, container);
+        label->SetCaption(labelCaption);
+        label->Move(120, 240, 4500, 255);
+        list = w.Add<ui::ListView>(listName, container);
+        list->Move(120, 640, 6360, 3800);
+        for (const auto& col : columns) list->AddColumn(col.key, col.caption, col.width);
+        list->SetSorted(true);
+    };
+    listView(0, u"lblGroupDeviceCount", u"1330:Total number of devices", u"lvwGroup",
+             {{u"DeviceName", u"1305:Device Name", 1800},
+              {u"DeviceType", u"1310:Device Type", 1800},
+              {u"ProgramID", u"1315:Revision", 1800},
+              {u"NeuronID", u"1320:Neuron ID", 1800},
+              {u"Status", u"1325:Status", 1800},
+              {u"DSN0", u"1335:DSN (A)", 1440},
+              {u"DSN1", u"1340:DSN (B)", 1440}},
+             c.lblGroupDeviceCount, c.lvwGroup);
+    listView(1, u"lblDeviceTypeCount", u"1110:number of devices", u"lvwDeviceTypes",
+             {{u"DeviceName", u"1305:Device Name", 1800},
+              {u"ProgramID", u"1315:ProgramID", 1800},
+              {u"NeuronID", u"1320:Neuron ID", 1800},
+              {u"Status", u"1325:Status", 1800},
+              {u"DSN0", u"1335:DSN (A)", 1440},
+              {u"DSN1", u"1340:DSN (B)", 1440}},
+             c.lblDeviceTypeCount, c.lvwDeviceTypes);
 
     c.fraButtons = w.AddPlain(ui::Kind::Frame, u"fraButtons", c.FraWorkspace[2]);
     c.fraButtons->SetCaption(u"buttons");

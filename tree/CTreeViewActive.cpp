@@ -39,8 +39,8 @@ void CTreeViewActive::SetPluginServer(const std::shared_ptr<outside::IPluginServ
     m_oPIServer = server;
     if (!m_oPIServer) return;
     auto& ev = m_oPIServer->Events();
-    serverSubs_.push_back(ev.RequestDownload.Subscribe([this] { OnRequestDownload(); }));
-    serverSubs_.push_back(ev.RequestUpload.Subscribe([this] { OnRequestUpload(); }));
+    serverSubs_.push_back(ev.RequestDownload.Subscribe([this] { RunTransfer(false); }));
+    serverSubs_.push_back(ev.RequestUpload.Subscribe([this] { RunTransfer(true); }));
     serverSubs_.push_back(ev.WorkspaceAvailable.Subscribe([this](const BStr& id) { OnWorkspaceAvailable(id); }));
 }
 
@@ -142,29 +142,19 @@ void CTreeViewActive::SelectNodeInTree(const BStr& sDeviceID) {
     }
 }
 
-void CTreeViewActive::OnRequestDownload() {
+// The plug-in server asks for a download or an upload; a failure is reported in a box.
+void CTreeViewActive::RunTransfer(bool upload) {
+    auto self = weak_from_this().lock();  // the box lets messages run; the window may close meanwhile
     IgnoreFailure([&] {
         bool ok = false;
         IgnoreFailure([&] {
             if (!m_oCurrentPIDev) automation::RaiseObjectNotSet(u"device object");
-            ok = automation::IsTrue(m_oCurrentPIDev->DownloadDevice());
+            ok = automation::IsTrue(upload ? m_oCurrentPIDev->UploadDevice() : m_oCurrentPIDev->DownloadDevice());
         });
-        if (!ok)
-            ui::CurrentPlatform().MsgBox(MCommon::LoadResString(res::kMsgDownloadText), ui::mb::kOkOnly,
-                                         MCommon::LoadResString(res::kMsgDownloadTitle));
-    });
-}
-
-void CTreeViewActive::OnRequestUpload() {
-    IgnoreFailure([&] {
-        bool ok = false;
-        IgnoreFailure([&] {
-            if (!m_oCurrentPIDev) automation::RaiseObjectNotSet(u"device object");
-            ok = automation::IsTrue(m_oCurrentPIDev->UploadDevice());
-        });
-        if (!ok)
-            ui::CurrentPlatform().MsgBox(MCommon::LoadResString(res::kMsgUploadText), ui::mb::kOkOnly,
-                                         MCommon::LoadResString(res::kMsgUploadTitle));
+        if (ok) return;
+        using MCommon::LoadResString;
+        ui::CurrentPlatform().MsgBox(LoadResString(upload ? res::kMsgUploadText : res::kMsgDownloadText), ui::mb::kOkOnly,
+                                     LoadResString(upload ? res::kMsgUploadTitle : res::kMsgDownloadTitle));
     });
 }
 

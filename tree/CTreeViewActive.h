@@ -39,8 +39,7 @@ public:
 private:
     void NodeClicked(const ui::NodeRef& node);
     void SetPluginServer(const std::shared_ptr<outside::IPluginServer>& server);
-    void OnRequestDownload();
-    void OnRequestUpload();
+    void RunTransfer(bool upload);
     void OnWorkspaceAvailable(const automation::BStr& WorkspaceActiveXID);
 
     std::shared_ptr<ui::TreeView> m_tre;
