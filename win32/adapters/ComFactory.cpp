@@ -1,4 +1,6 @@
 // Creating outside components through COM, and values crossing between VARIANT and automation::Variant.
+#include <atomic>
+
 #include "automation/ComponentFactory.h"
 #include "outside/PluginServer.h"
 #include "win32/adapters/Adapters.h"
@@ -12,6 +14,8 @@ using automation::Variant;
 namespace code = automation::code;
 
 namespace {
+
+std::atomic<long> g_liveComObjects{0};
 
 CLSID ParseClsid(std::u16string_view text) {
     BStr copy(text);
@@ -59,6 +63,10 @@ BStr ErrorText(SCODE sc) {
 }
 
 }  // namespace
+
+CountedComObject::CountedComObject() { ++g_liveComObjects; }
+CountedComObject::~CountedComObject() { --g_liveComObjects; }
+long LiveComObjects() { return g_liveComObjects.load(); }
 
 void InstallComFactory() { automation::Components().SetFallback(CreateByComId); }
 

@@ -50,8 +50,9 @@ bool ServerModule::ReleaseIfUnused() {
     g_platformReady = false;
     automation::Components().SetFallback(nullptr);
     win32::ReleaseWin32Platform();
-    // A release may have run outside code that called us again.
-    return CanUnload() && !MMain::HoldsOutsideObjects();
+    // A release may have run outside code that called us again. Wrappers, enumerators and event
+    // sinks we handed out may still be held by other components, the ones just released aside.
+    return CanUnload() && !MMain::HoldsOutsideObjects() && win32::adapters::LiveComObjects() == 0;
 }
 
 void ServerModule::EnsurePlatform() {
