@@ -9,11 +9,13 @@ using automation::BStr;
 namespace {
 constexpr float kButtonWidth = 1485;
 constexpr float kButtonHeight = 375;
+constexpr int kDesignIcon = 101;  // the component's own icon, also the feature windows'
 }  // namespace
 
 FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
     FMainHalvernControls c;
     w.SetCaption(u"Quillet");
+    w.SetIcon(kDesignIcon);
     w.Move(0, 0, 9600, 7200);
 
     c.treActive = w.Add<ui::TreeView>(u"treActive");

@@ -1,5 +1,7 @@
 #include "sim/SimPluginServer.h"
 
+#include "outside/Picture.h"
+
 #include "sim/SimFeatureList.h"
 #include "sim/SimLnsAppDevice.h"
 #include "sim/SimNetServDevice.h"
@@ -58,6 +60,9 @@ automation::VBool SimPluginServer::LoadDevice(const automation::Variant& device,
 
 void SimPluginServer::SetFeatureWindowAppearance(const BStr& caption, const automation::ObjectRef& icon) {
     auto keep = Enter("SetFeatureWindowAppearance");
+    // Declared as a picture: anything else is refused, as a typed parameter refuses it.
+    if (icon && !automation::Query<outside::IPictureDisp>(icon))
+        automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
     featureWindowCaption_ = caption;
     featureWindowIcon_ = icon;
 }

@@ -161,6 +161,7 @@ void CTreeViewActive::RunTransfer(bool upload) {
 void CTreeViewActive::OnWorkspaceAvailable(const BStr& WorkspaceActiveXID) {
     // Keep ourselves alive: the handler may run inside a server call while the window closes.
     auto self = shared_from_this();
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the notification's own text may go with its source
     BStr id = WorkspaceActiveXID;
     MMain::RequireMainForm()->Refresh();
     workspace_ = MMain::RequireMainForm()->QuilletWorkspace();

@@ -80,7 +80,7 @@ void Window::Adopt(const ControlRef& c, const ControlRef& container) {
     ControlAdded.Raise(c);
 }
 
-ControlRef Window::AddPlain(Kind kind, BStr name, const ControlRef& container, int index) {
+ControlRef Window::AddPlain(Kind kind, const BStr& name, const ControlRef& container, int index) {
     auto c = MakeControl(kind, name, index);
     Adopt(c, container);
     return c;
@@ -133,7 +133,8 @@ void Window::UnloadElement(const ControlRef& element) {
 }
 
 void Window::Remove(const ControlRef& ref) {
-    const ControlRef c = ref;  // the caller's reference may live in controls_, which changes below
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the caller's reference may live in controls_, which changes below
+    const ControlRef c = ref;
     // Controls inside it go first.
     std::vector<ControlRef> inside;
     for (auto& k : controls_)

@@ -33,7 +33,7 @@ public:
         Adopt(c, container);
         return c;
     }
-    ControlRef AddPlain(Kind kind, BStr name, const ControlRef& container = nullptr, int index = -1);
+    ControlRef AddPlain(Kind kind, const BStr& name, const ControlRef& container = nullptr, int index = -1);
 
     const std::vector<ControlRef>& Controls() const { return controls_; }
     ControlRef Find(const BStr& name, int index = -1) const;

@@ -42,7 +42,7 @@ TEST(MainWindowLoad, AuthoredControlsCaptionsAndPlacement) {
     EXPECT_EQ(s.Control(u"lblViewError")->Caption(),
               u"Unable to display information about this device. The required plug-in file is not available.");
     EXPECT_EQ(s.Control<ui::ListView>(u"lvwGroup")->Column(3).text, u"Program ID");
-    EXPECT_EQ(w.IconId(), 0) << "the main window keeps its own icon";
+    EXPECT_EQ(w.IconId(), 101) << "the main window keeps its own icon, the component's";
     EXPECT_EQ(w.Width(), 12075);
     EXPECT_EQ(w.Height(), 9270);
     EXPECT_EQ(w.WindowState(), ui::state::kNormal);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "automation/ComponentFactory.h"
+#include "outside/Picture.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
 #include "sim/SimQtyUnitsControl.h"
@@ -124,6 +125,19 @@ TEST_F(SimTest, FeatureListAndLaunch) {
     ASSERT_EQ(simServer->Launches().size(), 2u);
     EXPECT_EQ(simServer->Launches()[1].featureId, 1);
     EXPECT_EQ(simServer->Launches()[1].ownerWindow, 0x1234);
+
+    // The icon parameter is a picture: an object that is none is refused as a typed parameter would.
+    struct Icon : outside::IPictureDisp {
+        std::int16_t Type() override { return kTypeIcon; }
+    };
+    struct NotAPicture : automation::Object {};
+    EXPECT_NO_THROW(server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<Icon>()));
+    try {
+        server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<NotAPicture>());
+        ADD_FAILURE() << "an object that is no picture was taken";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Code(), automation::code::kTypeMismatch);
+    }
 }
 
 TEST_F(SimTest, FaultsAndHooks) {

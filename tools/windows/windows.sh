@@ -266,6 +266,9 @@ test_bitness() {  # 64|32
   [ -f "$bin/display_test.exe" ] && [ -f "$sim" ] && run_test display_test 600 "$WINE" "$bin/display_test.exe"
   [ -f "$bin/exit_host_test.exe" ] && [ -f "$sim" ] && run_exit_cases "$bin/exit_host_test.exe"
   [ -f "$bin/ui_backend_test.exe" ] && run_test ui_backend_test 600 "$WINE" "$bin/ui_backend_test.exe"
+  # A fixed seed and count: the same calls every run (invoke_fuzz_test.exe SEED COUNT replays others).
+  [ -f "$bin/invoke_fuzz_test.exe" ] && [ -f "$sim" ] &&
+    run_test invoke_fuzz_test 300 "$WINE" "$bin/invoke_fuzz_test.exe" 1729 15000
   [ -f "$bin/qv_adapters_test.exe" ] && [ -f "$sim" ] &&
     run_test qv_adapters_test 600 "$WINE" "$bin/qv_adapters_test.exe" "$(winpath "$sim")"
   WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true

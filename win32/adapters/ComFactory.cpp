@@ -1,7 +1,10 @@
 // Creating outside components through COM, and values crossing between VARIANT and automation::Variant.
+#include <olectl.h>
+
 #include <atomic>
 
 #include "automation/ComponentFactory.h"
+#include "commands/CIconPicture.h"
 #include "outside/PluginServer.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/Internal.h"
@@ -70,8 +73,29 @@ long LiveComObjects() { return g_liveComObjects.load(); }
 
 void InstallComFactory() { automation::Components().SetFallback(CreateByComId); }
 
+// An OLE picture of one of the DLL's icons, as a picture parameter expects; none when the
+// icon cannot be loaded.
+IDispatch* NewIconPicture(int resourceId) {
+    // The icon is a resource of the module this code is linked into (the DLL).
+    HMODULE module = nullptr;
+    if (resourceId <= 0 || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                               reinterpret_cast<LPCWSTR>(&NewIconPicture), &module))
+        return nullptr;
+    HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    if (!icon) return nullptr;
+    PICTDESC desc{};
+    desc.cbSizeofstruct = sizeof desc;
+    desc.picType = PICTYPE_ICON;
+    desc.icon.hicon = icon;
+    IDispatch* picture = nullptr;
+    // A shared icon belongs to the system: the picture must not destroy it.
+    if (FAILED(OleCreatePictureIndirect(&desc, IID_IPictureDisp, FALSE, reinterpret_cast<void**>(&picture)))) return nullptr;
+    return picture;
+}
+
 IDispatch* ToDispatch(const ObjectRef& obj) {
     if (!obj) return nullptr;
+    if (auto* icon = dynamic_cast<CIconPicture*>(obj.get())) return NewIconPicture(icon->ResourceId());
     if (auto* adapter = dynamic_cast<ComAdapter*>(obj.get())) {
         IDispatch* d = adapter->Dispatch();
         if (d) d->AddRef();

@@ -136,6 +136,14 @@ HRESULT Coerce(const VARIANT& arg, const ParamShape& shape, LCID lcid, VARIANT& 
         V_UNKNOWN(&out) = static_cast<IUnknown*>(wanted);  // an interface of that id, null for none
         return S_OK;
     }
+    // A DECIMAL with a scale beyond 28 or stray sign bits is no number. Windows refuses to convert
+    // it, but Wine's runtime turns some of them into text and reads past its buffer doing so
+    // (scale 253, negative): refused here before any conversion sees it.
+    if (V_VT(&value) == VT_DECIMAL &&
+        (V_DECIMAL(&value).scale > 28 || (V_DECIMAL(&value).sign & ~DECIMAL_NEG) != 0)) {
+        VariantClear(&value);
+        return DISP_E_TYPEMISMATCH;
+    }
     HRESULT hr = VariantChangeTypeEx(&out, &value, lcid, 0, shape.vt);
     VariantClear(&value);
     if (FAILED(hr)) return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
