@@ -1,6 +1,8 @@
 // Creating outside components through COM, and values crossing between VARIANT and automation::Variant.
 #include <olectl.h>
 
+#include <atomic>
+
 #include "automation/ComponentFactory.h"
 #include "commands/CIconPicture.h"
 #include "outside/PluginServer.h"
@@ -15,6 +17,8 @@ using automation::Variant;
 namespace code = automation::code;
 
 namespace {
+
+std::atomic<long> g_liveComObjects{0};
 
 CLSID ParseClsid(std::u16string_view text) {
     BStr copy(text);
@@ -62,6 +66,10 @@ BStr ErrorText(SCODE sc) {
 }
 
 }  // namespace
+
+CountedComObject::CountedComObject() { ++g_liveComObjects; }
+CountedComObject::~CountedComObject() { --g_liveComObjects; }
+long LiveComObjects() { return g_liveComObjects.load(); }
 
 void InstallComFactory() { automation::Components().SetFallback(CreateByComId); }
 
