@@ -17,9 +17,11 @@ struct Values {
     VBool isLnsPi = automation::kFalse;
     std::shared_ptr<outside::INetServDevice> link;
 };
+// Never destroyed: at process exit the DLLs behind these objects may already be gone, and a
+// static destructor would release them under the loader lock. ReleaseOutsideObjects empties it.
 Values& V() {
-    static Values v;
-    return v;
+    static Values* v = new Values;
+    return *v;
 }
 }  // namespace
 
@@ -65,6 +67,27 @@ void ResetForComponentLoad() {
     V().mainForm.reset();
     V().mainWindow.reset();
     V() = Values{};
+}
+
+bool HoldsOutsideObjects() {
+    const Values& v = V();
+    return v.mainForm || v.mainWindow || v.link || v.cps || v.system || v.appDevice;
+}
+
+void ReleaseOutsideObjects() {
+    // Each reset may run outside code that reads the session; the value is gone before it does.
+    auto drop = [](auto& slot) {
+        auto held = std::move(slot);
+        slot = nullptr;
+        held.reset();
+    };
+    Values& v = V();
+    drop(v.mainForm);
+    drop(v.mainWindow);
+    drop(v.link);
+    drop(v.cps);
+    drop(v.system);
+    drop(v.appDevice);
 }
 
 }  // namespace MMain

@@ -50,4 +50,13 @@ VBool IsObjSvrVersionAtLeast32();
 // Back to the values of a freshly loaded component.
 void ResetForComponentLoad();
 
+// Whether any object value is set: the window references, the device object, the collection, the
+// LNS System or AppDevice. Most of them belong to other components' DLLs.
+bool HoldsOutsideObjects();
+// Lets go of every object value, in this order: MainForm, MainWindow, PluginServerLink,
+// CPsRefNVsCol, LnsSystem, LnsAppDevice (the device object was made from the ones after it).
+// Plain values stay. For the moment the component is no longer in use, so that nothing of other
+// components is left to be released when this DLL is unloaded.
+void ReleaseOutsideObjects();
+
 }  // namespace MMain

@@ -15,6 +15,9 @@ public:
 
     // Read by the other simulated components; not a call of the device.
     const BStr& ProgramId() const { return programId_; }
+    const BStr& CurrentName() const { return name_; }
+    void SetName(BStr name) { name_ = std::move(name); }
+    void SetProgramId(BStr programId) { programId_ = std::move(programId); }
     void SetAnswering(bool answering) { answering_ = answering; }
     bool Answering() const { return answering_; }
 

@@ -14,7 +14,6 @@ void SimNetServDevice::Initialize(const std::shared_ptr<outside::ILnsAppDevice>&
     objSvrVersion_ = objSvrVersion;
     supportsFileType2_ = supportsFileType2;
     cpsRefNvs_ = cpsRefNvs;
-    initialized_ = true;
 }
 
 automation::VBool SimNetServDevice::Run(const char* member, bool upload) {

@@ -19,7 +19,6 @@ public:
     automation::ObjectRef QueryInterface(std::u16string_view iid) override;
 
     // What Initialize was given.
-    bool Initialized() const { return initialized_; }
     const std::shared_ptr<outside::ILnsAppDevice>& AppDevice() const { return appDevice_; }
     const std::shared_ptr<outside::ILnsSystem>& System() const { return system_; }
     float ObjSvrVersion() const { return objSvrVersion_; }
@@ -29,7 +28,6 @@ public:
 private:
     automation::VBool Run(const char* member, bool upload);
 
-    bool initialized_ = false;
     std::shared_ptr<outside::ILnsAppDevice> appDevice_;
     std::shared_ptr<outside::ILnsSystem> system_;
     float objSvrVersion_ = 0;

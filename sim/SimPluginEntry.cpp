@@ -3,7 +3,7 @@
 namespace sim {
 
 SimPluginEntry::SimPluginEntry(const std::shared_ptr<SimWorld>& world, const PluginConfig& config)
-    : SimComponent(world, "PluginEntry"), programId_(config.programId), helpFile_(config.helpFile) {
+    : SimComponent(world, "PluginEntry"), helpFile_(config.helpFile) {
     if (config.entryItems < 0) return;
     items_ = std::make_shared<automation::Collection>();
     for (std::int32_t i = 1; i <= config.entryItems; ++i) items_->Add(automation::Variant(i));

@@ -12,10 +12,7 @@ public:
     BStr HelpFile() override;
     std::shared_ptr<automation::Collection> Items() override;
 
-    const BStr& ProgramId() const { return programId_; }
-
 private:
-    BStr programId_;
     BStr helpFile_;
     std::shared_ptr<automation::Collection> items_;
 };

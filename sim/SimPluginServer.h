@@ -47,6 +47,7 @@ public:
     automation::VBool LastLoadFlag() const { return lastLoadFlag_; }
     automation::VBool LastLoadIsLnsPi() const { return lastLoadIsLnsPi_; }
     const std::optional<PluginConfig>& Current() const { return current_; }
+    const automation::ObjectRef& Device() const { return device_; }  // the current plug-in's device object
     int DroppedSubscriberErrors() const { return droppedErrors_; }
 
 private:

@@ -13,8 +13,9 @@ void SimQtyUnitsControl::Apply() {
     auto keep = Enter("Apply");
     ++applies_;
     auto world = World();
-    if (!world || !world->applyHandsBackUnits) return;
-    UnitsApplied.Raise(world->MakeUnits(world->NextUnitsName()));
+    if (!world) return;
+    if (world->applyHandsBackUnits) UnitsApplied.Raise(world->MakeUnits(world->NextUnitsName()));
+    if (world->applyAsksToClose) CloseRequest.Raise();
 }
 
 }  // namespace sim

@@ -25,4 +25,15 @@ private:
     int uploads_ = 0;
 };
 
+// A control with the workspace members that does not implement the interface: what creating it
+// gives a client is this, which answers no interface question.
+class SimWorkspaceWithoutInterface : public automation::Object {
+public:
+    explicit SimWorkspaceWithoutInterface(std::shared_ptr<SimWorkspaceControl> control) : control_(std::move(control)) {}
+    const std::shared_ptr<SimWorkspaceControl>& Control() const { return control_; }
+
+private:
+    std::shared_ptr<SimWorkspaceControl> control_;
+};
+
 }  // namespace sim

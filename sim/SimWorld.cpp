@@ -40,6 +40,12 @@ private:
     std::vector<std::weak_ptr<T>> all_;
 };
 
+template <class I, class T, class U>
+automation::ObjectRef Track(Instances<T>& instances, const std::shared_ptr<U>& p) {
+    instances.Add(p);
+    return std::static_pointer_cast<I>(p);
+}
+
 }  // namespace
 
 struct SimWorld::Impl {
@@ -78,60 +84,61 @@ SimWorld::~SimWorld() {
 // ---- registration ----
 
 void SimWorld::RegisterComponents() {
-    auto& factory = automation::Components();
-    std::weak_ptr<SimWorld> weak = weak_from_this();
     impl_->registeredIds.clear();
-    auto add = [&](std::u16string_view id, automation::ComponentFactory::Creator creator) {
-        factory.Register(id, std::move(creator));
-        impl_->registeredIds.emplace_back(id);
-    };
-    add(outside::kPluginServerClsid, [weak]() -> automation::ObjectRef {
-        auto w = weak.lock();
-        if (!w) return nullptr;
-        w->Call("PluginServer.Create");
-        auto p = std::make_shared<SimPluginServer>(w);
-        w->impl_->pluginServers.Add(p);
-        return std::static_pointer_cast<outside::IPluginServer>(p);
-    });
-    add(outside::kNetServDeviceClsid, [weak]() -> automation::ObjectRef {
-        auto w = weak.lock();
-        if (!w) return nullptr;
-        w->Call("NetServDevice.Create");
-        auto p = std::make_shared<SimNetServDevice>(w);
-        w->impl_->netServDevices.Add(p);
-        return std::static_pointer_cast<outside::INetServDevice>(p);
-    });
-    add(outside::kQtyUnitsProgId, [weak]() -> automation::ObjectRef {
-        auto w = weak.lock();
-        if (!w) return nullptr;
-        w->Call("QtyUnits.Create");
-        auto p = std::make_shared<SimQtyUnitsControl>(w);
-        w->impl_->unitsControls.Add(p);
-        return std::static_pointer_cast<outside::IQtyUnitsControl>(p);
-    });
     impl_->registered = true;
     g_registered = this;
-    for (const auto& c : impl_->workspaces) RegisterWorkspace(c.progId);
-    if (impl_->fallbackInstalled) RegisterWorkspace(BStr(outside::kFallbackWorkspaceProgId));
+    for (auto id : {outside::kPluginServerClsid, outside::kNetServDeviceClsid, outside::kQtyUnitsProgId}) Register(BStr(id));
+    for (const auto& c : impl_->workspaces) Register(c.progId);
+    if (impl_->fallbackInstalled) Register(BStr(outside::kFallbackWorkspaceProgId));
 }
 
-void SimWorld::RegisterWorkspace(const BStr& progId) {
+void SimWorld::Register(const BStr& id) {
     std::weak_ptr<SimWorld> weak = weak_from_this();
-    automation::Components().Register(progId, [weak, progId]() -> automation::ObjectRef {
+    automation::Components().Register(id, [weak, id]() -> automation::ObjectRef {
         auto w = weak.lock();
-        if (!w) return nullptr;
-        auto config = w->FindWorkspaceControl(progId);
-        if (!config) return nullptr;  // uninstalled since: not registered
-        w->Call("Workspace.Create");
-        std::shared_ptr<SimWorkspaceControl> p;
-        if (config->supportsUnits)
-            p = std::make_shared<SimUnitsWorkspaceControl>(w, *config);
-        else
-            p = std::make_shared<SimWorkspaceControl>(w, *config);
-        w->impl_->workspaceControls.Add(p);
-        return std::static_pointer_cast<outside::IPluginWorkspace>(p);
+        return w ? w->CreateComponent(id) : nullptr;
     });
-    impl_->registeredIds.push_back(progId);
+    impl_->registeredIds.push_back(id);
+}
+
+automation::ObjectRef SimWorld::CreateComponent(std::u16string_view classIdOrProgId) {
+    const BStr id = automation::UpperAscii(classIdOrProgId);
+    auto is = [&](std::u16string_view known) { return id == automation::UpperAscii(known); };
+    const char* call = is(outside::kPluginServerClsid)    ? "PluginServer.Create"
+                       : is(outside::kNetServDeviceClsid) ? "NetServDevice.Create"
+                       : is(outside::kQtyUnitsProgId)     ? "QtyUnits.Create"
+                                                          : "Workspace.Create";
+    auto config = FindWorkspaceControl(id);
+    if (call == std::string_view("Workspace.Create") && !config) return nullptr;  // not installed (or no more)
+    Call(call);
+    auto self = shared_from_this();
+    Impl& im = *impl_;
+    if (is(outside::kPluginServerClsid)) return Track<outside::IPluginServer>(im.pluginServers, std::make_shared<SimPluginServer>(self));
+    if (is(outside::kNetServDeviceClsid))
+        return Track<outside::INetServDevice>(im.netServDevices, std::make_shared<SimNetServDevice>(self));
+    if (is(outside::kQtyUnitsProgId)) return Track<outside::IQtyUnitsControl>(im.unitsControls, std::make_shared<SimQtyUnitsControl>(self));
+    if (config->supportsUnits)
+        return Track<outside::IPluginWorkspace>(im.workspaceControls, std::make_shared<SimUnitsWorkspaceControl>(self, *config));
+    auto control = std::make_shared<SimWorkspaceControl>(self, *config);
+    Track<outside::IPluginWorkspace>(im.workspaceControls, control);
+    if (config->binding == WorkspaceBinding::NoInterface) return std::make_shared<SimWorkspaceWithoutInterface>(control);
+    return control;
+}
+
+void SimWorld::Reset() {
+    Impl& im = *impl_;
+    im.log.clear();
+    im.faults.clear();
+    im.hooks.clear();
+    im.plugins.clear();
+    im.workspaces.clear();
+    im.fallbackInstalled = true;
+    im.attachedLink.reset();
+    im.appliedUnits.reset();
+    im.unitsMade = 0;
+    uploadOutcome = downloadOutcome = launchOutcome = Outcome::Succeed;
+    applyHandsBackUnits = true;
+    applyAsksToClose = false;
 }
 
 // ---- configuration ----
@@ -140,7 +147,7 @@ void SimWorld::AddPlugin(PluginConfig p) { impl_->plugins.push_back(std::move(p)
 
 void SimWorld::AddWorkspaceControl(const WorkspaceControlConfig& c) {
     impl_->workspaces.push_back(c);
-    if (impl_->registered) RegisterWorkspace(c.progId);
+    if (impl_->registered) Register(c.progId);
 }
 
 void SimWorld::SetFallbackWorkspaceInstalled(bool installed) {
@@ -148,30 +155,39 @@ void SimWorld::SetFallbackWorkspaceInstalled(bool installed) {
     if (!impl_->registered) return;
     const BStr id(outside::kFallbackWorkspaceProgId);
     if (installed)
-        RegisterWorkspace(id);
+        Register(id);
     else if (!FindWorkspaceControl(id))
         automation::Components().Unregister(id);
 }
 
-std::optional<PluginConfig> SimWorld::FindPlugin(const BStr& programId) const {
+bool SimWorld::FallbackWorkspaceInstalled() const { return impl_->fallbackInstalled; }
+
+PluginConfig* SimWorld::Plugin(const BStr& programId) {
     const BStr wanted = automation::UpperAscii(programId);
-    for (const auto& p : impl_->plugins)
-        if (automation::UpperAscii(p.programId) == wanted) return p;
-    return std::nullopt;
+    for (auto& p : impl_->plugins)
+        if (automation::UpperAscii(p.programId) == wanted) return &p;
+    return nullptr;
+}
+
+WorkspaceControlConfig* SimWorld::WorkspaceControl(const BStr& progId) {
+    const BStr wanted = automation::UpperAscii(progId);
+    for (auto& c : impl_->workspaces)
+        if (automation::UpperAscii(c.progId) == wanted) return &c;
+    return nullptr;
+}
+
+std::optional<PluginConfig> SimWorld::FindPlugin(const BStr& programId) const {
+    const PluginConfig* p = const_cast<SimWorld*>(this)->Plugin(programId);
+    return p ? std::optional<PluginConfig>(*p) : std::nullopt;
 }
 
 std::optional<WorkspaceControlConfig> SimWorld::FindWorkspaceControl(const BStr& progId) const {
-    const BStr wanted = automation::UpperAscii(progId);
-    for (const auto& c : impl_->workspaces)
-        if (automation::UpperAscii(c.progId) == wanted) return c;
-    if (impl_->fallbackInstalled && wanted == automation::UpperAscii(outside::kFallbackWorkspaceProgId)) {
-        WorkspaceControlConfig fallback;
-        fallback.progId = BStr(outside::kFallbackWorkspaceProgId);
-        fallback.needsUpload = true;
-        fallback.supportsUnits = false;
-        return fallback;
-    }
-    return std::nullopt;
+    if (const WorkspaceControlConfig* c = const_cast<SimWorld*>(this)->WorkspaceControl(progId)) return *c;
+    if (!impl_->fallbackInstalled || automation::UpperAscii(progId) != automation::UpperAscii(outside::kFallbackWorkspaceProgId))
+        return std::nullopt;
+    WorkspaceControlConfig fallback;
+    fallback.progId = BStr(outside::kFallbackWorkspaceProgId);
+    return fallback;
 }
 
 // ---- calls, faults, hooks, log ----

@@ -1,8 +1,9 @@
 #pragma once
-// Simulated outside components for Linux tests and the demo: the LNS AppDevice and System, the
-// network-services device object, the plug-in server with its plug-ins, features and
-// notifications, workspace controls and the units control. One SimWorld holds their
-// configuration, a log of every call any of them receives (in order) and the faults to inject.
+// Simulated outside components: the LNS AppDevice and System, the network-services device object,
+// the plug-in server with its plug-ins, features and notifications, workspace controls and the
+// units control. One SimWorld holds their configuration, a log of every call any of them receives
+// (in order) and the faults to inject. The Linux tests and the demo drive these objects directly;
+// QuilletSimComponents.dll (simcom/) hands the same objects to COM clients under Wine.
 //
 // Log entries ("Class.Member"); each can be made to fail with Fail() and hooked with OnCall():
 //   AppDevice.Name, AppDevice.State
@@ -59,12 +60,23 @@ struct PluginConfig {
     bool announceInsideLoadDevice = true;  // raise WorkspaceAvailable from inside LoadDevice
 };
 
+// How a workspace control lets a client reach its members. Controls made with a classic Visual
+// Basic-style runtime implement the workspace interface as a secondary interface whose IDispatch
+// answers names from the control's default interface, where those members are not.
+enum class WorkspaceBinding {
+    Standard,          // the interface, and names that work on it
+    NamesFromDefault,  // the interface; its IDispatch knows only the default interface's names
+    NoNames,           // the interface; its IDispatch knows no names at all
+    NoInterface,       // no interface, but members of those names on the default IDispatch
+};
+
 struct WorkspaceControlConfig {
     BStr progId;
     bool needsUpload = true;
     bool supportsUnits = false;  // implements IPluginWorkspaceUnits
     bool unitsSupported = true;  // its SupportsEngUnits answer
     bool uploadReturns = true;   // Upload's (unused) boolean answer
+    WorkspaceBinding binding = WorkspaceBinding::Standard;
 };
 
 class SimWorld : public std::enable_shared_from_this<SimWorld> {
@@ -79,11 +91,21 @@ public:
     // fallback workspace "CEAQuilletUnknownWS.Workspace" and every configured workspace ProgID.
     // The world that registered last unregisters them again when it goes.
     void RegisterComponents();
+    // What the factory runs: the simulated object for a class id or ProgID, after its "X.Create"
+    // call; none for an id the world does not know (or a workspace control not installed).
+    automation::ObjectRef CreateComponent(std::u16string_view classIdOrProgId);
+
+    // Back to a new world's configuration and an empty log; live objects stay and keep counting.
+    void Reset();
 
     // Configuration.
     void AddPlugin(PluginConfig p);
     void AddWorkspaceControl(const WorkspaceControlConfig& c);  // registers it too when already registered
     void SetFallbackWorkspaceInstalled(bool installed);  // default true
+    bool FallbackWorkspaceInstalled() const;
+    // The configuration of that plug-in or workspace control, to change in place; none when absent.
+    PluginConfig* Plugin(const BStr& programId);
+    WorkspaceControlConfig* WorkspaceControl(const BStr& progId);
     Outcome uploadOutcome = Outcome::Succeed;            // NetServDevice.UploadDevice
     Outcome downloadOutcome = Outcome::Succeed;          // NetServDevice.DownloadDevice
     Outcome launchOutcome = Outcome::Succeed;            // PluginServer.LaunchFeature (ReturnFalse = Succeed)
@@ -130,6 +152,8 @@ public:
     // to close (event 10). Apply() on the control hands back a units object too when this is set.
     automation::ObjectRef MakeUnits(BStr name);
     bool applyHandsBackUnits = true;
+    // Apply() then asks to close as well, as a real units control does once OK has applied.
+    bool applyAsksToClose = false;
     // Raise the last units control's notifications; false when no units control is alive.
     bool HandBackUnits(const automation::ObjectRef& units);
     bool AskToClose();
@@ -146,7 +170,7 @@ public:
 
 private:
     SimWorld();
-    void RegisterWorkspace(const BStr& progId);
+    void Register(const BStr& id);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

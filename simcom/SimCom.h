@@ -1,49 +1,93 @@
 #pragma once
-// Shared pieces of the simulated COM components: reference counting, type-library-driven
-// dispatch, errors, connection points and the process-wide simulated world.
+// The COM face of the simulated world (sim/): every COM object of QuilletSimComponents.dll stands
+// for one sim object and forwards its calls to it. Members are looked up in a table of names,
+// dispatch ids and handlers; arguments and results cross as automation values, objects as the
+// wrappers of their sim objects, errors as HRESULTs with IErrorInfo carrying the same text.
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
 
 #include <map>
-#include <string>
+#include <span>
 #include <vector>
 
 #include "QuilletSim.h"
+#include "automation/Variant.h"
+#include "sim/SimWorld.h"
 #include "win32/adapters/ComRef.h"
 
 namespace qsim {
 
+using automation::BStr;
+using automation::ObjectRef;
+using automation::Variant;
 using win32::ComRef;
 
 extern HINSTANCE g_module;
 
-// The type info of an interface or class of our library; dual interfaces give their vtable side.
-ITypeInfo* TypeInfoOf(REFGUID guid, bool vtableSide = false);
+// The one world of the process; COM clients configure it through "QuilletSim.Control".
+sim::SimWorld& World();
+// A fresh world's configuration, plus the workspace classes of this DLL.
+void ResetWorld();
 
-// Reports a failure with its description through IErrorInfo and returns the code.
-HRESULT Failure(HRESULT code, const std::wstring& text);
-// The codes the Linux simulation raises, so that both builds fail alike.
-inline constexpr HRESULT kSimulatedFailure = E_FAIL;
-inline constexpr HRESULT kElementNotFound = static_cast<HRESULT>(0x800A8B09);
-inline constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
+// The arguments of one call, left to right; a property put's value comes last. A handler may
+// replace an object argument the caller passed by reference.
+struct Args {
+    std::vector<Variant> in;
+    bool put = false;
+    const Variant& operator[](std::size_t i) const;  // a left-out argument reads as Empty
+    BStr Str(std::size_t i) const { return (*this)[i].AsStr(); }
+    bool Bool(std::size_t i) const { return automation::IsTrue((*this)[i].AsBool()); }
+    ObjectRef Obj(std::size_t i) const { return (*this)[i].AsObject(); }
+    // Hands an object back through a by-reference argument.
+    void Replace(std::size_t i, ObjectRef obj) {
+        if (i < in.size()) in[i] = Variant(std::move(obj));
+    }
+};
 
-BSTR NewBstr(const std::wstring& s);
-std::wstring Text(BSTR b);
-std::wstring Upper(std::wstring s);
+class ComObject;
+using Handler = Variant (*)(ComObject& self, Args& args);
+struct Member {
+    const char16_t* name;
+    DISPID id;
+    Handler run;
+};
 
-// Reads a property of any automation object by name; false when it cannot.
-bool GetByName(IDispatch* obj, const wchar_t* name, VARIANT* out);
-std::wstring StringByName(IDispatch* obj, const wchar_t* name);
+// What a class of COM objects answers: the interfaces its IDispatch stands for, its members, and
+// for classes with notifications their source interface and coclass.
+struct Kind {
+    std::vector<std::u16string_view> iids;
+    std::span<const Member> members;
+    const IID* source = nullptr;
+    const CLSID* clsid = nullptr;
+    const IID* typeInfo = nullptr;  // a dispinterface of our library describing the members
+};
 
-class Counted {
+// A handler's body, with `s` the sim object as T and `a` the arguments.
+#define QSIM_ON(T, ...)                                                   \
+    [](qsim::ComObject& self_, qsim::Args& a) -> automation::Variant { \
+        [[maybe_unused]] T& s = qsim::Of<T>(self_);                      \
+        (void)a;                                                        \
+        __VA_ARGS__                                                     \
+    }
+
+class Source;
+
+// Reference counting and QueryInterface of the small helper objects with one interface.
+template <class Itf>
+class Counted : public Itf {
 public:
     virtual ~Counted() = default;
-
-protected:
-    ULONG Up() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG Down() {
-        LONG left = InterlockedDecrement(&refs_);
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = iid == IID_IUnknown || iid == __uuidof(Itf) ? static_cast<Itf*>(this) : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
         if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
@@ -52,139 +96,86 @@ private:
     LONG refs_ = 1;
 };
 
-#define QSIM_COUNTED                                                 \
-    ULONG STDMETHODCALLTYPE AddRef() override { return Up(); }       \
-    ULONG STDMETHODCALLTYPE Release() override { return Down(); }
-
-// IDispatch of one dual interface, driven by its type info.
-template <class Itf>
-class Dual : public Itf {
+class ComObject : public IDispatch, public IConnectionPointContainer, public IProvideClassInfo2 {
 public:
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        *count = 1;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        if (!info) return E_POINTER;
-        *info = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        ITypeInfo* ti = TypeInfoOf(__uuidof(Itf));
-        if (!ti) return E_UNEXPECTED;
-        ti->AddRef();
-        *info = ti;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ITypeInfo* ti = TypeInfoOf(__uuidof(Itf), true);
-        if (!ti) return E_UNEXPECTED;
-        return DispGetIDsOfNames(ti, names, count, ids);
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT* argErr) override {
-        ITypeInfo* ti = TypeInfoOf(__uuidof(Itf), true);
-        if (!ti) return E_UNEXPECTED;
-        return DispInvoke(static_cast<Itf*>(this), ti, id, flags, params, result, info, argErr);
-    }
-};
+    ComObject(ObjectRef target, const Kind& kind);
+    virtual ~ComObject();
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
 
-// One outgoing interface of an object; sinks are called through IDispatch::Invoke.
-class Source final : public IConnectionPoint, public Counted {
-public:
-    Source(IConnectionPointContainer* owner, const IID& iid) : owner_(owner), iid_(iid) {}
-    void Orphan() { owner_ = nullptr; }
-    const IID& Iid() const { return iid_; }
-    // Arguments in declaration order.
-    void Fire(DISPID id, std::vector<VARIANT> args = {});
+    const ObjectRef& Target() const { return target_; }
+    void Answer(std::u16string_view iid) { iids_.push_back(iid); }
+    void Keep(automation::Subscription s) { subscriptions_.push_back(std::move(s)); }
+    // Raises a notification to every sink; arguments left to right.
+    void Fire(DISPID id, std::vector<Variant> args = {});
 
-    QSIM_COUNTED
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* info, UINT* argErr) override;
+
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override;
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override;
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* out) override;
+
+protected:
+    // Further interfaces of a derived class (the OLE control ones); not AddRef'ed.
+    virtual void* Extra(REFIID) { return nullptr; }
+    // Every call on a member ends here: a change for the controls to redraw.
+    virtual void Called() {}
 
 private:
-    IConnectionPointContainer* owner_;
-    IID iid_;
-    DWORD next_ = 1;
-    std::map<DWORD, ComRef<IDispatch>> sinks_;
+    LONG refs_ = 1;
+    ObjectRef target_;
+    const Kind& kind_;
+    std::vector<std::u16string_view> iids_;
+    ComRef<Source> source_;
+    std::vector<automation::Subscription> subscriptions_;
 };
 
-// Answers FindConnectionPoint and EnumConnectionPoints for one source.
-HRESULT FindPoint(Source* source, REFIID iid, IConnectionPoint** out);
-HRESULT EnumPoints(Source* source, IEnumConnectionPoints** out);
+#define QSIM_UNKNOWN                                                                                   \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {                        \
+        return ComObject::QueryInterface(iid, out);                                                    \
+    }                                                                                                  \
+    ULONG STDMETHODCALLTYPE AddRef() override { return ComObject::AddRef(); }                          \
+    ULONG STDMETHODCALLTYPE Release() override { return ComObject::Release(); }
 
-// Configuration and record of everything the simulated components do.
-enum class Outcome { Succeed = 0, ReturnFalse = 1, Fail = 2 };
+// The sim object behind a wrapper as T; a wrapper whose object is not one has no such member.
+template <class T>
+T& Of(ComObject& o) {
+    if (auto* p = dynamic_cast<T*>(o.Target().get())) return *p;
+    automation::Raise(DISP_E_MEMBERNOTFOUND, u"Member not found");
+}
 
-struct PluginConfig {
-    std::wstring programId;
-    std::wstring helpFile;
-    std::wstring workspaceProgId;
-    std::vector<std::pair<short, std::wstring>> features;
-    long entryItems = 2;  // < 0: the entry has no collection
-    bool accept = true;
-    bool announceInsideLoadDevice = true;
-};
+// The COM object of a sim object (its one wrapper while that lives, a new one otherwise), or the
+// outside object an argument brought in; a new reference, null for none.
+IDispatch* ToCom(const ObjectRef& obj);
+// The sim object behind one of our wrappers, or an object holding an outside one.
+ObjectRef FromCom(IUnknown* unk);
+Variant FromVariant(const VARIANT& v);
+void ToVariant(const Variant& in, VARIANT* out);  // out must be VariantInit'ed
+// An enumerator object over the values, as _NewEnum gives it.
+ObjectRef Enumerator(std::vector<Variant> items);
 
-struct WorkspaceConfig {
-    bool needsUpload = true;
-    bool unitsSupported = true;
-    bool uploadReturns = true;
-};
+// Reports a failure through IErrorInfo (and EXCEPINFO when given); the HRESULT to return.
+HRESULT Report(const automation::Error& e, EXCEPINFO* info = nullptr);
 
-class PluginServer;
-class QtyUnitsControl;
+// A new wrapper for a sim object of one of the classes below; null for an unknown kind.
+IDispatch* NewWrapper(const ObjectRef& obj);
+// The simulated ActiveX controls, by the sim object their class id created.
+IDispatch* NewControl(const ObjectRef& obj, const CLSID& clsid);
+IDispatch* NewConfiguration();
+// The name of the LNS device behind a device object or its link, read without a call.
+BStr DeviceNameOf(const ObjectRef& deviceOrLink);
+// What a workspace control shows, one line each; empty for none.
+BStr WorkspaceText(const ObjectRef& workspace);
 
-struct World {
-    std::vector<PluginConfig> plugins;
-    std::map<std::wstring, WorkspaceConfig> workspaces;  // by upper-cased ProgID
-    bool fallbackInstalled = true;
-    Outcome upload = Outcome::Succeed;
-    Outcome download = Outcome::Succeed;
-    Outcome launch = Outcome::Succeed;
-    bool applyHandsBackUnits = true;
-    bool applyAsksToClose = true;  // as a real units control does once OK has applied the units
-    std::map<std::wstring, long> faults;  // call -> remaining count (< 0: always)
-    std::vector<std::wstring> log;
-    long liveServers = 0;
-    long liveWorkspaces = 0;
-    int unitsMade = 0;
-    PluginServer* lastServer = nullptr;        // not owned; cleared when it goes
-    QtyUnitsControl* lastUnitsControl = nullptr;
-    ComRef<IDispatch> lastAttachedLink;
-    ComRef<IDispatch> lastLoadedDevice;  // the device object last handed to LoadDevice
-    ComRef<IDispatch> lastAppliedUnits;
-    std::wstring lastWorkspaceText;
-    std::wstring featureWindowCaption;
-
-    const PluginConfig* PluginFor(const std::wstring& programId) const;
-    WorkspaceConfig WorkspaceFor(const std::wstring& progId) const;
-    void Clear();
-};
-
-World& TheWorld();
-
-// Logs a call and answers the fault configured for it (S_OK when none).
-HRESULT Enter(const wchar_t* call);
-
-// Object makers used across the files.
-IDispatch* NewUnits(const std::wstring& name);
-IDispatch* NewCollection();
-IEnumVARIANT* NewItemEnum(std::vector<VARIANT> items);  // takes the values
-HRESULT CollectionAdd(IDispatch* collection, VARIANT item);
-// Creators by class id; CLASS_E_CLASSNOTAVAILABLE for a class not theirs.
-HRESULT CreateLns(REFCLSID clsid, REFIID iid, void** out);
-HRESULT CreateServer(REFCLSID clsid, REFIID iid, void** out);
-HRESULT CreateControl(REFCLSID clsid, REFIID iid, void** out);
-HRESULT CreateConfig(REFCLSID clsid, REFIID iid, void** out);
-void RaiseOnLastServer(int which, const std::wstring& progId);  // 0 download, 1 upload, 2 workspace
-void RaiseOnLastUnitsControl(bool applied, const std::wstring& name);
-
-// Class ids of our own classes.
-extern const CLSID kClsidPluginServer, kClsidNetServDevice, kClsidAppDevice, kClsidSystem, kClsidCollection,
-    kClsidControl, kClsidWorkspace, kClsidUnitsWorkspace, kClsidUnknownWorkspace, kClsidQtyUnits, kClsidUnits;
+const wchar_t* W(const BStr& s);
 
 }  // namespace qsim

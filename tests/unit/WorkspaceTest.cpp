@@ -272,6 +272,21 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
         EXPECT_EQ(s.world->LiveWorkspaceControls(), 1);
     }
     {
+        // A control that has members of the workspace's names but not its interface is no
+        // workspace control: it is created, never attached, and the display ends in the error view.
+        HostSession s(false);
+        UsePlugin(s, u"Acme.NamesOnly");
+        sim::WorkspaceControlConfig c;
+        c.progId = u"Acme.NamesOnly";
+        c.binding = sim::WorkspaceBinding::NoInterface;
+        s.world->AddWorkspaceControl(c);
+        s.world->SetFallbackWorkspaceInstalled(false);
+        s.StartAndOpen();
+        EXPECT_EQ(ShownFrames(s), std::vector<int>{3}) << s.Dump();
+        EXPECT_EQ(s.world->CountOf("Workspace.Create"), 1);
+        EXPECT_EQ(s.world->CountOf("Workspace.AttachLink"), 0);
+    }
+    {
         // A plug-in without a workspace control goes straight to the error view.
         HostSession s(false);
         UsePlugin(s, u"");

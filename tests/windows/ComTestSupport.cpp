@@ -244,13 +244,14 @@ SimulatedWorld::SimulatedWorld(const wchar_t* programId) {
     second.Str(programId).I4(2).Str(L"&Test");
     CHECK_HR(CallByName(control.Get(), L"AddFeature", first), S_OK);
     CHECK_HR(CallByName(control.Get(), L"AddFeature", second), S_OK);
-    Args name, program, sysName;
+    Args name, program, asksToClose;
     name.Str(L"Quillet Test Node");
     program.Str(programId);
-    sysName.Str(L"Quillet Test Network");
+    asksToClose.Bool(true);
     CHECK_HR(PutByName(device.Get(), L"Name", name), S_OK);
     CHECK_HR(PutByName(device.Get(), L"ProgramId", program), S_OK);
-    CHECK_HR(PutByName(system.Get(), L"Name", sysName), S_OK);
+    // As a real units control does, it asks to close once OK has applied the units.
+    CHECK_HR(PutByName(control.Get(), L"ApplyAsksToClose", asksToClose), S_OK);
 }
 
 namespace {

@@ -120,6 +120,8 @@ struct World {
         LateBound dev(appDevice);
         dev.Put(u"Name", Var::Str(u"AHU 1"));
         dev.Put(u"ProgramId", Var::Str(u"80:00:0C:50:3C:03:04:1A"));
+        // As a real units control does, it asks to close once OK has applied the units.
+        control.Put(u"ApplyAsksToClose", Var::Bool(true));
     }
     void AddFeature(std::int16_t id, std::u16string_view caption) {
         std::vector<Var> args;
@@ -251,7 +253,7 @@ void LnsObjectsAndCollections() {
     World world;
     auto device = adapters::WrapAppDevice(world.appDevice.Get());
     CHECK(device->Name() == u"AHU 1");
-    CHECK(device->State() == 4);
+    CHECK(device->State() == 3);
     LateBound(world.appDevice).Put(u"Answering", Var::Bool(false));
     try {
         device->State();
@@ -273,7 +275,8 @@ void LnsObjectsAndCollections() {
     CHECK(all.size() == 2 && all[1].AsI4() == 5);
     items->Remove(Variant(std::int32_t(1)));
     CHECK(items->Count() == 1);
-    EXPECT_ERROR(static_cast<std::int32_t>(0x800A0005), items->Item(Variant(std::int32_t(7))));
+    EXPECT_ERROR(code::kSubscriptOutOfRange, items->Item(Variant(std::int32_t(7))));
+    EXPECT_ERROR(code::kInvalidProcedureCall, items->Item(Variant(u"no such key")));
 
     // The system's own collection goes out as an automation collection and comes back as itself.
     auto own = std::make_shared<automation::Collection>();

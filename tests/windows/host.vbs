@@ -105,7 +105,6 @@ Else
     device.Name = "Script Node"
     device.ProgramId = programId
     Set system = CreateObject("QuilletSim.System")
-    system.Name = "Script Network"
     Set cps = CreateObject("QuilletSim.Collection")
 
     ' Events: WScript.ConnectObject is refused by some script hosts (Wine's among them).

@@ -205,7 +205,7 @@ end_case "a machine-wide registration is refused and writes nothing"
 # Another copy of the DLL registered since for one class, and the other bitness' type library:
 # unregistration leaves what names those files.
 regsvr /n /i:user || check "regsvr32 /n /i:user" failed ok
-units='{7A612CCE-FC87-4288-8ADF-3925C917AA2F}'
+units='{78F3F21A-D911-41F9-8680-CC71BA0355EA}'  # the units control
 other_platform=win32
 [ "$PLATFORM" = win32 ] && other_platform=win64
 wreg add "HKCU\\Software\\Classes\\CLSID\\$units\\InprocServer32" /ve /d "$OTHER_COPY" /f

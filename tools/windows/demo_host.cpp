@@ -493,7 +493,8 @@ int wmain(int argc, wchar_t** argv) {
         Call(device.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
         Call(sensor.Get(), L"Name", {Str(L"Room Sensor 3")}, DISPATCH_PROPERTYPUT);
         Call(sensor.Get(), L"ProgramId", {Str(kSensorProgramId)}, DISPATCH_PROPERTYPUT);
-        Call(system.Get(), L"Name", {Str(L"Building Network")}, DISPATCH_PROPERTYPUT);
+        // The units control asks to close once OK has applied the units, as the real one does.
+        Call(control.Get(), L"ApplyAsksToClose", {Bool(true)}, DISPATCH_PROPERTYPUT);
 
         ComRef<IConnectionPointContainer> container;
         server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Put()));

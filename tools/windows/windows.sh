@@ -167,6 +167,35 @@ run_test() {  # name, timeout seconds, command...
   count "$name" "$out" "$rc"
 }
 
+# One process a case: the process's exit code is the case's verdict, and a fault reported while
+# it ends (the DLLs unloading) fails the case too.
+run_exit_cases() {  # program
+  local exe="$1" name out rc fault names
+  log "exit_host_test ($BITS-bit)"
+  names="$("$WINE" "$exe" list 2>/dev/null | tr -d '\r')"
+  if [ -z "$names" ]; then
+    echo "   [FAIL] exit_host_test listed no cases"
+    FAILED=$((FAILED + 1))
+    return
+  fi
+  for name in $names; do
+    out="$BUILD/win$BITS/exit_host_test.$name.log"
+    # Without the debugger a fault ends the process at once, with the fault's code.
+    WINEDLLOVERRIDES="winedbg.exe=d" timeout 300 "$WINE" "$exe" "$name" >"$out" 2>&1
+    rc=$?
+    tr -d '\r' <"$out" | sed 's/^/   /'
+    fault=""
+    grep -qiE 'unhandled|page fault|exception' "$out" && fault=", a fault was reported"
+    if [ "$rc" -eq 0 ] && [ -z "$fault" ]; then
+      echo "   [ OK ] $name (exit code 0)"
+      PASSED=$((PASSED + 1))
+    else
+      echo "   [FAIL] $name (exit code $rc$fault)"
+      FAILED=$((FAILED + 1))
+    fi
+  done
+}
+
 register() {  # dll: regsvr32, silently
   "$WINE" regsvr32 /s "$(winpath "$1")" >/dev/null 2>&1
 }
@@ -235,6 +264,7 @@ test_bitness() {  # 64|32
   run_test com_host_test 300 "$WINE" "$bin/com_host_test.exe" "$([ -f "$other" ] && winpath "$other")"
   run_test host.vbs 300 "$WINE" cscript //nologo "$(winpath "$ROOT/tests/windows/host.vbs")"
   [ -f "$bin/display_test.exe" ] && [ -f "$sim" ] && run_test display_test 600 "$WINE" "$bin/display_test.exe"
+  [ -f "$bin/exit_host_test.exe" ] && [ -f "$sim" ] && run_exit_cases "$bin/exit_host_test.exe"
   [ -f "$bin/ui_backend_test.exe" ] && run_test ui_backend_test 600 "$WINE" "$bin/ui_backend_test.exe"
   # A fixed seed and count: the same calls every run (invoke_fuzz_test.exe SEED COUNT replays others).
   [ -f "$bin/invoke_fuzz_test.exe" ] && [ -f "$sim" ] &&

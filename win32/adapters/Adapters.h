@@ -30,6 +30,10 @@ void InstallComFactory();
 // object; nullptr for none. Used to pass objects back out (links, units, icons).
 IDispatch* ToDispatch(const automation::ObjectRef& obj);
 
+// COM objects of ours that outside components hold (wrappers, enumerators, event sinks): while
+// any lives, this code must stay loaded.
+long LiveComObjects();
+
 // VARIANT <-> automation::Variant.
 automation::Variant FromVariant(const VARIANT& v);
 void ToVariant(const automation::Variant& in, VARIANT* out);  // out must be VariantInit'ed

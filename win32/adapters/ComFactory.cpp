@@ -1,12 +1,13 @@
 // Creating outside components through COM, and values crossing between VARIANT and automation::Variant.
 #include <olectl.h>
 
+#include <atomic>
+
 #include "automation/ComponentFactory.h"
 #include "commands/CIconPicture.h"
 #include "outside/PluginServer.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/Internal.h"
-#include "win32/ui/Backend.h"
 
 namespace win32::adapters {
 
@@ -16,6 +17,8 @@ using automation::Variant;
 namespace code = automation::code;
 
 namespace {
+
+std::atomic<long> g_liveComObjects{0};
 
 CLSID ParseClsid(std::u16string_view text) {
     BStr copy(text);
@@ -64,15 +67,21 @@ BStr ErrorText(SCODE sc) {
 
 }  // namespace
 
+CountedComObject::CountedComObject() { ++g_liveComObjects; }
+CountedComObject::~CountedComObject() { --g_liveComObjects; }
+long LiveComObjects() { return g_liveComObjects.load(); }
+
 void InstallComFactory() { automation::Components().SetFallback(CreateByComId); }
 
 // An OLE picture of one of the DLL's icons, as a picture parameter expects; none when the
 // icon cannot be loaded.
 IDispatch* NewIconPicture(int resourceId) {
-    auto* backend = backend::Backend::Current();
-    if (!backend || resourceId <= 0) return nullptr;
-    HICON icon = static_cast<HICON>(
-        LoadImageW(backend->Module(), MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    // The icon is a resource of the module this code is linked into (the DLL).
+    HMODULE module = nullptr;
+    if (resourceId <= 0 || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                               reinterpret_cast<LPCWSTR>(&NewIconPicture), &module))
+        return nullptr;
+    HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     if (!icon) return nullptr;
     PICTDESC desc{};
     desc.cbSizeofstruct = sizeof desc;

@@ -177,6 +177,7 @@ private:
     LONG refs_ = 1;
     IID source_;
     Handler handler_;
+    CountedComObject counted_;
 };
 
 std::unique_ptr<EventConnection> EventConnection::Connect(IUnknown* object, const IID& source, Handler handler) {

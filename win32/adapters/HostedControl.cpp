@@ -1,16 +1,16 @@
 // The control object of a hosted ActiveX control: the plug-in workspace interfaces and the units
 // control.
 //
-// IPluginWorkspace is answered when the control gives {EBE98ECD-...} through QueryInterface (its
-// members are then called on that interface), or else when its own dispatch names AttachLink.
-// IPluginWorkspaceUnits is answered only when the control gives {87CE42D9-...} through
-// QueryInterface: "implements the interface" is taken literally, and a control that merely has a
-// member of that name does not get units handed to it.
+// IPluginWorkspace and IPluginWorkspaceUnits are answered only when the control gives
+// {EBE98ECD-...} or {87CE42D9-...} through QueryInterface and type information describes it; their
+// members are then called on that interface by position, never by name (a control that merely has
+// members of those names on its default dispatch does not implement them).
 // The units control is recognised by its type info holding the operation 0x6003000b; its two
 // notifications are found by position in its default source interface.
 #include "outside/PluginWorkspace.h"
 #include "outside/QtyUnits.h"
 #include "win32/adapters/Adapters.h"
+#include "win32/adapters/EarlyBound.h"
 #include "win32/adapters/Internal.h"
 
 namespace win32::adapters {
@@ -46,52 +46,54 @@ private:
     IDispatch* slot_;
 };
 
+// Member positions after the dispatch members.
+constexpr unsigned kNeedsUpload = 2, kAttachLink = 6, kUpload = 7;
+constexpr unsigned kSupportsEngUnits = 0, kApplyEngUnits = 1;
+
+// Calls a member that takes one object by reference; the callee may replace it.
+Variant CallWithObject(EarlyBound& itf, unsigned position, ObjectRef& obj, std::u16string_view what) {
+    ObjectSlot slot(obj);
+    std::vector<Var> args;
+    args.push_back(slot.Argument());
+    Var result = itf.Call(position, std::move(args), what);
+    slot.WriteBack(obj);
+    return FromVariant(result.Ref());
+}
+
 class WorkspaceFacet final : public outside::IPluginWorkspace, public ComAdapter {
 public:
-    WorkspaceFacet(ComRef<IDispatch> d, ObjectRef owner) : d_(std::move(d)), owner_(std::move(owner)) {}
-    automation::VBool NeedsUpload() override { return ResultBool(d_.Get(u"NeedsUpload").Ref()); }
-    Variant AttachLink(ObjectRef& link) override {
-        ObjectSlot slot(link);
-        std::vector<Var> args;
-        args.push_back(slot.Argument());
-        Var result = d_.Call(u"AttachLink", std::move(args));
-        slot.WriteBack(link);
-        return FromVariant(result.Ref());
-    }
-    automation::VBool Upload() override { return ResultBool(d_.Call(u"Upload").Ref()); }
+    WorkspaceFacet(EarlyBound itf, ObjectRef owner) : itf_(std::move(itf)), owner_(std::move(owner)) {}
+    automation::VBool NeedsUpload() override { return ResultBool(itf_.Call(kNeedsUpload, {}, u"NeedsUpload").Ref()); }
+    Variant AttachLink(ObjectRef& link) override { return CallWithObject(itf_, kAttachLink, link, u"AttachLink"); }
+    automation::VBool Upload() override { return ResultBool(itf_.Call(kUpload, {}, u"Upload").Ref()); }
     ObjectRef QueryInterface(std::u16string_view iid) override { return owner_->QueryInterface(iid); }
-    IDispatch* Dispatch() const override { return d_.Get(); }
+    IDispatch* Dispatch() const override { return itf_.Get(); }
 
 private:
-    LateBound d_;
+    EarlyBound itf_;
     ObjectRef owner_;
 };
 
 class UnitsFacet final : public outside::IPluginWorkspaceUnits, public ComAdapter {
 public:
-    UnitsFacet(ComRef<IDispatch> d, ObjectRef owner) : d_(std::move(d)), owner_(std::move(owner)) {}
-    automation::VBool SupportsEngUnits() override { return ResultBool(d_.Get(u"SupportsEngUnits").Ref()); }
-    Variant ApplyEngUnits(ObjectRef& units) override {
-        ObjectSlot slot(units);
-        std::vector<Var> args;
-        args.push_back(slot.Argument());
-        Var result = d_.Call(u"ApplyEngUnits", std::move(args));
-        slot.WriteBack(units);
-        return FromVariant(result.Ref());
+    UnitsFacet(EarlyBound itf, ObjectRef owner) : itf_(std::move(itf)), owner_(std::move(owner)) {}
+    automation::VBool SupportsEngUnits() override {
+        return ResultBool(itf_.Call(kSupportsEngUnits, {}, u"SupportsEngUnits").Ref());
     }
+    Variant ApplyEngUnits(ObjectRef& units) override { return CallWithObject(itf_, kApplyEngUnits, units, u"ApplyEngUnits"); }
     ObjectRef QueryInterface(std::u16string_view iid) override { return owner_->QueryInterface(iid); }
-    IDispatch* Dispatch() const override { return d_.Get(); }
+    IDispatch* Dispatch() const override { return itf_.Get(); }
 
 private:
-    LateBound d_;
+    EarlyBound itf_;
     ObjectRef owner_;
 };
 
 ObjectRef WorkspaceInterface(IDispatch* control, std::u16string_view iid, const ObjectRef& owner) {
     if (SameId(iid, outside::IPluginWorkspace::kIid)) {
-        if (auto p = InterfaceOf(control, kWorkspaceIid, u"AttachLink")) return std::make_shared<WorkspaceFacet>(std::move(p), owner);
+        if (auto itf = EarlyBound::Bind(control, kWorkspaceIid)) return std::make_shared<WorkspaceFacet>(std::move(*itf), owner);
     } else if (SameId(iid, outside::IPluginWorkspaceUnits::kIid)) {
-        if (auto p = InterfaceOf(control, kWorkspaceUnitsIid)) return std::make_shared<UnitsFacet>(std::move(p), owner);
+        if (auto itf = EarlyBound::Bind(control, kWorkspaceUnitsIid)) return std::make_shared<UnitsFacet>(std::move(*itf), owner);
     }
     return nullptr;
 }

@@ -17,6 +17,16 @@
 
 namespace win32::adapters {
 
+// A member of each COM object we hand out to outside components (wrappers, enumerators, event
+// sinks): counts it among LiveComObjects while it lives.
+class CountedComObject {
+public:
+    CountedComObject();
+    ~CountedComObject();
+    CountedComObject(const CountedComObject&) = delete;
+    CountedComObject& operator=(const CountedComObject&) = delete;
+};
+
 // Every adapter knows the COM object it stands for.
 class ComAdapter {
 public:

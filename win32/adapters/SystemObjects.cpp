@@ -98,6 +98,7 @@ private:
     LONG refs_ = 1;
     std::shared_ptr<const std::vector<Variant>> items_;
     std::size_t pos_;
+    CountedComObject counted_;
 };
 
 class SystemObjectDispatch final : public ICollectionVtable, public IWrappedObject {
@@ -226,6 +227,7 @@ private:
     LONG refs_ = 1;
     ObjectRef obj_;
     std::shared_ptr<automation::Collection> collection_;
+    CountedComObject counted_;
 };
 
 }  // namespace

@@ -1,11 +1,10 @@
-// The four entry points of an in-process COM server, and a leak counter for test hosts.
+// The four entry points of an in-process COM server.
 #include <windows.h>
 #include <objbase.h>
 
 #include "win32/com/ClassFactory.h"
 #include "win32/com/Registration.h"
 #include "win32/com/ServerModule.h"
-#include "win32/ui/Win32Platform.h"
 #include "LNSQuilletVexaProxy_h.h"
 
 using win32::com::ServerModule;
@@ -23,12 +22,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
     return win32::com::ClassFactory::Instance().QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() { return ServerModule::CanUnload() ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return ServerModule::ReleaseIfUnused() ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() { return win32::com::RegisterServer(); }
 
 STDAPI DllUnregisterServer() { return win32::com::UnregisterServer(); }
-
-// For leak checks by test hosts: graphics objects the window backend created and has not yet
-// deleted. Under Wine GetGuiResources always answers 0, so the backend keeps its own count.
-extern "C" long __stdcall QuilletLiveGdiObjects() { return win32::LiveGdiObjects(); }

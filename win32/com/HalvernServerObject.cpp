@@ -12,6 +12,7 @@
 #include "win32/com/ComText.h"
 #include "win32/com/ServerModule.h"
 #include "win32/com/TypedDispatch.h"
+#include "win32/ui/Win32Platform.h"
 
 namespace win32::com {
 namespace {
@@ -105,6 +106,8 @@ HRESULT HalvernServerObject::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<ISupportErrorInfo*>(this);
     else if (riid == IID_IConnectionPointContainer)
         *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (riid == kIidQuilletDiagnostics)
+        *ppv = static_cast<IQuilletDiagnostics*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -244,6 +247,12 @@ HRESULT HalvernServerObject::FindConnectionPoint(REFIID riid, IConnectionPoint**
     if (riid != eventIid_) return CONNECT_E_NOCONNECTION;
     events_.AddRef();
     *point = &events_;
+    return S_OK;
+}
+
+HRESULT HalvernServerObject::LiveGdiObjects(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = static_cast<LONG>(win32::LiveGdiObjects());
     return S_OK;
 }
 

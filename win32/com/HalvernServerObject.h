@@ -9,6 +9,7 @@
 
 #include "automation/Event.h"
 #include "win32/com/ComRef.h"
+#include "win32/com/Diagnostics.h"
 #include "win32/com/EventConnectionPoint.h"
 #include "LNSQuilletVexaProxy_h.h"
 
@@ -19,7 +20,8 @@ namespace win32::com {
 class HalvernServerObject final : public _IHalvernServer,
                                   public IProvideClassInfo2,
                                   public ISupportErrorInfo,
-                                  public IConnectionPointContainer {
+                                  public IConnectionPointContainer,
+                                  public IQuilletDiagnostics {
 public:
     // A new object answering `riid`, as IClassFactory::CreateInstance hands it out.
     static HRESULT Create(REFIID riid, void** ppv);
@@ -49,6 +51,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override;
+
+    HRESULT STDMETHODCALLTYPE LiveGdiObjects(LONG* count) override;
 
 private:
     HalvernServerObject();

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "automation/ComponentFactory.h"
 #include "session/MMain.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/ui/Win32Platform.h"
@@ -41,6 +42,17 @@ bool ServerModule::CanUnload() {
     const auto& window = MMain::MainWindow();
     if (window) return window->IsUnloaded();
     return !MMain::MainForm();
+}
+
+bool ServerModule::ReleaseIfUnused() {
+    if (!CanUnload()) return false;
+    MMain::ReleaseOutsideObjects();
+    g_platformReady = false;
+    automation::Components().SetFallback(nullptr);
+    win32::ReleaseWin32Platform();
+    // A release may have run outside code that called us again. Wrappers, enumerators and event
+    // sinks we handed out may still be held by other components, the ones just released aside.
+    return CanUnload() && !MMain::HoldsOutsideObjects() && win32::adapters::LiveComObjects() == 0;
 }
 
 void ServerModule::EnsurePlatform() {

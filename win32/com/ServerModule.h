@@ -26,6 +26,11 @@ public:
     static void Unlock();
     // No live object, no lock and no display still open (its window procedures live in this DLL).
     static bool CanUnload();
+    // What DllCanUnloadNow answers. Objects of other DLLs and the platform's windows must not be
+    // left for static destructors, which run under the loader lock when those DLLs may already be
+    // gone: once nothing is in use they are let go of here, and the answer is yes only when
+    // nothing is left. The next object starts from a fresh platform.
+    static bool ReleaseIfUnused();
 
     // Once per process, before the first object: the Win32 platform and the COM component factory.
     // A failure propagates and the next creation tries again.

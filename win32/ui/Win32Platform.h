@@ -11,8 +11,14 @@
 namespace win32 {
 
 // Creates the platform for the given module (the DLL's HINSTANCE) and installs it as the
-// current ui platform. Safe to call again: the existing platform is kept.
+// current ui platform. Safe to call again: the existing platform is kept. It is never destroyed
+// by a static destructor (its windows and classes must not go under the loader lock).
 std::shared_ptr<ui::Platform> InstallWin32Platform(HINSTANCE module);
+
+// Uninstalls the platform InstallWin32Platform made and destroys it: its hidden windows, its
+// window classes and the help library go. Only while none of its windows is open; a later
+// InstallWin32Platform makes a new one.
+void ReleaseWin32Platform();
 
 // How many GDI objects (fonts, brushes, icons, image lists) the backend created and has not yet
 // deleted; each has one owner that deletes it.

@@ -1,0 +1,658 @@
+// Hosts that end: each case is a whole host process that drives LNSQuilletVexaProxy.dll over the
+// simulated components, lets go of everything, uninitializes COM and returns. The process's exit
+// code is the verdict (tools/windows/windows.sh runs one process per case): a fault while the
+// DLLs unload ends it with another code.
+//   exit_host_test.exe list      the case names, one a line
+//   exit_host_test.exe NAME      runs one case
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <initguid.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ComTestSupport.h"
+#include "LNSQuilletVexaProxy_h.h"
+#include "TestHarness.h"
+#include "win32/com/Diagnostics.h"
+
+using namespace qvtest;
+
+namespace {
+
+constexpr wchar_t kDll[] = L"LNSQuilletVexaProxy.dll";
+constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
+constexpr wchar_t kDescription[] = L"Quillet Exit Test";
+constexpr DISPID kOnAppExit = 1;
+constexpr DISPID kStartApp = 0x60030002;
+constexpr DISPID kRunFullAppView = 0x60030003;
+// "Object variable not set", as the automation runtime reports it.
+constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
+
+// Checks that can only be made once COM is gone.
+std::vector<std::function<void()>> g_afterUninitialize;
+// Set when main returns: what is released after that is released by static destructors while
+// the DLLs detach, under the loader lock, when the DLL an object lives in may already be gone.
+bool g_processEnding = false;
+
+void Note(const std::string& s) {
+    std::printf("    %s\n", s.c_str());
+    std::fflush(stdout);
+}
+
+// The host's own object standing in for another: counts the references it is given and answers
+// every call through the object it stands for.
+class CountedStandIn final : public IDispatch {
+public:
+    static ComRef<CountedStandIn> Create(IDispatch* inner, const IID& extra) {
+        return ComRef<CountedStandIn>::Adopt(new CountedStandIn(inner, extra));
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == extra_) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        if (g_processEnding) {
+            std::printf("    FAULT: an object of another component was released while the process ended\n");
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return inner_->GetTypeInfoCount(n); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return inner_->GetTypeInfo(i, l, t); }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override {
+        return inner_->GetIDsOfNames(r, n, c, l, d);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID r, LCID l, WORD f, DISPPARAMS* p, VARIANT* v, EXCEPINFO* e,
+                                     UINT* a) override {
+        return inner_->Invoke(id, r, l, f, p, v, e, a);
+    }
+    // References held by others than the host's one.
+    ULONG HeldByOthers() const { return refs_ - 1; }
+
+private:
+    CountedStandIn(IDispatch* inner, const IID& extra) : inner_(ComRef<IDispatch>::Share(inner)), extra_(extra) {}
+    ComRef<IDispatch> inner_;
+    IID extra_;
+    ULONG refs_ = 1;
+};
+
+HRESULT CanUnloadNow() {
+    HMODULE module = GetModuleHandleW(kDll);
+    if (!module) return E_FAIL;
+    auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    return fn ? fn() : E_FAIL;
+}
+
+std::wstring ClassOf(HWND w) {
+    wchar_t buf[128] = {};
+    GetClassNameW(w, buf, 128);
+    return buf;
+}
+
+struct ClassSearch {
+    const wchar_t* cls;
+    bool shownOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<ClassSearch*>(p);
+    if (ClassOf(h) != s->cls || (s->shownOnly && !IsWindowVisible(h))) return TRUE;
+    s->found = h;
+    return FALSE;
+}
+
+// A top-level window of this thread of one class, shown or not.
+HWND ThreadWindow(const wchar_t* cls, bool shownOnly = false) {
+    ClassSearch s{cls, shownOnly, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchClass, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+bool Responds(HWND w) {
+    DWORD_PTR answer = 0;
+    return w && SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+}
+
+UINT MenuCommand(HMENU menu, const std::wstring& caption) {
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            if (UINT id = MenuCommand(sub, caption)) return id;
+            continue;
+        }
+        wchar_t buf[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
+        std::wstring text = buf;
+        if (caption == text.substr(0, text.find(L'\t'))) return GetMenuItemID(menu, i);
+    }
+    return 0;
+}
+
+std::wstring StatusText(HWND main) {
+    ClassSearch s{STATUSCLASSNAMEW, false, nullptr};
+    EnumChildWindows(main, MatchClass, reinterpret_cast<LPARAM>(&s));
+    if (!s.found) return L"(no status bar)";
+    wchar_t text[512] = {};
+    if (LOWORD(SendMessageW(s.found, SB_GETTEXTLENGTHW, 0, 0)) >= 512) return L"(too long)";
+    SendMessageW(s.found, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+long CountOf(IDispatch* control, const wchar_t* call) {
+    Args a;
+    a.Str(call);
+    VARIANT v;
+    VariantInit(&v);
+    CallByName(control, L"CountOf", a, &v);
+    long n = V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
+    VariantClear(&v);
+    return n;
+}
+
+// The simulated world, with the configuration-property collection handed over through a
+// stand-in that shows who still holds it.
+struct World {
+    SimulatedWorld sim;
+    ComRef<CountedStandIn> properties;
+    World() : sim(L"QV.EXIT.DEVICE") {
+        if (sim.collection) properties = CountedStandIn::Create(sim.collection.Get(), IID_Collection);
+    }
+    // Drops what the simulation keeps of the last session (its last loaded device among it),
+    // so that what is left is held by the component alone; the plug-in stays configured.
+    void ForgetLastSession() {
+        Args none;
+        CHECK_HR(CallByName(sim.control.Get(), L"Reset", none), S_OK);
+        Args plugin;
+        plugin.Str(L"QV.EXIT.DEVICE").Str(L"").Str(L"QuilletSim.Workspace").Bool(true);
+        CHECK_HR(CallByName(sim.control.Get(), L"AddPlugin", plugin), S_OK);
+        Args feature;
+        feature.Str(L"QV.EXIT.DEVICE").I4(1).Str(L"&Configure");
+        CHECK_HR(CallByName(sim.control.Get(), L"AddFeature", feature), S_OK);
+    }
+};
+
+bool g_insideNotification = false;
+
+// One host session with an event sink on the object.
+struct Session {
+    ComRef<_IHalvernServer> server;
+    ComRef<IConnectionPoint> point;
+    ComRef<EventSink> sink;
+    DWORD cookie = 0;
+
+    Session() {
+        CLSID clsid{};
+        CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+        CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer,
+                                  reinterpret_cast<void**>(server.Put())),
+                 S_OK);
+        if (!server) return;
+        ComRef<IConnectionPointContainer> container;
+        server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Put()));
+        if (container) container->FindConnectionPoint(DIID___IHalvernServer, point.Put());
+        sink = EventSink::Create(DIID___IHalvernServer, &g_insideNotification);
+        CHECK(point);
+        if (point) CHECK_HR(point->Advise(sink.Get(), &cookie), S_OK);
+    }
+    ~Session() { Release(); }
+
+    bool Start(World& w) {
+        if (!server) return false;
+        AppDevice* device = nullptr;
+        System* system = nullptr;
+        Collection* collection = nullptr;
+        w.sim.device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&device));
+        w.sim.system->QueryInterface(IID_System, reinterpret_cast<void**>(&system));
+        if (w.properties) w.properties->QueryInterface(IID_Collection, reinterpret_cast<void**>(&collection));
+        float version = 3.2f;
+        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
+        BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Exit Node (1/9)");
+        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started),
+                 S_OK);
+        SysFreeString(description);
+        SysFreeString(address);
+        if (device) device->Release();
+        if (system) system->Release();
+        if (collection) collection->Release();
+        CHECK_EQ(started, VARIANT_TRUE);
+        return started == VARIANT_TRUE;
+    }
+
+    // Opens the display; the shown main window, or nullptr.
+    HWND Open() {
+        LONG opened = 0;
+        CHECK_HR(server->RunFullAppView(&opened), S_OK);
+        CHECK_EQ(opened, -1L);
+        Pump(100);
+        HWND main = FindShownWindow(kDescription);
+        CHECK(main != nullptr);
+        return main;
+    }
+
+    size_t AppExits() const { return sink ? sink->received.size() : 0; }
+
+    void Release() {
+        if (point && cookie) point->Unadvise(cookie);
+        cookie = 0;
+        point.Reset();
+        server.Reset();
+    }
+};
+
+// Graphics objects of the window backend, asked of a fresh object (which is released again).
+long LiveGdiObjects() {
+    CLSID clsid{};
+    CLSIDFromProgID(kProgId, &clsid);
+    ComRef<win32::com::IQuilletDiagnostics> d;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, win32::com::kIidQuilletDiagnostics,
+                                reinterpret_cast<void**>(d.Put()))) ||
+        !d)
+        return -1;
+    LONG n = -1;
+    d->LiveGdiObjects(&n);
+    return n;
+}
+
+std::string Hex(HRESULT hr) { return Hr(hr); }
+
+// After the session: the component keeps the session's objects while anything of it is in use,
+// lets go of them when COM asks whether it can be unloaded, and then says yes.
+void ExpectHeldUntilAsked(World& world, ULONG heldDuringSession) {
+    const ULONG held = world.properties ? world.properties->HeldByOthers() : 0;
+    Note("collection references held by the component after the session: " + std::to_string(held));
+    CHECK(held > 0);
+    CHECK(held <= heldDuringSession);
+    const HRESULT answer = CanUnloadNow();
+    Note("DllCanUnloadNow with nothing in use: " + Hex(answer));
+    CHECK_HR(answer, S_OK);
+    CHECK_EQ(world.properties ? world.properties->HeldByOthers() : 99u, 0u);
+}
+
+// ---- the cases -------------------------------------------------------------------------------
+
+// A whole session ended by ExitApp; the host uninitializes COM and ends without asking the DLL
+// whether it can go. (Under Wine, atl.dll's AtlAxWinInit initializes OLE once more and never
+// uninitializes it, so CoUninitialize does not ask either and the DLLs detach at process exit.)
+// The component still holds the session's objects then, and must leave them alone.
+void SessionEndsAndTheProcessExits() {
+    // The component's DLL is loaded before the simulation's, so it detaches after it.
+    ComRef<IClassFactory> factory;
+    CHECK_HR(CoGetClassObject(CLSID_IHalvernServer, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(factory.Put())),
+             S_OK);
+    factory.Reset();
+    World world;
+    ULONG heldOpen = 0;
+    {
+        Session s;
+        if (!s.Start(world)) return;
+        HWND main = s.Open();
+        heldOpen = world.properties->HeldByOthers();
+        const HRESULT open = CanUnloadNow();
+        Note("DllCanUnloadNow with the display open: " + Hex(open));
+        CHECK_HR(open, S_FALSE);
+        CHECK_EQ(world.properties->HeldByOthers(), heldOpen);
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+        CHECK(!main || !IsWindow(main) || !IsWindowVisible(main));
+        const HRESULT closed = CanUnloadNow();
+        Note("DllCanUnloadNow after ExitApp, object still held: " + Hex(closed));
+        CHECK_HR(closed, S_FALSE);
+    }
+    Pump(50);
+    world.ForgetLastSession();
+    const ULONG held = world.properties->HeldByOthers();
+    Note("collection references held by the component after the object was released: " + std::to_string(held));
+    CHECK(held > 0);
+    auto properties = world.properties;
+    g_afterUninitialize.push_back([properties, held] {
+        const bool loaded = GetModuleHandleW(kDll) != nullptr;
+        const ULONG now = properties->HeldByOthers();
+        Note(std::string("after CoUninitialize the DLL is ") + (loaded ? "still loaded" : "unloaded") +
+             "; collection references held by the component: " + std::to_string(now));
+        // Asked and unloaded, it let go of everything; not asked, it keeps what it held.
+        CHECK_EQ(now, loaded ? held : 0u);
+        // The host keeps its reference past the end of main: released by nobody.
+        properties->AddRef();
+    });
+}
+
+// After a session, CoFreeUnusedLibraries unloads the DLL; the next object loads it afresh and a
+// second session works as the first did.
+void FreeUnusedLibrariesThenASecondSession() {
+    World world;
+    ULONG heldOpen = 0;
+    const HMODULE first = [&] {
+        Session s;
+        if (!s.Start(world)) return HMODULE{};
+        s.Open();
+        heldOpen = world.properties->HeldByOthers();
+        CHECK_HR(CanUnloadNow(), S_FALSE);
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+        return GetModuleHandleW(kDll);
+    }();
+    CHECK(first != nullptr);
+    Pump(50);
+    world.ForgetLastSession();
+    ExpectHeldUntilAsked(world, heldOpen);
+    CoFreeUnusedLibrariesEx(0, 0);
+    const bool unloaded = GetModuleHandleW(kDll) == nullptr;
+    Note(std::string("after CoFreeUnusedLibrariesEx the DLL is ") + (unloaded ? "unloaded" : "still loaded"));
+    CHECK(unloaded);
+
+    // Loaded again: its window classes and platform are made anew.
+    {
+        Session s;
+        if (!s.Start(world)) return;
+        HWND main = s.Open();
+        CHECK(main && ThreadWindow(L"QuilletVexaForm", true) == main);
+        CHECK(Responds(main));
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+        CHECK(FindShownWindow(kDescription) == nullptr);
+        const long gdi = LiveGdiObjects();
+        Note("graphics objects of the window backend after the second session: " + std::to_string(gdi));
+        CHECK_EQ(gdi, 0L);
+    }
+    Pump(50);
+    world.ForgetLastSession();
+    ExpectHeldUntilAsked(world, heldOpen);
+}
+
+// The host lets go of the object while the display is shown: the window stays and works; the
+// user closes it later, and the host ends.
+void ReleasedWhileDisplayOpenThenClosed() {
+    World world;
+    HWND main = nullptr;
+    ULONG heldOpen = 0;
+    {
+        Session s;
+        if (!s.Start(world)) return;
+        main = s.Open();
+        heldOpen = world.properties->HeldByOthers();
+    }
+    CHECK(main != nullptr);
+    if (!main) return;
+    Pump(100);
+    CHECK(IsWindow(main) && IsWindowVisible(main));
+    CHECK(Responds(main));
+    // A menu command still runs. Releasing the object cleared the LNS device for the whole
+    // component, so View > Refresh finds no device to ask and says so on the status bar.
+    const UINT refresh = GetMenu(main) ? MenuCommand(GetMenu(main), L"&Refresh") : 0;
+    CHECK(refresh != 0);
+    CHECK_EQ(StatusText(main), std::wstring());
+    if (refresh) SendMessageW(main, WM_COMMAND, MAKEWPARAM(refresh, 0), 0);
+    Pump(50);
+    CHECK_EQ(StatusText(main), std::wstring(L"Cannot communicate with device - please check connections"));
+    const HRESULT open = CanUnloadNow();
+    Note("DllCanUnloadNow with the object released and the display open: " + Hex(open));
+    CHECK_HR(open, S_FALSE);
+    CHECK_EQ(world.properties->HeldByOthers(), heldOpen);
+    CoFreeUnusedLibrariesEx(0, 0);
+    CHECK(GetModuleHandleW(kDll) != nullptr);
+    CHECK(Responds(main));
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    Pump(200);
+    CHECK(!IsWindow(main));
+    world.ForgetLastSession();
+    ExpectHeldUntilAsked(world, heldOpen);
+}
+
+// The window is closed before the host opens the display: RunFullAppView fails as on a window
+// that is gone, and the host goes on with a new object.
+void ClosedBeforeRunFullAppView() {
+    World world;
+    {
+        Session s;
+        if (!s.Start(world)) return;
+        HWND loaded = ThreadWindow(L"QuilletVexaForm");
+        CHECK(loaded != nullptr);
+        CHECK(!loaded || !IsWindowVisible(loaded));
+        if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
+        LONG value = 7;
+        const HRESULT hr = s.server->RunFullAppView(&value);
+        Note("RunFullAppView after WM_CLOSE was posted (dual interface): " + Hex(hr) + ", OnAppExit " +
+             std::to_string(s.AppExits()) + " time(s)");
+        CHECK_HR(hr, kObjectNotSet);
+        Pump(100);
+        CHECK(s.AppExits() <= 1u);
+        CHECK(!loaded || !IsWindow(loaded) || !IsWindowVisible(loaded));
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK(s.AppExits() <= 1u);
+    }
+    {
+        // The same through IDispatch, as script hosts call it.
+        Session s;
+        if (!s.Start(world)) return;
+        HWND loaded = ThreadWindow(L"QuilletVexaForm");
+        CHECK(loaded != nullptr);
+        if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
+        Args none;
+        Invoked run;
+        Call(run, s.server.Get(), kRunFullAppView, none);
+        const std::wstring description = run.Description();
+        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hex(run.hr) + ", scode " + Hex(run.excep.scode) +
+             ", " + Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
+        CHECK_HR(run.hr, DISP_E_EXCEPTION);
+        CHECK_HR(run.excep.scode, kObjectNotSet);
+        Pump(100);
+        CHECK(s.AppExits() <= 1u);
+    }
+    {
+        Session s;
+        if (!s.Start(world)) return;
+        HWND main = s.Open();
+        CHECK(Responds(main));
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+        CHECK(FindShownWindow(kDescription) == nullptr);
+    }
+    Pump(50);
+    world.ForgetLastSession();
+    ExpectHeldUntilAsked(world, ~0u);
+}
+
+// The host's code runs inside a plug-in server notification and ends the session there: the
+// plug-in server asks for an upload, the upload fails, the component tells the user in a message
+// box, and the host's timer, running in that box's loop, calls ExitApp.
+struct InsideBox {
+    _IHalvernServer* server = nullptr;
+    bool sawBox = false;
+    HRESULT exitHr = E_PENDING;
+    size_t exitsBefore = 0;
+    static inline InsideBox* current = nullptr;
+
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+        InsideBox* s = current;
+        if (!s || s->sawBox) return;
+        HWND box = ThreadWindow(L"#32770", true);
+        if (!box) return;
+        s->sawBox = true;
+        KillTimer(nullptr, id);
+        s->exitHr = s->server->ExitApp();
+        // The box goes with its owner; one of no owner is the host's to close.
+        if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+};
+
+void ExitAppInsideAPluginNotification() {
+    World world;
+    {
+        Session s;
+        if (!s.Start(world)) return;
+        HWND main = s.Open();
+        if (!main) return;
+        Args outcome;
+        outcome.Str(L"UploadDevice").I4(1);
+        CHECK_HR(CallByName(world.sim.control.Get(), L"SetOutcome", outcome), S_OK);
+
+        InsideBox inside;
+        inside.server = s.server.Get();
+        InsideBox::current = &inside;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, &InsideBox::Tick);
+        Args none;
+        g_insideNotification = true;
+        const HRESULT raised = CallByName(world.sim.control.Get(), L"RaiseRequestUpload", none);
+        g_insideNotification = false;
+        KillTimer(nullptr, timer);
+        InsideBox::current = nullptr;
+        Note("RaiseRequestUpload: " + Hex(raised) + "; message box seen: " + (inside.sawBox ? "yes" : "no") +
+             "; ExitApp inside it: " + Hex(inside.exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
+        CHECK_HR(raised, S_OK);
+        CHECK(inside.sawBox);
+        CHECK_HR(inside.exitHr, S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+        for (const auto& e : s.sink->received) CHECK(e.id == kOnAppExit && e.inside);
+        CHECK_EQ(CountOf(world.sim.control.Get(), L"NetServDevice.UploadDevice"), 1);
+        Pump(100);
+        CHECK(!IsWindow(main) || !IsWindowVisible(main));
+        CHECK(ThreadWindow(L"#32770", true) == nullptr);
+
+        // The object stays closed and answers as a closed one.
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+        LONG value = 0;
+        CHECK(FAILED(s.server->RunFullAppView(&value)));
+        // The plug-in server of the closed window is gone: a further notification reaches nobody.
+        CHECK_HR(CallByName(world.sim.control.Get(), L"RaiseRequestUpload", none), S_OK);
+        CHECK_EQ(CountOf(world.sim.control.Get(), L"NetServDevice.UploadDevice"), 1);
+    }
+    {
+        Args outcome;
+        outcome.Str(L"UploadDevice").I4(0);
+        CHECK_HR(CallByName(world.sim.control.Get(), L"SetOutcome", outcome), S_OK);
+        Session s;
+        if (!s.Start(world)) return;
+        HWND main = s.Open();
+        CHECK(Responds(main));
+        CHECK_HR(s.server->ExitApp(), S_OK);
+        CHECK_EQ(s.AppExits(), 1u);
+    }
+    Pump(50);
+    world.ForgetLastSession();
+    ExpectHeldUntilAsked(world, ~0u);
+}
+
+// The shipped DLL exports the four entry points of an in-process server and nothing else; the
+// test hosts' graphics-object count comes through a private interface outside the type library.
+void ExportsOnlyTheServerEntryPoints() {
+    HMODULE dll = LoadLibraryW(kDll);
+    CHECK(dll != nullptr);
+    if (!dll) return;
+    const auto* base = reinterpret_cast<const BYTE*>(dll);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    std::vector<std::string> names;
+    DWORD functions = 0;
+    if (dir.VirtualAddress) {
+        const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+        const auto* nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+        for (DWORD i = 0; i < exports->NumberOfNames; ++i) names.emplace_back(reinterpret_cast<const char*>(base + nameRvas[i]));
+        functions = exports->NumberOfFunctions;
+    }
+    std::string list;
+    for (const auto& n : names) list += (list.empty() ? "" : ", ") + n;
+    Note("exports (" + std::string(sizeof(void*) == 8 ? "64" : "32") + "-bit): " + list + "; " +
+         std::to_string(functions) + " functions");
+    std::sort(names.begin(), names.end());
+    CHECK(names == (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                             "DllUnregisterServer"}));
+    CHECK_EQ(functions, 4u);
+
+    CLSID clsid{};
+    CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+    ComRef<IUnknown> object;
+    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(object.Put())),
+             S_OK);
+    ComRef<win32::com::IQuilletDiagnostics> diagnostics;
+    if (object)
+        CHECK_HR(object->QueryInterface(win32::com::kIidQuilletDiagnostics, reinterpret_cast<void**>(diagnostics.Put())),
+                 S_OK);
+    LONG live = -1;
+    if (diagnostics) CHECK_HR(diagnostics->LiveGdiObjects(&live), S_OK);
+    CHECK(live >= 0);
+    ComRef<IProvideClassInfo> classInfo;
+    if (object) object->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(classInfo.Put()));
+    ComRef<ITypeInfo> info;
+    ComRef<ITypeLib> lib;
+    UINT index = 0;
+    if (classInfo && SUCCEEDED(classInfo->GetClassInfo(info.Put())) && info) info->GetContainingTypeLib(lib.Put(), &index);
+    CHECK(lib);
+    ComRef<ITypeInfo> privateInfo;
+    if (lib) CHECK_HR(lib->GetTypeInfoOfGuid(win32::com::kIidQuilletDiagnostics, privateInfo.Put()), TYPE_E_ELEMENTNOTFOUND);
+    diagnostics.Reset();
+    object.Reset();
+    FreeLibrary(dll);
+}
+
+struct NamedCase {
+    const char* name;
+    void (*run)();
+};
+
+const NamedCase kCases[] = {
+    {"SessionEndsAndTheProcessExits", &SessionEndsAndTheProcessExits},
+    {"FreeUnusedLibrariesThenASecondSession", &FreeUnusedLibrariesThenASecondSession},
+    {"ReleasedWhileDisplayOpenThenClosed", &ReleasedWhileDisplayOpenThenClosed},
+    {"ClosedBeforeRunFullAppView", &ClosedBeforeRunFullAppView},
+    {"ExitAppInsideAPluginNotification", &ExitAppInsideAPluginNotification},
+    {"ExportsOnlyTheServerEntryPoints", &ExportsOnlyTheServerEntryPoints},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "list") == 0) {
+        for (const auto& c : kCases) std::printf("%s\n", c.name);
+        return argc < 2 ? 2 : 0;
+    }
+    const NamedCase* chosen = nullptr;
+    for (const auto& c : kCases)
+        if (std::strcmp(argv[1], c.name) == 0) chosen = &c;
+    if (!chosen) {
+        std::printf("no case %s\n", argv[1]);
+        return 2;
+    }
+    CHECK_HR(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    CHECK(SUCCEEDED(OleInitialize(nullptr)));
+    if (!SimulatedWorld::Available()) {
+        Note("QuilletSimComponents.dll is not registered");
+        ++Failures();
+    } else {
+        try {
+            chosen->run();
+        } catch (...) {
+            Fail("unexpected exception", 0);
+        }
+    }
+    Pump(50);
+    OleUninitialize();
+    CoUninitialize();
+    for (auto& check : g_afterUninitialize) check();
+    g_afterUninitialize.clear();
+    std::printf("%s: %s\n", chosen->name, Failures() == 0 ? "checks passed" : "checks failed");
+    std::fflush(stdout);
+    g_processEnding = true;
+    return Failures() == 0 ? 0 : 1;
+}
