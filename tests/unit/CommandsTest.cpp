@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "commands/CMenu_Toolbar.h"
+#include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
 #include "sim/SimPluginServer.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 
@@ -329,6 +331,17 @@ TEST(Commands, ExitFromTheMenuEndsTheHostSession) {
     EXPECT_THROW(menu->MenuClickView(0), automation::Error);
     EXPECT_THROW(menu->MenuClickPluginFeature(1), automation::Error);
     EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+TEST(Commands, StatusControllerWithoutTheMainWindowBindsNothing) {
+    HostSession s;  // not started: no MainForm
+    auto w = ui::Window::Create(u"frmOther");
+    auto sta = w->Add<ui::StatusBar>(u"staOther");
+    sta->AddPanel(ui::Panel{u"before", {}});
+    CQuilletStatus status;
+    status.Initialization(sta);
+    EXPECT_EQ(ErrorCode([&] { status.SetQuilletStat(u"after"); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(sta->GetPanel(1).text, u"before");
 }
 
 TEST(Commands, StatusTextIsReadFromThePanelAndCanBeEmptied) {

@@ -163,6 +163,19 @@ TEST(HostLifecycle, IsPlugInExistCountsMoreThanOne) {
     EXPECT_EQ(s.world->LivePluginServers(), 0) << "the short-lived server is released";
 }
 
+TEST(SessionValues, ComponentLoadStartsFromTheInitialValues) {
+    HostSession s;
+    s.StartAndOpen();
+    s.Exit();
+    MMain::ResetForComponentLoad();
+    EXPECT_EQ(MMain::LnsObjSvrVersion(), 0.0f);
+    EXPECT_EQ(MMain::SupportsFileType2Config(), kFalse);
+    EXPECT_EQ(MMain::IsLNSPI(), kFalse);
+    EXPECT_EQ(MMain::PlugInDescription(), u"");
+    EXPECT_EQ(MMain::NVDeviceNameAddress(), u"");
+    EXPECT_FALSE(MMain::HoldsOutsideObjects());
+}
+
 TEST(SessionValues, ObjectServerVersionTestAndSharedValues) {
     HostSession s;
     auto at = [](float v) {

@@ -39,6 +39,7 @@ TEST(MainWindowLoad, AuthoredControlsAndPlacement) {
     EXPECT_EQ(w.Height(), 9270);
     EXPECT_EQ(w.WindowState(), ui::state::kNormal);
     EXPECT_EQ(s.Control(u"picVertSplitter")->Left(), 90);
+    EXPECT_FALSE(s.Control(u"picVertSplitter")->Visible()) << "the splitter bar shows only while it is dragged";
     EXPECT_FALSE(s.Control(u"treActive")->Visible());
     EXPECT_FALSE(s.Control(u"imgVertSplitter")->Visible());
     EXPECT_EQ(s.Form()->TreeLeftEdge(), 75);

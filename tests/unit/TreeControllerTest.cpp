@@ -196,7 +196,9 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     tree->SelectNodeInTree(u"42");
     EXPECT_EQ(s.Boxes(), std::vector<std::string>{"LNSQuilletVexaProxy|Unable to locate this device in the tree."});
     EXPECT_EQ(ErrorCode([&] { tree->SelectNodeInTree(u"Root"); }), automation::code::kObjectNotSet);
+    s.world->ClearLog();
     EXPECT_EQ(ErrorCode([&] { tree->PopulateTree(); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear"}));
     EXPECT_EQ(ErrorCode([&] { tree->ShowWorkspace(nullptr); }), automation::code::kObjectNotSet);
 
     tree->Initialization(tre);
