@@ -38,10 +38,6 @@ ITypeLib* Library() {
     return lib;
 }
 
-HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out) {
-    if (out) *out = nullptr;
-    return !out ? E_POINTER : Library() ? Library()->GetTypeInfoOfGuid(guid, out) : TYPE_E_CANTLOADLIBRARY;
-}
 
 class ItemEnum final : public Counted<IEnumVARIANT> {
 public:
@@ -137,6 +133,11 @@ private:
 };
 
 const wchar_t* W(const BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out) {
+    if (out) *out = nullptr;
+    return !out ? E_POINTER : Library() ? Library()->GetTypeInfoOfGuid(guid, out) : TYPE_E_CANTLOADLIBRARY;
+}
 
 const Variant& Args::operator[](std::size_t i) const {
     static const Variant empty;
@@ -267,6 +268,7 @@ HRESULT ComObject::GetClassInfo(ITypeInfo** out) { return TypeInfoOf(*kind_.clsi
 HRESULT ComObject::GetGUID(DWORD kind, GUID* out) {
     if (!out) return E_POINTER;
     if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    if (!kind_.source) return E_FAIL;
     *out = *kind_.source;
     return S_OK;
 }

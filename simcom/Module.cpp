@@ -22,6 +22,9 @@ const ClassEntry kClasses[] = {
     {&__uuidof(::Workspace), L"QuilletSim.Workspace", L"Simulated plug-in workspace", true},
     {&__uuidof(::UnitsWorkspace), L"QuilletSim.UnitsWorkspace", L"Simulated plug-in workspace with units", true},
     {&__uuidof(::UnknownWorkspace), L"CEAQuilletUnknownWS.Workspace", L"Simulated generic workspace", true},
+    {&__uuidof(::VbWorkspace), L"QuilletSim.VbWorkspace", L"Simulated workspace, names from its default interface", true},
+    {&__uuidof(::NamelessWorkspace), L"QuilletSim.NamelessWorkspace", L"Simulated workspace without names", true},
+    {&__uuidof(::NamesOnlyWorkspace), L"QuilletSim.NamesOnlyWorkspace", L"Simulated control with workspace names only", true},
     {&__uuidof(::QtyUnits), L"QUCtl.QtyUnits", L"Simulated units control", true},
 };
 

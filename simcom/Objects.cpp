@@ -207,6 +207,17 @@ void AddOwnWorkspaces(SimWorld& w) {
         c.supportsUnits = units;
         w.AddWorkspaceControl(c);
     }
+    const std::pair<const char16_t*, sim::WorkspaceBinding> awkward[] = {
+        {u"QuilletSim.VbWorkspace", sim::WorkspaceBinding::NamesFromDefault},
+        {u"QuilletSim.NamelessWorkspace", sim::WorkspaceBinding::NoNames},
+        {u"QuilletSim.NamesOnlyWorkspace", sim::WorkspaceBinding::NoInterface},
+    };
+    for (const auto& [progId, binding] : awkward) {
+        WorkspaceControlConfig c;
+        c.progId = progId;
+        c.binding = binding;
+        w.AddWorkspaceControl(c);
+    }
 }
 
 }  // namespace

@@ -177,5 +177,7 @@ BStr DeviceNameOf(const ObjectRef& deviceOrLink);
 BStr WorkspaceText(const ObjectRef& workspace);
 
 const wchar_t* W(const BStr& s);
+// A type description of this DLL's library, by its id.
+HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out);
 
 }  // namespace qsim
