@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "SimCom.h"
+#include "outside/Picture.h"
 
 namespace qsim {
 
@@ -13,11 +14,30 @@ namespace {
 // Answered by our own objects only, with the ComObject itself.
 const IID kIidComObject = {0x5F0C2A8E, 0x31B7, 0x4C52, {0x9D, 0x1E, 0x6A, 0x40, 0x77, 0x2B, 0xC3, 0x19}};
 
-// An object from outside the simulation, kept as it came.
-class Foreign final : public automation::Object {
-public:
-    explicit Foreign(ComRef<IUnknown> unk) : unk(std::move(unk)) {}
+// What an object from outside the simulation holds: the object as it came.
+struct ForeignRef {
+    explicit ForeignRef(ComRef<IUnknown> u) : unk(std::move(u)) {}
+    virtual ~ForeignRef() = default;
     ComRef<IUnknown> unk;
+};
+
+class Foreign final : public automation::Object, public ForeignRef {
+public:
+    using ForeignRef::ForeignRef;
+};
+
+// A picture from outside: what a parameter declared as a picture takes.
+class ForeignPicture final : public outside::IPictureDisp, public ForeignRef {
+public:
+    ForeignPicture(ComRef<IUnknown> unk, ComRef<IPicture> picture) : ForeignRef(std::move(unk)), picture_(std::move(picture)) {}
+    std::int16_t Type() override {
+        SHORT type = PICTYPE_UNINITIALIZED;
+        if (FAILED(picture_->get_Type(&type))) automation::Raise(automation::code::kFail, u"The picture has no type");
+        return type;
+    }
+
+private:
+    ComRef<IPicture> picture_;
 };
 
 // The live wrapper of each sim object, by the sim object's address: one COM identity for it.
@@ -275,7 +295,7 @@ HRESULT ComObject::GetGUID(DWORD kind, GUID* out) {
 
 IDispatch* ToCom(const ObjectRef& obj) {
     if (!obj) return nullptr;
-    if (auto f = dynamic_cast<Foreign*>(obj.get())) {
+    if (auto f = dynamic_cast<ForeignRef*>(obj.get())) {
         IDispatch* d = nullptr;
         f->unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
         return d;
@@ -294,6 +314,9 @@ ObjectRef FromCom(IUnknown* unk) {
         ours->Release();
         return target;
     }
+    ComRef<IPicture> picture;
+    if (SUCCEEDED(unk->QueryInterface(IID_IPicture, picture.PutVoid())) && picture)
+        return std::make_shared<ForeignPicture>(ComRef<IUnknown>(unk), std::move(picture));
     return std::make_shared<Foreign>(ComRef<IUnknown>(unk));
 }
 
@@ -340,7 +363,7 @@ void ToVariant(const Variant& in, VARIANT* out) {
             const ObjectRef obj = in.AsObject();
             V_VT(out) = VT_DISPATCH;
             V_DISPATCH(out) = ToCom(obj);
-            auto f = dynamic_cast<Foreign*>(obj.get());
+            auto f = dynamic_cast<ForeignRef*>(obj.get());
             if (f && !V_DISPATCH(out)) {  // an enumerator, say
                 V_VT(out) = VT_UNKNOWN;
                 V_UNKNOWN(out) = f->unk.AddRefed();
