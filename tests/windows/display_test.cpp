@@ -10,6 +10,7 @@
 
 #include <initguid.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -554,6 +555,53 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK(!IsWindow(main) || !IsWindowVisible(main));
     CHECK(Children(main, L"AtlAxWin").empty());
     CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
+}
+
+TEST_CASE(TreeAndListsDrawFromTheEightImages) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+    auto trees = Children(s.main, WC_TREEVIEWW);
+    auto lists = Children(s.main, WC_LISTVIEWW);
+    CHECK_EQ(trees.size(), 1u);
+    CHECK_EQ(lists.size(), 2u);
+    HIMAGELIST shared = nullptr;
+    for (HWND tree : trees) {
+        shared = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+        CHECK(shared != nullptr);
+        CHECK_EQ(ImageList_GetImageCount(shared), 8);
+        int cx = 0, cy = 0;
+        CHECK(ImageList_GetIconSize(shared, &cx, &cy) && cx == 16 && cy == 16);
+    }
+    for (HWND list : lists) {
+        auto small = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+        auto normal = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+        CHECK(small != nullptr);
+        CHECK_EQ(ImageList_GetImageCount(small), 8);
+        CHECK(small == shared && normal == shared);
+        // The lists share the images with the tree: they must not destroy them.
+        CHECK(GetWindowLongW(list, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+    }
+    // Eight different pictures.
+    std::vector<COLORREF> centres;
+    if (shared) {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        for (int i = 0; i < ImageList_GetImageCount(shared); ++i) {
+            RECT all{0, 0, 16, 16};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            ImageList_Draw(shared, i, dc, 0, 0, ILD_NORMAL);
+            centres.push_back(GetPixel(dc, 8, 8));
+        }
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }
+    std::sort(centres.begin(), centres.end());
+    CHECK_EQ(std::unique(centres.begin(), centres.end()) - centres.begin(), 8);
 }
 
 TEST_CASE(MissingControlEndsInTheErrorView) {

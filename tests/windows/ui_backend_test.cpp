@@ -596,6 +596,10 @@ void BuildAndUnload(bool show) {
     tree->Add(u"agRt", u"Dev_1", u"Pump 1");
     tree->EnsureVisible(tree->Node(u"Dev_1"));
     tree->SetSelected(root);
+    // The image list goes before the list that draws from it.
+    auto images = w.Get<ui::ImageList>(u"imlIcons");
+    tree->SetImages(images);
+    t.list->SetSmallIcons(images);
     auto tabs = w.Add<ui::TabbedDialog>(u"tabOptions");
     tabs->SetTabs(1);
     tabs->SetTabCaption(0, u"&Units");
@@ -642,6 +646,79 @@ TEST(UnloadDestroysEveryWindowAndGraphicsObject) {
     }
     CHECK_EQ(CountWindows(), windows);
     CHECK_EQ(win32::LiveGdiObjects(), 0L);
+}
+
+// ---- image lists ------------------------------------------------------------------------------
+
+TEST(ImageListsReachTreeAndListsWithImagesByKey) {
+    TestForm t;
+    auto& w = *t.w;
+    auto tree = w.Add<ui::TreeView>(u"treActive");
+    tree->Move(6300, 3600, 2400, 1500);
+    tree->Add({}, u"agRt", u"Active Group");
+    tree->Add(u"agRt", u"AlD_", u"All Devices", u"grp", u"typ");
+    t.list->SetItemSmallIcon(u"k2", u"grp");
+    t.list->SetItemSmallIcon(u"k3", u"nothing");
+    auto images = w.Get<ui::ImageList>(u"imlIcons");
+    HWND tv = H(tree), lv = H(t.list);
+    CHECK_EQ(SendMessageW(tv, TVM_GETIMAGELIST, TVSIL_NORMAL, 0), LRESULT{0});
+    CHECK_EQ(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0), LRESULT{0});
+
+    tree->SetImages(images);
+    t.list->SetSmallIcons(images);
+    t.list->SetIcons(images);
+    auto attached = reinterpret_cast<HIMAGELIST>(SendMessageW(tv, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+    CHECK(attached != nullptr);
+    CHECK_EQ(attached, reinterpret_cast<HIMAGELIST>(images->GetPeer()->Handle()));
+    CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), attached);
+    CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)), attached);
+    CHECK_EQ(ImageList_GetImageCount(attached), 2);
+    // A key added later gets its image in the list the controls already hold.
+    images->AddImage(u"typ");
+    CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(tv, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)), attached);
+    CHECK_EQ(ImageList_GetImageCount(attached), 3);
+    tree->Add(u"agRt", u"Dev_1", u"Pump 1", u"dev");
+
+    auto nodeImages = [&](const wchar_t* text) {
+        std::pair<int, int> found{-99, -99};
+        for (auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item;) {
+            wchar_t buf[64] = {};
+            TVITEMW it{};
+            it.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+            it.hItem = item;
+            it.pszText = buf;
+            it.cchTextMax = 64;
+            SendMessageW(tv, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            if (std::wstring(buf) == text) found = {it.iImage, it.iSelectedImage};
+            auto next = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+            if (!next) next = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+            item = next;
+        }
+        return found;
+    };
+    CHECK(nodeImages(L"All Devices") == std::make_pair(1, 2));
+    CHECK(nodeImages(L"Pump 1") == std::make_pair(0, 0));
+    CHECK(nodeImages(L"Active Group") == std::make_pair(static_cast<int>(I_IMAGENONE), static_cast<int>(I_IMAGENONE)));
+
+    auto rowImage = [&](const wchar_t* text) {
+        for (int row = 0, n = static_cast<int>(SendMessageW(lv, LVM_GETITEMCOUNT, 0, 0)); row < n; ++row) {
+            wchar_t buf[64] = {};
+            LVITEMW it{};
+            it.mask = LVIF_TEXT | LVIF_IMAGE;
+            it.iItem = row;
+            it.pszText = buf;
+            it.cchTextMax = 64;
+            SendMessageW(lv, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            if (std::wstring(buf) == text) return it.iImage;
+        }
+        return -99;
+    };
+    CHECK_EQ(rowImage(L"Fan"), 1);
+    CHECK_EQ(rowImage(L"Pump"), static_cast<int>(I_IMAGENONE));
+    CHECK_EQ(rowImage(L"Valve"), static_cast<int>(I_IMAGENONE));  // a key the list does not hold
+
+    w.Show();
+    Pump(30);
 }
 
 // ---- platform services -------------------------------------------------------------------------
