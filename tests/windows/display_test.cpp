@@ -557,6 +557,100 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
 }
 
+void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
+
+// A key pressed on the keyboard: down and up through the system's input queue.
+bool PressKey(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(2, in, sizeof(INPUT)) == 2;
+}
+
+// The host's own top-level window with an edit box, as a host application has.
+struct HostWindow {
+    HWND frame = nullptr, edit = nullptr;
+    HostWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"DisplayTestHost";
+        RegisterClassW(&wc);
+        frame = CreateWindowExW(0, wc.lpszClassName, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 320, 200, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+        edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5, 200, 22, frame, nullptr,
+                               wc.hInstance, nullptr);
+    }
+    ~HostWindow() {
+        DestroyWindow(frame);
+        UnregisterClassW(L"DisplayTestHost", GetModuleHandleW(nullptr));
+    }
+};
+
+void Activate(HWND top, HWND focus) {
+    SetForegroundWindow(top);
+    SetActiveWindow(top);
+    SetFocus(focus);
+    Pump(50);
+}
+
+TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+    HostWindow host;
+    HWND button = Child(s.main, L"Button", L"&Configure");
+    HWND control = Child(s.main, L"QuilletSimControl");
+    CHECK(button && control);
+    const long start = world.Count(L"Workspace.Upload");
+    CHECK_EQ(start, 1);
+
+    // This host's loop (Pump) translates no accelerators: the display does it itself.
+    Activate(s.main, button);
+    CHECK_EQ(GetActiveWindow(), s.main);
+    PostKey(button, VK_F5);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 1);
+    PostKey(control, VK_F5);  // inside the hosted workspace control
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 2);
+    PostKey(s.main, VK_F5);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 3);
+    // From the keyboard, through the system's input queue.
+    CHECK(PressKey(VK_F5));
+    Pump(200);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    // A key that is no shortcut does nothing.
+    PostKey(button, VK_F6);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+
+    // The host's own window is active: F5 is its own, typed keys still reach it.
+    Activate(host.frame, host.edit);
+    CHECK_EQ(GetActiveWindow(), host.frame);
+    CHECK_EQ(GetFocus(), host.edit);
+    PostKey(host.edit, VK_F5);
+    PostKey(host.frame, VK_F5);
+    CHECK(PressKey(VK_F5));
+    CHECK(PressKey('A'));
+    Pump(200);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    CHECK_EQ(TextOf(host.edit), std::wstring(L"a"));
+    // Even a key aimed at the display's child while the host is active does nothing.
+    PostKey(button, VK_F5);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+
+    // After the display has gone the host's keys are left alone.
+    s.Exit();
+    Activate(host.frame, host.edit);
+    CHECK(PressKey('B'));
+    Pump(100);
+    CHECK_EQ(TextOf(host.edit), std::wstring(L"ab"));
+}
+
 TEST_CASE(TreeAndListsDrawFromTheEightImages) {
     World world(L"", L"QuilletSim.Workspace");
     Session s(world);

@@ -648,6 +648,131 @@ TEST(UnloadDestroysEveryWindowAndGraphicsObject) {
     CHECK_EQ(win32::LiveGdiObjects(), 0L);
 }
 
+// ---- menu shortcuts in a host's message loop ----------------------------------------------------
+
+// What a host's loop does: no TranslateAccelerator, no dialog manager.
+void HostLoop(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < ms);
+}
+
+void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
+
+// Holds Control down in this thread's key state for as long as it lives.
+class ControlHeld {
+public:
+    ControlHeld() {
+        GetKeyboardState(saved_);
+        BYTE keys[256];
+        std::memcpy(keys, saved_, sizeof keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+        SetKeyboardState(keys);
+    }
+    ~ControlHeld() { SetKeyboardState(saved_); }
+
+private:
+    BYTE saved_[256] = {};
+};
+
+TEST(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ShortcutTestHost";
+    RegisterClassW(&wc);
+    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Host", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    HWND hostEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 5, 5, 100, 20, host, nullptr, wc.hInstance, nullptr);
+
+    TestForm t;
+    auto& w = *t.w;
+    auto open = w.Get(u"mnuFiles", 0), exit = w.Get(u"mnuFiles", 1);
+    auto about = w.Get(u"mnuHelps", 0), contents = w.Get(u"mnuHelps", 1);
+    open->SetShortcut(u"F5");
+    exit->SetShortcut(u"Ctrl+Q");
+    about->SetShortcut(u"F7");     // hidden: not in the menu, no shortcut
+    contents->SetShortcut(u"F6");  // grayed: its shortcut does nothing
+    std::vector<std::string> log;
+    std::vector<automation::Subscription> subs;
+    subs.push_back(open->Click.Subscribe([&] { log.push_back("open"); }));
+    subs.push_back(exit->Click.Subscribe([&] { log.push_back("exit"); }));
+    subs.push_back(about->Click.Subscribe([&] { log.push_back("about"); }));
+    subs.push_back(contents->Click.Subscribe([&] { log.push_back("contents"); }));
+    subs.push_back(t.list->KeyDown.Subscribe([&](std::int16_t key, std::int16_t) { log.push_back("list key " + std::to_string(key)); }));
+    w.Show();
+    HostLoop(30);
+    HWND form = H(w), lv = H(t.list);
+    SetForegroundWindow(form);
+    SetActiveWindow(form);
+    SetFocus(lv);
+    HostLoop(30);
+    CHECK_EQ(GetActiveWindow(), form);
+    CHECK(wcsstr(MenuText(GetSubMenu(GetMenu(form), 0), 0).c_str(), L"\tF5") != nullptr);
+
+    // To a child or to the form itself, the shortcut runs the item and the key goes no further.
+    log.clear();
+    PostKey(lv, VK_F5);
+    HostLoop(50);
+    PostKey(H(t.ok), VK_F5);
+    HostLoop(50);
+    PostKey(form, VK_F5);
+    HostLoop(50);
+    CHECK(log == std::vector<std::string>({"open", "open", "open"}));
+    {
+        ControlHeld ctrl;
+        log.clear();
+        PostKey(lv, 'Q');
+        HostLoop(50);
+        PostKey(lv, VK_F5);  // Ctrl+F5 is no shortcut here
+        HostLoop(50);
+    }
+    CHECK(log == std::vector<std::string>({"exit", "list key " + std::to_string(VK_F5)}));
+    log.clear();
+    PostKey(lv, VK_F6);
+    PostKey(lv, VK_F7);
+    PostKey(lv, 'Q');
+    HostLoop(50);
+    CHECK(log == std::vector<std::string>({"list key " + std::to_string(VK_F6), "list key " + std::to_string(VK_F7),
+                                           "list key " + std::to_string('Q')}));
+
+    // The host's own window is active: its keys stay its own, and ours do nothing either.
+    ShowWindow(host, SW_SHOW);
+    SetForegroundWindow(host);
+    SetActiveWindow(host);
+    SetFocus(hostEdit);
+    HostLoop(30);
+    CHECK_EQ(GetActiveWindow(), host);
+    log.clear();
+    PostKey(hostEdit, VK_F5);
+    PostKey(host, VK_F5);
+    PostKey(H(t.ok), VK_F5);
+    HostLoop(50);
+    CHECK(log.empty());
+
+    // Back to the form: the shortcut works again; after the form goes, keys are left alone.
+    SetActiveWindow(form);
+    SetFocus(lv);
+    PostKey(lv, VK_F5);
+    HostLoop(50);
+    CHECK(log == std::vector<std::string>({"open"}));
+    subs.clear();
+    w.Unload();
+    SetActiveWindow(host);
+    SetWindowTextW(hostEdit, L"");
+    PostMessageW(hostEdit, WM_CHAR, 'x', 0);
+    HostLoop(30);
+    CHECK_EQ(Text(hostEdit), std::wstring(L"x"));
+    DestroyWindow(host);
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
 // ---- image lists ------------------------------------------------------------------------------
 
 TEST(ImageListsReachTreeAndListsWithImagesByKey) {
