@@ -830,6 +830,105 @@ TEST_CASE(OptionsDialogBelongsToTheMainWindowFromItsFirstMoment) {
     CHECK(!shown.ownerEnabledThen);
 }
 
+// What the screen shows in `area`, one COLORREF a pixel, row by row.
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    std::vector<COLORREF> out;
+    if (w <= 0 || h <= 0) return out;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bmp && bits) {
+        HGDIOBJ old = SelectObject(dc, bmp);
+        BitBlt(dc, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* px = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < w * h; ++i) out.push_back(RGB((px[i] >> 16) & 0xFF, (px[i] >> 8) & 0xFF, px[i] & 0xFF));
+        SelectObject(dc, old);
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
+int Distance(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) + std::abs(GetBValue(a) - GetBValue(b));
+}
+
+// Pixels of `area` on the screen, outside `covered`, within a small distance of `ink`.
+int InkPixels(RECT area, const RECT& covered, COLORREF ink) {
+    int n = 0, i = 0;
+    auto pixels = ScreenPixels(area);
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x, ++i) {
+            POINT p{x, y};
+            if (!PtInRect(&covered, p) && i < static_cast<int>(pixels.size()) && Distance(pixels[static_cast<size_t>(i)], ink) < 40) ++n;
+        }
+    return n;
+}
+
+TEST_CASE(OptionsDialogOpensCentredOverTheDisplayWhichStillPaints) {
+    World world(L"", L"QuilletSim.UnitsWorkspace", true);
+    Session s(world);
+    if (!s.main) return;
+    // Away from the screen's centre, so that centred on the screen and centred over the display differ.
+    RECT m{};
+    GetWindowRect(s.main, &m);
+    SetWindowPos(s.main, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump(100);
+    GetWindowRect(s.main, &m);
+    RECT d{};
+    std::wstring caption;
+    int captionInk = -1, menuInk = -1, workspaceInk = -1, emptyPanelInk = -1;
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            if (IsWindowEnabled(s.main)) return false;
+            Pump(300);  // what the display repaints behind the dialog reaches the screen
+            GetWindowRect(dialog, &d);
+            caption = TextOf(s.main);
+            const int border = GetSystemMetrics(SM_CXFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
+            RECT title{m.left + border + 20, m.top + GetSystemMetrics(SM_CYFRAME), m.left + border + 220,
+                       m.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) - 1};
+            captionInk = InkPixels(title, d, GetSysColor(COLOR_INACTIVECAPTIONTEXT));
+            MENUBARINFO bar{};
+            bar.cbSize = sizeof bar;
+            if (GetMenuBarInfo(s.main, OBJID_MENU, 0, &bar)) menuInk = InkPixels(bar.rcBar, d, GetSysColor(COLOR_MENUTEXT));
+            if (HWND control = Child(s.main, L"QuilletSimControl")) {
+                RECT c{};
+                GetWindowRect(control, &c);
+                c.bottom = c.top + 150;
+                workspaceInk = InkPixels(c, d, RGB(0, 0, 0));
+            }
+            // What the measure finds where nothing is written: the empty first panel of the status bar.
+            if (HWND bar = Child(s.main, STATUSCLASSNAMEW)) {
+                RECT panel{};
+                SendMessageW(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&panel));
+                MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&panel), 2);
+                InflateRect(&panel, -3, -3);
+                emptyPanelInk = InkPixels(panel, d, RGB(0, 0, 0));
+            }
+            Click(dialog, L"Cancel");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+        CHECK(script.Done());
+    }
+    std::printf("    display (%ld,%ld)-(%ld,%ld), dialog (%ld,%ld)-(%ld,%ld); text pixels beside the dialog: caption %d, menu bar %d, workspace %d, empty status panel %d\n",
+                m.left, m.top, m.right, m.bottom, d.left, d.top, d.right, d.bottom, captionInk, menuInk, workspaceInk, emptyPanelInk);
+    CHECK(d.right > d.left);
+    CHECK(std::abs((d.left + d.right) / 2 - (m.left + m.right) / 2) <= 3);
+    CHECK(std::abs((d.top + d.bottom) / 2 - (m.top + m.bottom) / 2) <= 3);
+    CHECK_EQ(caption, std::wstring(kDescription));
+    CHECK(captionInk > 20);
+    CHECK(menuInk > 20);
+    CHECK(workspaceInk > 20);
+    CHECK(emptyPanelInk == 0);
+}
+
 TEST_CASE(HelpReachesTheViewersOrWarns) {
     HMODULE hhctrl = LoadLibraryW(L"hhctrl.ocx");
     CHECK(hhctrl != nullptr);

@@ -211,8 +211,16 @@ void WindowPeer::ApplyIcon() {
     smallIcon_ = std::move(small);
 }
 
+bool WindowPeer::PlacedByModel() const {
+    if (autoPlaced_) return false;
+    const auto& f = Form();
+    return shownOnce_ || f.Left() != 0 || f.Top() != 0;
+}
+
 void WindowPeer::CenterOver(HWND other) {
-    if (other && !autoPlaced_) return;
+    if (other && PlacedByModel()) return;
+    // Placed here before it first shows: showing it must not place it again.
+    if (!shownOnce_) shownOnce_ = autoPlaced_ = true;
     RECT area;
     if (other && IsWindowVisible(other) && !IsIconic(other)) GetWindowRect(other, &area);
     else SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
