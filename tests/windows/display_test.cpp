@@ -651,6 +651,60 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     CHECK_EQ(TextOf(host.edit), std::wstring(L"ab"));
 }
 
+// The texts written into the first panel of a status bar, in order, while it lives.
+class StatusWatch {
+public:
+    explicit StatusWatch(HWND bar) : bar_(bar) {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &StatusWatch::Proc, nullptr, GetCurrentThreadId());
+    }
+    ~StatusWatch() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    bool Hooked() const { return hook_ != nullptr; }
+    std::vector<std::wstring> texts;
+
+private:
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+        auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
+        StatusWatch* w = current_;
+        if (w && code == HC_ACTION && m && m->hwnd == w->bar_ && m->message == SB_SETTEXTW && LOBYTE(m->wParam) == 0 && m->lParam) {
+            std::wstring text = reinterpret_cast<const wchar_t*>(m->lParam);
+            if (w->texts.empty() || w->texts.back() != text) w->texts.push_back(text);
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline StatusWatch* current_ = nullptr;
+    HWND bar_;
+    HHOOK hook_ = nullptr;
+};
+
+// The status period cannot be shortened from outside the DLL: this waits for one real tick.
+TEST_CASE(StatusTickReportsASilentDevice) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+    HWND bar = Child(s.main, STATUSCLASSNAMEW);
+    CHECK(bar != nullptr);
+    CHECK_EQ(StatusText(s.main), std::wstring());
+    Args none;
+    CallByName(world.sim.control.Get(), L"ClearLog", none);
+    StatusWatch watch(bar);
+    CHECK(watch.Hooked());
+    world.Set(world.sim.device.Get(), L"Answering", false);
+
+    const DWORD start = GetTickCount();
+    while (StatusText(s.main) != kCannotCommunicate && GetTickCount() - start < 20000) Pump(100);
+    const DWORD waited = GetTickCount() - start;
+    std::printf("    the silent device was reported after %lu ms\n", static_cast<unsigned long>(waited));
+    CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
+    // One working tick: the probe failed, the user was told it reads the device, then that it is silent.
+    CHECK(watch.texts == std::vector<std::wstring>({L"Refreshing device data...", kCannotCommunicate}));
+    CHECK(world.Count(L"AppDevice.State") >= 1);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), 0);
+}
+
 TEST_CASE(TreeAndListsDrawFromTheEightImages) {
     World world(L"", L"QuilletSim.Workspace");
     Session s(world);
