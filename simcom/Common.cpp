@@ -241,6 +241,7 @@ void World::Clear() {
     lastAppliedUnits.Reset();
     lastWorkspaceText.clear();
     featureWindowCaption.clear();
+    lastLaunchedFeature = lastLaunchOwner = 0;
 }
 
 World& TheWorld() {

@@ -190,6 +190,16 @@ public:
         *value = NewBstr(TheWorld().featureWindowCaption);
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE get_LastLaunchedFeature(long* value) override {
+        if (!value) return E_POINTER;
+        *value = TheWorld().lastLaunchedFeature;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_LastLaunchOwner(long* value) override {
+        if (!value) return E_POINTER;
+        *value = TheWorld().lastLaunchOwner;
+        return S_OK;
+    }
 
 private:
     static PluginConfig* Find(BSTR programId) {

@@ -214,8 +214,10 @@ public:
         TheWorld().featureWindowCaption = Text(caption);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE LaunchFeature(short featureId, long) override {
+    HRESULT STDMETHODCALLTYPE LaunchFeature(short featureId, long ownerWindow) override {
         if (HRESULT hr = Enter(L"PluginServer.LaunchFeature"); FAILED(hr)) return hr;
+        TheWorld().lastLaunchedFeature = featureId;
+        TheWorld().lastLaunchOwner = ownerWindow;
         if (TheWorld().launch == Outcome::Fail)
             return Failure(kSimulatedFailure, L"The feature could not be launched: " + std::to_wstring(featureId));
         return S_OK;

@@ -159,6 +159,8 @@ struct World {
     ComRef<IDispatch> lastAppliedUnits;
     std::wstring lastWorkspaceText;
     std::wstring featureWindowCaption;
+    long lastLaunchedFeature = 0;  // the arguments of the last LaunchFeature call
+    long lastLaunchOwner = 0;
 
     const PluginConfig* PluginFor(const std::wstring& programId) const;
     WorkspaceConfig WorkspaceFor(const std::wstring& progId) const;

@@ -705,6 +705,112 @@ TEST_CASE(StatusTickReportsASilentDevice) {
     CHECK_EQ(world.Count(L"Workspace.Upload"), 0);
 }
 
+// The command id of an item of a top-level menu, both found by caption as a user reads them.
+UINT MenuItemId(HWND main, const std::wstring& menu, const std::wstring& item) {
+    HMENU bar = main ? GetMenu(main) : nullptr;
+    for (int i = 0, n = bar ? GetMenuItemCount(bar) : 0; i < n; ++i) {
+        wchar_t text[128] = {};
+        GetMenuStringW(bar, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+        HMENU sub = GetSubMenu(bar, i);
+        if (menu != text || !sub) continue;
+        for (int j = 0, m = GetMenuItemCount(sub); j < m; ++j) {
+            GetMenuStringW(sub, static_cast<UINT>(j), text, 128, MF_BYPOSITION);
+            std::wstring caption = text;
+            if (caption.substr(0, caption.find(L'\t')) == item) return GetMenuItemID(sub, j);
+        }
+    }
+    return 0;
+}
+
+struct Box {
+    std::wstring title, text;
+    bool okOnly = false;
+};
+
+// Runs `launch`, answering the one message box it may show with OK.
+Box LaunchAnsweringTheBox(const std::function<void()>& launch, int& boxes) {
+    Box box;
+    ModalScript script(L"#32770", L"", [&](HWND b) {
+        box.title = TextOf(b);
+        if (HWND t = GetDlgItem(b, 0xFFFF)) box.text = TextOf(t);
+        box.okOnly = GetDlgItem(b, IDOK) && !GetDlgItem(b, IDCANCEL);
+        SendMessageW(b, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    launch();
+    Pump(100);
+    boxes = script.Seen();
+    return box;
+}
+
+TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
+    World world(L"", L"QuilletSim.Workspace");
+    Args second;
+    second.Str(L"QV.DISPLAY.DEVICE").I4(7).Str(L"&Recalibrate");
+    CHECK_HR(CallByName(world.sim.control.Get(), L"AddFeature", second), S_OK);
+    Session s(world);
+    if (!s.main) return;
+    const std::wstring device = world.String(world.sim.device.Get(), L"Name");
+    CHECK(!device.empty());
+    auto& control = world.sim.control;
+    const long owner = static_cast<long>(reinterpret_cast<LONG_PTR>(s.main));
+    long uploads = world.Count(L"Workspace.Upload");
+
+    // Device > Recalibrate: the item's command reaches the server with the feature's id.
+    const UINT recalibrate = MenuItemId(s.main, L"&Device", L"&Recalibrate");
+    const UINT configure = MenuItemId(s.main, L"&Device", L"&Configure");
+    CHECK(recalibrate != 0 && configure != 0 && recalibrate != configure);
+    int boxes = -1;
+    LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(recalibrate, 0), 0); }, boxes);
+    CHECK_EQ(boxes, 0);
+    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 1);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
+    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+    CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Recalibrate " + device);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);
+
+    // The first feature button: its tag carries feature 1.
+    HWND button = Child(s.main, L"Button", L"&Configure");
+    CHECK(button && IsWindowVisible(button));
+    LaunchAnsweringTheBox([&] { if (button) SendMessageW(button, BM_CLICK, 0, 0); }, boxes);
+    CHECK_EQ(boxes, 0);
+    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 2);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
+    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+    CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Configure " + device);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);
+
+    // The plug-in server cannot launch: one box names the feature and the device, and says why.
+    Args fail;
+    fail.Str(L"LaunchFeature").I4(2);
+    CHECK_HR(CallByName(control.Get(), L"SetOutcome", fail), S_OK);
+    const std::wstring expectedText = L"An error occurred while trying to launch the \r\n"
+                                      L"Recalibrate feature for device " + device + L".\r\n"
+                                      L"The necessary files to run the feature are not available.\r\n"
+                                      L"Please refer to your user manual for  devices\r\n"
+                                      L"for more information on how to install device plug-ins.";
+    HWND second_button = Child(s.main, L"Button", L"&Recalibrate");
+    CHECK(second_button != nullptr);
+    Box box = LaunchAnsweringTheBox([&] { if (second_button) SendMessageW(second_button, BM_CLICK, 0, 0); }, boxes);
+    CHECK_EQ(boxes, 1);
+    CHECK_EQ(box.title, L"Quillet - " + device + L" Recalibrate Error");
+    CHECK_EQ(box.text, expectedText);
+    CHECK(box.okOnly);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
+    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+    CHECK(ShownTopLevel(L"#32770") == nullptr);
+    CHECK(IsWindowEnabled(s.main));
+    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);  // refreshed after a failure as after a success
+
+    // Through the menu the failure reads the same, with the other feature's caption.
+    box = LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(configure, 0), 0); }, boxes);
+    CHECK_EQ(boxes, 1);
+    CHECK_EQ(box.title, L"Quillet - " + device + L" Configure Error");
+    CHECK(box.text.find(L"\r\nConfigure feature for device " + device + L".\r\n") != std::wstring::npos);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
+    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 4);
+}
+
 TEST_CASE(TreeAndListsDrawFromTheEightImages) {
     World world(L"", L"QuilletSim.Workspace");
     Session s(world);
