@@ -106,6 +106,13 @@ FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
 
     c.imlTreeViews = w.Add<ui::ImageList>(u"imlTreeViews");
     for (auto key : nodekeys::kIconKeys) c.imlTreeViews->AddImage(BStr(key));
+    // One image list serves the tree and both lists.
+    c.treActive->SetImages(c.imlTreeViews);
+    for (auto* list : {&*c.lvwGroup, &*c.lvwDeviceTypes}) {
+        list->SetIcons(c.imlTreeViews);
+        list->SetSmallIcons(c.imlTreeViews);
+        list->SetColumnHeaderIcons(c.imlTreeViews);
+    }
 
     auto menu = [&](const char16_t* name, const char16_t* caption, const ui::ControlRef& parent, int index) {
         auto m = w.AddPlain(ui::Kind::MenuItem, name, parent, index);

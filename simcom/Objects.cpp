@@ -195,6 +195,12 @@ const Member kControl[] = {
     {u"FeatureWindowCaption", 25, QSIM_WORLD(auto s = LastServer(); return s ? s->FeatureWindowCaption() : BStr();)},
     {u"ApplyAsksToClose", 26, QSIM_FLAG(applyAsksToClose)},
     {u"LastLoadedDevice", 27, QSIM_WORLD(auto s = LastServer(); return s ? s->Device() : ObjectRef();)},
+    {u"LastLaunchedFeature", 28, QSIM_WORLD(
+        auto s = LastServer();
+        return static_cast<std::int32_t>(s && !s->Launches().empty() ? s->Launches().back().featureId : 0);)},
+    {u"LastLaunchOwner", 29, QSIM_WORLD(
+        auto s = LastServer();
+        return static_cast<std::int32_t>(s && !s->Launches().empty() ? s->Launches().back().ownerWindow : 0);)},
 };
 
 const Kind kControlKind{{}, kControl};

@@ -21,7 +21,7 @@ const char* KindName(Kind k);
 // What changed, so a peer updates only that.
 enum class Prop {
     Caption, Visible, Enabled, Geometry, Tag, TabStop, ToolTip, Border, Default, Cancel, Shortcut,
-    Interval, Icon, WindowState, Columns, Items, Selection, Sort, Nodes, Panels, Value, Tabs, ZOrder, Focus
+    Interval, Icon, WindowState, Columns, Items, Selection, Sort, Nodes, Panels, Value, Tabs, ZOrder, Focus, Images
 };
 
 class Control;

@@ -14,6 +14,8 @@ public:
     ImageList(BStr name, int index) : Control(kKind, std::move(name), index) {}
     void AddImage(BStr key) { keys_.push_back(std::move(key)); Notify(Prop::Items); }
     const std::vector<BStr>& Keys() const { return keys_; }
+    // The 1-based index of the image with this key (keys compare exactly), 0 when none has it.
+    int IndexOf(const BStr& key) const;
 
 private:
     std::vector<BStr> keys_;

@@ -31,6 +31,9 @@ void CopyKindDesign(const Control& from, Control& to) {
         t.SetSorted(f->Sorted());
         t.SetSortKey(f->SortKey());
         t.SetSortOrder(f->SortOrder());
+        t.SetIcons(f->Icons());
+        t.SetSmallIcons(f->SmallIcons());
+        t.SetColumnHeaderIcons(f->ColumnHeaderIcons());
     } else if (auto* f = dynamic_cast<const Timer*>(&from)) {
         dynamic_cast<Timer&>(to).SetInterval(f->Interval());
     } else if (auto* f = dynamic_cast<const StatusBar*>(&from)) {

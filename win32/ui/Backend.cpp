@@ -81,6 +81,7 @@ Backend::Backend(HINSTANCE module) : module_(module) {
 }
 
 Backend::~Backend() {
+    for (auto& [thread, hook] : keyHooks_) UnhookWindowsHookEx(hook);
     if (messages_) DestroyWindow(messages_);
     if (parking_) DestroyWindow(parking_);
     for (const wchar_t* cls : {kFormClass, kContainerClass, kGrabClass, kMessageClass}) UnregisterClassW(cls, module_);
@@ -208,6 +209,45 @@ void Backend::EndModal(HWND dialog) {
     }
 }
 
+void Backend::WatchShortcuts(HWND form, bool watch) {
+    if (!form) return;
+    auto it = shortcutForms_.find(form);
+    if (watch == (it != shortcutForms_.end())) return;
+    const DWORD thread = watch ? GetWindowThreadProcessId(form, nullptr) : it->second;
+    if (watch) {
+        shortcutForms_.emplace(form, thread);
+        if (!keyHooks_.count(thread))
+            if (HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &Backend::KeyHook, nullptr, thread)) keyHooks_.emplace(thread, hook);
+        return;
+    }
+    shortcutForms_.erase(it);
+    for (const auto& [other, t] : shortcutForms_)
+        if (t == thread) return;
+    if (auto hook = keyHooks_.find(thread); hook != keyHooks_.end()) {
+        UnhookWindowsHookEx(hook->second);
+        keyHooks_.erase(hook);
+    }
+}
+
+// Sees every message the thread's loop takes out of the queue. A key aimed at the active form, or
+// at one of its children, that is the shortcut of one of its menu items becomes that item's
+// command, posted so that it runs when the host dispatches it; the key itself goes nowhere.
+LRESULT CALLBACK Backend::KeyHook(int code, WPARAM wp, LPARAM lp) {
+    Backend* b = g_backend;
+    auto* msg = reinterpret_cast<MSG*>(lp);
+    if (b && code == HC_ACTION && wp == PM_REMOVE && msg && msg->hwnd &&
+        (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN)) {
+        HWND form = GetAncestor(msg->hwnd, GA_ROOT);
+        if (form && b->shortcutForms_.count(form) && form == GetActiveWindow() && IsWindowEnabled(form))
+            if (auto* peer = dynamic_cast<WindowPeer*>(b->Lookup(form)))
+                if (UINT command = peer->ShortcutCommand(msg->wParam, (HIWORD(msg->lParam) & KF_ALTDOWN) != 0)) {
+                    PostMessageW(form, WM_COMMAND, MAKEWPARAM(command, 1), 0);
+                    msg->message = WM_NULL;
+                }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 // ---- window procedures --------------------------------------------------------------------
 
 LRESULT CALLBACK Backend::OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -221,6 +261,7 @@ LRESULT CALLBACK Backend::OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     NativePeer* peer = b ? b->Lookup(h) : nullptr;
     if (msg == WM_NCDESTROY) {
+        if (b) b->WatchShortcuts(h, false);
         if (peer) peer->WindowGone();
         return DefWindowProcW(h, msg, wp, lp);
     }

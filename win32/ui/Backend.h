@@ -85,6 +85,10 @@ public:
     void Showing() { Pumping(ui::PumpPoint::Show); }
     // The window no longer shows modally: its owner is enabled again.
     void EndModal(HWND dialog);
+    // Whether the keys reaching a form or its children are checked against its menu shortcuts.
+    // The host runs the message loop: a hook on the form's thread sees each key before the host
+    // dispatches it, while any form of that thread has shortcuts.
+    void WatchShortcuts(HWND form, bool watch);
 
     static LRESULT CALLBACK OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
@@ -95,6 +99,7 @@ public:
 
 private:
     static LRESULT CALLBACK MessageProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK KeyHook(int code, WPARAM wp, LPARAM lp);
     void RegisterClasses();
     HWND Parking();
 
@@ -113,6 +118,8 @@ private:
     UINT nextId_ = 0;
     std::weak_ptr<ui::Control> active_;
     std::vector<Modal> modal_;
+    std::unordered_map<HWND, DWORD> shortcutForms_;  // forms with shortcuts, by their thread
+    std::unordered_map<DWORD, HHOOK> keyHooks_;      // one hook per thread with such forms
     HCURSOR cursor_ = nullptr;
     HMODULE hhctrl_ = nullptr;
     bool hhctrlTried_ = false;

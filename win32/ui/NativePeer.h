@@ -90,6 +90,11 @@ private:
     std::shared_ptr<int> token_ = std::make_shared<int>(0);
 };
 
+class GdiObject;
+// The platform image list of an image-list control, shared with the controls that draw from it
+// so that it outlives them whatever order they go in; null when it has none.
+std::shared_ptr<GdiObject> SharedImages(const std::shared_ptr<ui::ImageList>& images);
+
 std::unique_ptr<NativePeer> MakePeer(Backend& b, ui::Control& c);
 std::unique_ptr<NativePeer> MakeWindowPeer(Backend& b, ui::Window& w);
 std::unique_ptr<NativePeer> MakeListViewPeer(Backend& b, ui::ListView& l);
