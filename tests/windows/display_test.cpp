@@ -899,6 +899,34 @@ TEST_CASE(MissingControlEndsInTheErrorView) {
     }
 }
 
+// Controls as a classic Visual Basic-style runtime makes them: the display binds to the workspace
+// interface by its id and member positions, so names that do not work on it do not matter; a
+// control that only has members of those names on its default dispatch is no workspace control.
+TEST_CASE(WorkspaceControlsAreBoundByInterfaceNotByName) {
+    for (const wchar_t* progId : {L"QuilletSim.VbWorkspace", L"QuilletSim.NamelessWorkspace"}) {
+        World world(L"", progId);
+        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        Session s(world);
+        if (!s.main) return;
+        HWND host = Child(s.main, L"AtlAxWin");
+        CHECK(host && TextOf(host) == progId && IsWindowVisible(host));
+        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
+        CHECK(errorView && !IsWindowVisible(errorView));
+        CHECK_EQ(world.Count(L"Workspace.AttachLink"), 1);
+        CHECK_EQ(world.Count(L"Workspace.Upload"), 1);
+    }
+    {
+        World world(L"", L"QuilletSim.NamesOnlyWorkspace");
+        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        Session s(world);
+        if (!s.main) return;
+        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
+        CHECK(errorView && IsWindowVisible(errorView));
+        CHECK_EQ(world.Count(L"Workspace.Create"), 1);
+        CHECK_EQ(world.Count(L"Workspace.AttachLink"), 0);
+    }
+}
+
 TEST_CASE(EngineeringUnitsDialogRoundTrip) {
     World world(L"", L"QuilletSim.UnitsWorkspace", true);
     Session s(world);
