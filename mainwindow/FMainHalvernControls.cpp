@@ -26,7 +26,8 @@ FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
     c.picVertSplitter->Move(2700, 0, 75, 4950);
     c.picVertSplitter->SetVisible(false);
 
-    static const char16_t* const kFrameCaptions[] = {u"Group View", u"1100:Device Type View:", u"Device View", u"Device View Error"};
+    static const char16_t* const kFrameCaptions[] = {u"Group View", u"1100:Device Type View:", u"Device View",
+                                                     u"Device View Error"};
     for (int i = 0; i < 4; ++i) {
         auto& frame = c.FraWorkspace[static_cast<std::size_t>(i)];
         frame = w.AddPlain(ui::Kind::Frame, u"FraWorkspace", nullptr, i);

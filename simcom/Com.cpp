@@ -58,7 +58,6 @@ ITypeLib* Library() {
     return lib;
 }
 
-
 class ItemEnum final : public Counted<IEnumVARIANT> {
 public:
     ItemEnum(std::shared_ptr<const std::vector<Variant>> items, ULONG pos) : items_(std::move(items)), pos_(pos) {}
@@ -196,16 +195,12 @@ HRESULT ComObject::QueryInterface(REFIID iid, void** out) {
     StringFromGUID2(iid, text, 40);
     const BStr id = automation::UpperAscii(reinterpret_cast<const char16_t*>(text));
     const bool named = std::any_of(iids_.begin(), iids_.end(), [&](auto v) { return automation::UpperAscii(v) == id; });
-    if (iid == IID_IUnknown || iid == IID_IDispatch || named)
-        *out = static_cast<IDispatch*>(this);
-    else if (iid == kIidComObject)
-        *out = this;
-    else if (kind_.source && iid == IID_IConnectionPointContainer)
-        *out = static_cast<IConnectionPointContainer*>(this);
+    if (iid == IID_IUnknown || iid == IID_IDispatch || named) *out = static_cast<IDispatch*>(this);
+    else if (iid == kIidComObject) *out = this;
+    else if (kind_.source && iid == IID_IConnectionPointContainer) *out = static_cast<IConnectionPointContainer*>(this);
     else if (kind_.source && (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2))
         *out = static_cast<IProvideClassInfo2*>(this);
-    else
-        *out = Extra(iid);
+    else *out = Extra(iid);
     if (!*out) return E_NOINTERFACE;
     AddRef();
     return S_OK;
@@ -239,8 +234,7 @@ HRESULT ComObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISP
     return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
-HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
-                          UINT*) {
+HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) {
     auto member = std::find_if(kind_.members.begin(), kind_.members.end(), [&](const Member& m) { return m.id == id; });
     if (member == kind_.members.end()) return DISP_E_MEMBERNOTFOUND;
     ComRef<IDispatch> keep(this);  // a listener to a notification may let go of us
@@ -323,16 +317,20 @@ ObjectRef FromCom(IUnknown* unk) {
 Variant FromVariant(const VARIANT& in) {
     VARIANT v;
     VariantInit(&v);
-    if (FAILED(VariantCopyInd(&v, const_cast<VARIANT*>(&in)))) automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
+    if (FAILED(VariantCopyInd(&v, const_cast<VARIANT*>(&in))))
+        automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
     Variant out;
     switch (V_VT(&v)) {
-        case VT_EMPTY: case VT_NULL: case VT_ERROR: break;  // a left-out optional argument comes as an error
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_ERROR: break;  // a left-out optional argument comes as an error
         case VT_BOOL: out = Variant::FromBool(V_BOOL(&v) != VARIANT_FALSE); break;
         case VT_I2: out = Variant(static_cast<std::int16_t>(V_I2(&v))); break;
         case VT_R4: out = Variant(V_R4(&v)); break;
         case VT_R8: out = Variant(V_R8(&v)); break;
         case VT_BSTR: out = Variant(Text(V_BSTR(&v))); break;
-        case VT_DISPATCH: case VT_UNKNOWN: out = Variant(FromCom(V_UNKNOWN(&v))); break;
+        case VT_DISPATCH:
+        case VT_UNKNOWN: out = Variant(FromCom(V_UNKNOWN(&v))); break;
         default:
             if (FAILED(VariantChangeType(&v, &v, 0, VT_I4))) {
                 VariantClear(&v);
@@ -347,12 +345,30 @@ Variant FromVariant(const VARIANT& in) {
 void ToVariant(const Variant& in, VARIANT* out) {
     using automation::VarType;
     switch (in.Type()) {
-        case VarType::Bool: V_VT(out) = VT_BOOL; V_BOOL(out) = in.AsBool() ? VARIANT_TRUE : VARIANT_FALSE; break;
-        case VarType::I2: V_VT(out) = VT_I2; V_I2(out) = in.AsI2(); break;
-        case VarType::I4: V_VT(out) = VT_I4; V_I4(out) = in.AsI4(); break;
-        case VarType::R4: V_VT(out) = VT_R4; V_R4(out) = in.AsR4(); break;
-        case VarType::R8: V_VT(out) = VT_R8; V_R8(out) = in.AsR8(); break;
-        case VarType::Error: V_VT(out) = VT_ERROR; V_ERROR(out) = in.AsError().Code(); break;
+        case VarType::Bool:
+            V_VT(out) = VT_BOOL;
+            V_BOOL(out) = in.AsBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
+        case VarType::I2:
+            V_VT(out) = VT_I2;
+            V_I2(out) = in.AsI2();
+            break;
+        case VarType::I4:
+            V_VT(out) = VT_I4;
+            V_I4(out) = in.AsI4();
+            break;
+        case VarType::R4:
+            V_VT(out) = VT_R4;
+            V_R4(out) = in.AsR4();
+            break;
+        case VarType::R8:
+            V_VT(out) = VT_R8;
+            V_R8(out) = in.AsR8();
+            break;
+        case VarType::Error:
+            V_VT(out) = VT_ERROR;
+            V_ERROR(out) = in.AsError().Code();
+            break;
         case VarType::Str: {
             const BStr s = in.AsStr();
             V_VT(out) = VT_BSTR;

@@ -22,8 +22,18 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 void RegisterWindowClass() {
     static const bool done = [] {
-        const WNDCLASSEXW wc{sizeof wc, CS_HREDRAW | CS_VREDRAW, ControlProc, 0, 0, g_module, nullptr,
-                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)), nullptr, nullptr, kWindowClass, nullptr};
+        const WNDCLASSEXW wc{sizeof wc,
+                             CS_HREDRAW | CS_VREDRAW,
+                             ControlProc,
+                             0,
+                             0,
+                             g_module,
+                             nullptr,
+                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)),
+                             nullptr,
+                             nullptr,
+                             kWindowClass,
+                             nullptr};
         return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     }();
     (void)done;
@@ -47,8 +57,7 @@ void DrawLines(HDC dc, RECT r, const std::vector<BStr>& lines) {
 // What every simulated control shares: in-place activation in a window of its own, drawing there.
 class ActiveControl : public ComObject, public IOleObject, public IOleInPlaceObject {
 public:
-    ActiveControl(ObjectRef target, const Kind& kind, const CLSID& clsid)
-        : ComObject(std::move(target), kind), clsid_(clsid) {}
+    ActiveControl(ObjectRef target, const Kind& kind, const CLSID& clsid) : ComObject(std::move(target), kind), clsid_(clsid) {}
     ~ActiveControl() override { DestroyOwnWindow(); }
     QSIM_UNKNOWN
 
@@ -225,18 +234,13 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // The workspace control's members by position 0..7 (the ones the display calls), then its units.
 const Member kWorkspace[] = {
     {u"NeedsUpload", 3, QSIM_ON(sim::SimWorkspaceControl, return Bool(s.NeedsUpload());)},
-    {u"AttachLink", 7, QSIM_ON(sim::SimWorkspaceControl,
-        ObjectRef link = a.Obj(0);
-        Variant r = s.AttachLink(link);
-        a.Replace(0, link);
-        return r;)},
+    {u"AttachLink", 7,
+     QSIM_ON(sim::SimWorkspaceControl, ObjectRef link = a.Obj(0); Variant r = s.AttachLink(link); a.Replace(0, link); return r;)},
     {u"Upload", 8, QSIM_ON(sim::SimWorkspaceControl, return Bool(s.Upload());)},
     {u"SupportsEngUnits", 9, QSIM_ON(outside::IPluginWorkspaceUnits, return Bool(s.SupportsEngUnits());)},
-    {u"ApplyEngUnits", 10, QSIM_ON(outside::IPluginWorkspaceUnits,
-        ObjectRef units = a.Obj(0);
-        Variant r = s.ApplyEngUnits(units);
-        a.Replace(0, units);
-        return r;)},
+    {u"ApplyEngUnits", 10,
+     QSIM_ON(outside::IPluginWorkspaceUnits, ObjectRef units = a.Obj(0); Variant r = s.ApplyEngUnits(units); a.Replace(0, units);
+             return r;)},
 };
 // The default interface of a control whose workspace members are not on it.
 const Member kPlainControl[] = {
@@ -375,7 +379,8 @@ public:
 // The sim object a workspace class gives, and how it binds: a control without the interface comes
 // wrapped so that nothing takes it for one.
 std::pair<ObjectRef, sim::WorkspaceBinding> Unwrap(const ObjectRef& obj) {
-    if (auto* bare = dynamic_cast<sim::SimWorkspaceWithoutInterface*>(obj.get())) return {bare->Control(), sim::WorkspaceBinding::NoInterface};
+    if (auto* bare = dynamic_cast<sim::SimWorkspaceWithoutInterface*>(obj.get()))
+        return {bare->Control(), sim::WorkspaceBinding::NoInterface};
     if (auto* s = dynamic_cast<sim::SimWorkspaceControl*>(obj.get())) return {obj, s->Config().binding};
     return {obj, sim::WorkspaceBinding::Standard};
 }
@@ -429,10 +434,9 @@ private:
 
 // Dispatch ids the display finds the units control by; its notifications count by position.
 const Member kQtyUnits[] = {
-    {u"ApplyOnly", 0x68030000, QSIM_ON(sim::SimQtyUnitsControl,
-        if (!a.put) return Bool(s.Flag().value_or(automation::kTrue));
-        s.SetFlag(a[0].AsBool());
-        return {};)},
+    {u"ApplyOnly", 0x68030000,
+     QSIM_ON(sim::SimQtyUnitsControl, if (!a.put) return Bool(s.Flag().value_or(automation::kTrue)); s.SetFlag(a[0].AsBool());
+             return {};)},
     {u"ApplyUnits", 0x6003000b, QSIM_ON(sim::SimQtyUnitsControl, s.Apply(); return {};)},
 };
 const Kind kQtyUnitsKind{{}, kQtyUnits, &__uuidof(_ISimQtyUnitsEvents), &__uuidof(::QtyUnits), &__uuidof(ISimQtyUnits)};

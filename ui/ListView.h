@@ -68,7 +68,10 @@ public:
     void SetSortKey(int k);
     int SortOrder() const { return sortOrder_; }
     void SetSortOrder(int o);
-    void Refresh() { ++refreshCount_; Notify(Prop::Items); }
+    void Refresh() {
+        ++refreshCount_;
+        Notify(Prop::Items);
+    }
     int RefreshCount() const { return refreshCount_; }
 
     // The image lists the items' icon keys name (large icons, small icons, column headers); held

@@ -190,7 +190,7 @@ TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
 
 TEST(Commands, HelpButtonIsEnabledOnlyForThePluginsOwnHelpFile) {
     const std::pair<const char16_t*, bool> cases[] = {
-        {u"", false},          {u"QUILLET.HLP", false}, {u"quillet.hlp", false}, {u"Quillet.Hlp", false},
+        {u"", false},          {u"QUILLET.HLP", false}, {u"quillet.hlp", false},    {u"Quillet.Hlp", false},
         {u"FanCtl.chm", true}, {u"Fan.hlp", true},      {u"QUILLET.HLP.old", true}, {u"C:\\Help\\QUILLET.HLP", true},
     };
     for (auto& [file, enabled] : cases) {

@@ -77,15 +77,21 @@ struct HeaderRow {
 };
 
 const std::vector<HeaderRow> kGroupHeaders = {
-    {u"DeviceName", u"1305:Device Name", u"Device Name"}, {u"DeviceType", u"1310:Device Type", u"Device Type"},
-    {u"ProgramID", u"1315:Revision", u"Program ID"},      {u"NeuronID", u"1320:Neuron ID", u"Neuron ID"},
-    {u"Status", u"1325:Status", u"Status"},               {u"DSN0", u"1335:DSN (A)", u"DSN (A)"},
+    {u"DeviceName", u"1305:Device Name", u"Device Name"},
+    {u"DeviceType", u"1310:Device Type", u"Device Type"},
+    {u"ProgramID", u"1315:Revision", u"Program ID"},
+    {u"NeuronID", u"1320:Neuron ID", u"Neuron ID"},
+    {u"Status", u"1325:Status", u"Status"},
+    {u"DSN0", u"1335:DSN (A)", u"DSN (A)"},
     {u"DSN1", u"1340:DSN (B)", u"DSN (B)"},
 };
 const std::vector<HeaderRow> kDeviceTypeHeaders = {
-    {u"DeviceName", u"1305:Device Name", u"Device Name"}, {u"ProgramID", u"1315:ProgramID", u"Program ID"},
-    {u"NeuronID", u"1320:Neuron ID", u"Neuron ID"},       {u"Status", u"1325:Status", u"Status"},
-    {u"DSN0", u"1335:DSN (A)", u"DSN (A)"},               {u"DSN1", u"1340:DSN (B)", u"DSN (B)"},
+    {u"DeviceName", u"1305:Device Name", u"Device Name"},
+    {u"ProgramID", u"1315:ProgramID", u"Program ID"},
+    {u"NeuronID", u"1320:Neuron ID", u"Neuron ID"},
+    {u"Status", u"1325:Status", u"Status"},
+    {u"DSN0", u"1335:DSN (A)", u"DSN (A)"},
+    {u"DSN1", u"1340:DSN (B)", u"DSN (B)"},
 };
 
 void AddRows(ui::Window& w, const std::vector<CaptionRow>& rows, const ui::ControlRef& container = nullptr) {
@@ -210,15 +216,15 @@ TEST_F(CaptionPass, OddIdsOnSingleControls) {
     EXPECT_EQ(lbl->Caption(), u"Name:");
 
     // Every caption kind takes part; other kinds and the window itself are left alone.
-    for (ui::Kind k : {ui::Kind::Label, ui::Kind::CommandButton, ui::Kind::Frame, ui::Kind::MenuItem,
-                       ui::Kind::OptionButton, ui::Kind::CheckBox}) {
+    for (ui::Kind k : {ui::Kind::Label, ui::Kind::CommandButton, ui::Kind::Frame, ui::Kind::MenuItem, ui::Kind::OptionButton,
+                       ui::Kind::CheckBox}) {
         auto c = w->AddPlain(k, u"kind" + automation::DecimalText(static_cast<int>(k)));
         c->SetCaption(u"150:x");
         MCommon::ApplyResCaption(*c);
         EXPECT_EQ(c->Caption(), u"OK") << ui::KindName(k);
     }
-    for (ui::Kind k : {ui::Kind::PictureBox, ui::Kind::Image, ui::Kind::TreeView, ui::Kind::ImageList,
-                       ui::Kind::ProgressBar, ui::Kind::Timer, ui::Kind::StatusBar}) {
+    for (ui::Kind k : {ui::Kind::PictureBox, ui::Kind::Image, ui::Kind::TreeView, ui::Kind::ImageList, ui::Kind::ProgressBar,
+                       ui::Kind::Timer, ui::Kind::StatusBar}) {
         auto c = w->AddPlain(k, u"other" + automation::DecimalText(static_cast<int>(k)));
         c->SetCaption(u"150:x");
         c->SetToolTipText(u"151:y");

@@ -60,8 +60,8 @@ TEST(MainWindowLoad, OneImageListServesTheTreeAndBothLists) {
     HostSession s;
     ASSERT_EQ(s.Start(), kTrue);
     auto images = s.Control<ui::ImageList>(u"imlTreeViews");
-    const std::vector<automation::BStr> keys = {u"groupnormal", u"groupopen", u"typenormal", u"typeselect",
-                                                u"devonline", u"devsoftoffline", u"devofflink", u"devquestion"};
+    const std::vector<automation::BStr> keys = {u"groupnormal", u"groupopen",      u"typenormal", u"typeselect",
+                                                u"devonline",   u"devsoftoffline", u"devofflink", u"devquestion"};
     EXPECT_EQ(images->Keys(), keys);
     EXPECT_EQ(s.Control<ui::TreeView>(u"treActive")->Images(), images);
     for (const char16_t* name : {u"lvwGroup", u"lvwDeviceTypes"}) {

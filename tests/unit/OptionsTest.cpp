@@ -86,7 +86,8 @@ TEST(Options, DialogIsBuiltAndCaptionedOnLoad) {
     EXPECT_FALSE(ok->IsCancel());
     EXPECT_TRUE(cancel->IsCancel());
     EXPECT_FALSE(cancel->IsDefault());
-    EXPECT_EQ((std::vector<float>{ok->Left(), ok->Top(), ok->Width(), ok->Height()}), (std::vector<float>{3990, 5310, 1455, 375}));
+    EXPECT_EQ((std::vector<float>{ok->Left(), ok->Top(), ok->Width(), ok->Height()}),
+              (std::vector<float>{3990, 5310, 1455, 375}));
     EXPECT_EQ((std::vector<float>{cancel->Left(), cancel->Top(), cancel->Width(), cancel->Height()}),
               (std::vector<float>{5790, 5310, 1575, 375}));
     EXPECT_EQ(w->Caption(), u"Quillet Options") << "the title is not part of the caption pass";

@@ -68,8 +68,8 @@ TEST(TreeLoadDevicePlugin, HandsTheDeviceOverInOrder) {
 TEST(TreeLoadDevicePlugin, EachOutsideCallFailingInTurn) {
     struct Case {
         const char* call;
-        bool throws;           // the failure reaches the caller
-        bool pluginChanged;    // DevicePluginChanged was raised
+        bool throws;         // the failure reaches the caller
+        bool pluginChanged;  // DevicePluginChanged was raised
     };
     const Case cases[] = {
         {"NetServDevice.Create", true, false},
@@ -117,8 +117,9 @@ TEST(TreeLoadDevicePlugin, ServerThatRefusesStillAnnouncesItsFeatures) {
     s.world->AddPlugin(p);
     ASSERT_EQ(s.Start(), kTrue);
     std::int16_t count = -1;
-    auto sub = s.Form()->ActiveTree()->DevicePluginChanged.Subscribe(
-        [&](const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool) { count = l ? l->Count() : -1; });
+    auto sub = s.Form()->ActiveTree()->DevicePluginChanged.Subscribe([&](const ui::NodeRef&,
+                                                                         const std::shared_ptr<outside::IFeatureList>& l,
+                                                                         automation::VBool) { count = l ? l->Count() : -1; });
     EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kFalse);
     EXPECT_EQ(count, 1);
 }
@@ -128,7 +129,8 @@ TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) 
     ASSERT_EQ(s.Start(), kTrue);
     bool insideLoadDevice = false, shownInside = false;
     s.world->OnCall("PluginServer.LoadDevice", [&] { insideLoadDevice = true; });
-    s.world->OnCall("Workspace.Create", [&] { shownInside = insideLoadDevice && s.world->CountOf("PluginServer.FeatureList") == 0; });
+    s.world->OnCall("Workspace.Create",
+                    [&] { shownInside = insideLoadDevice && s.world->CountOf("PluginServer.FeatureList") == 0; });
     EXPECT_EQ(s.Open(), -1);
     EXPECT_TRUE(shownInside) << "the control was created while LoadDevice was still running";
     EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible());

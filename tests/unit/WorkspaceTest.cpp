@@ -86,8 +86,8 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     EXPECT_EQ(hosted[0]->ProgId(), HostSession::kWorkspaceProgId);
     EXPECT_EQ(hosted[0]->Container(), s.Control(u"FraWorkspace", 2));
     EXPECT_TRUE(hosted[0]->Visible());
-    EXPECT_EQ(s.world->LogOf("Workspace."),
-              (std::vector<std::string>{"Workspace.Create", "Workspace.AttachLink", "Workspace.NeedsUpload", "Workspace.Upload"}));
+    EXPECT_EQ(s.world->LogOf("Workspace."), (std::vector<std::string>{"Workspace.Create", "Workspace.AttachLink",
+                                                                      "Workspace.NeedsUpload", "Workspace.Upload"}));
     EXPECT_EQ(s.world->LastAttachedLink(), automation::ObjectRef(MMain::PluginServerLink()));
     EXPECT_NE(s.world->LastAttachedLink(), nullptr);
     EXPECT_EQ(s.Status(), u"");

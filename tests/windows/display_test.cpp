@@ -416,9 +416,9 @@ struct Session {
     explicit Session(World& w) {
         CLSID clsid{};
         CHECK_HR(CLSIDFromProgID(L"LNSQuilletVexaProxy.IHalvernServer", &clsid), S_OK);
-        CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer,
-                                  reinterpret_cast<void**>(server.Put())),
-                 S_OK);
+        CHECK_HR(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())),
+            S_OK);
         if (!server) return;
         AppDevice* device = nullptr;
         System* system = nullptr;
@@ -429,8 +429,7 @@ struct Session {
         float version = 3.2f;
         VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
         BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Display Node (1/7)");
-        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started),
-                 S_OK);
+        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started), S_OK);
         CHECK_EQ(started, VARIANT_TRUE);
         SysFreeString(description);
         SysFreeString(address);
@@ -670,7 +669,8 @@ private:
     static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
         auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
         StatusWatch* w = current_;
-        if (w && code == HC_ACTION && m && m->hwnd == w->bar_ && m->message == SB_SETTEXTW && LOBYTE(m->wParam) == 0 && m->lParam) {
+        if (w && code == HC_ACTION && m && m->hwnd == w->bar_ && m->message == SB_SETTEXTW && LOBYTE(m->wParam) == 0 &&
+            m->lParam) {
             std::wstring text = reinterpret_cast<const wchar_t*>(m->lParam);
             if (w->texts.empty() || w->texts.back() != text) w->texts.push_back(text);
         }
@@ -773,7 +773,11 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     // The first feature button: its tag carries feature 1.
     HWND button = Child(s.main, L"Button", L"&Configure");
     CHECK(button && IsWindowVisible(button));
-    LaunchAnsweringTheBox([&] { if (button) SendMessageW(button, BM_CLICK, 0, 0); }, boxes);
+    LaunchAnsweringTheBox(
+        [&] {
+            if (button) SendMessageW(button, BM_CLICK, 0, 0);
+        },
+        boxes);
     CHECK_EQ(boxes, 0);
     CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 2);
     CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
@@ -785,14 +789,21 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     Args fail;
     fail.Str(L"LaunchFeature").I4(2);
     CHECK_HR(CallByName(control.Get(), L"SetOutcome", fail), S_OK);
-    const std::wstring expectedText = L"An error occurred while trying to launch the \r\n"
-                                      L"Recalibrate feature for device " + device + L".\r\n"
-                                      L"The necessary files to run the feature are not available.\r\n"
-                                      L"Please refer to your user manual for  devices\r\n"
-                                      L"for more information on how to install device plug-ins.";
+    const std::wstring expectedText =
+        L"An error occurred while trying to launch the \r\n"
+        L"Recalibrate feature for device " +
+        device +
+        L".\r\n"
+        L"The necessary files to run the feature are not available.\r\n"
+        L"Please refer to your user manual for  devices\r\n"
+        L"for more information on how to install device plug-ins.";
     HWND second_button = Child(s.main, L"Button", L"&Recalibrate");
     CHECK(second_button != nullptr);
-    Box box = LaunchAnsweringTheBox([&] { if (second_button) SendMessageW(second_button, BM_CLICK, 0, 0); }, boxes);
+    Box box = LaunchAnsweringTheBox(
+        [&] {
+            if (second_button) SendMessageW(second_button, BM_CLICK, 0, 0);
+        },
+        boxes);
     CHECK_EQ(boxes, 1);
     CHECK_EQ(box.title, L"Quillet - " + device + L" Recalibrate Error");
     CHECK_EQ(box.text, expectedText);
@@ -1055,7 +1066,9 @@ int InkPixels(RECT area, const RECT& covered, COLORREF ink) {
     for (int y = area.top; y < area.bottom; ++y)
         for (int x = area.left; x < area.right; ++x, ++i) {
             POINT p{x, y};
-            if (!PtInRect(&covered, p) && i < static_cast<int>(pixels.size()) && Distance(pixels[static_cast<size_t>(i)], ink) < 40) ++n;
+            if (!PtInRect(&covered, p) && i < static_cast<int>(pixels.size()) &&
+                Distance(pixels[static_cast<size_t>(i)], ink) < 40)
+                ++n;
         }
     return n;
 }
@@ -1106,8 +1119,10 @@ TEST_CASE(OptionsDialogOpensCentredOverTheDisplayWhichStillPaints) {
         Choose(s.main, L"&Engineering Units");
         CHECK(script.Done());
     }
-    std::printf("    display (%ld,%ld)-(%ld,%ld), dialog (%ld,%ld)-(%ld,%ld); text pixels beside the dialog: caption %d, menu bar %d, workspace %d, empty status panel %d\n",
-                m.left, m.top, m.right, m.bottom, d.left, d.top, d.right, d.bottom, captionInk, menuInk, workspaceInk, emptyPanelInk);
+    std::printf(
+        "    display (%ld,%ld)-(%ld,%ld), dialog (%ld,%ld)-(%ld,%ld); text pixels beside the dialog: caption %d, menu bar %d, "
+        "workspace %d, empty status panel %d\n",
+        m.left, m.top, m.right, m.bottom, d.left, d.top, d.right, d.bottom, captionInk, menuInk, workspaceInk, emptyPanelInk);
     CHECK(d.right > d.left);
     CHECK(std::abs((d.left + d.right) / 2 - (m.left + m.right) / 2) <= 3);
     CHECK(std::abs((d.top + d.bottom) / 2 - (m.top + m.bottom) / 2) <= 3);

@@ -41,12 +41,11 @@ void Check(bool ok, const std::string& what, const char* file, int line) {
 }
 
 #define CHECK(e) Check(static_cast<bool>(e), #e, __FILE__, __LINE__)
-#define CHECK_EQ(a, b)                                                                                   \
-    do {                                                                                                 \
-        const auto& va_ = (a);                                                                           \
-        const auto& vb_ = (b);                                                                           \
-        Check(va_ == vb_, std::string(#a " == " #b " (") + Show(va_) + " vs " + Show(vb_) + ")", __FILE__, \
-              __LINE__);                                                                                 \
+#define CHECK_EQ(a, b)                                                                                                \
+    do {                                                                                                              \
+        const auto& va_ = (a);                                                                                        \
+        const auto& vb_ = (b);                                                                                        \
+        Check(va_ == vb_, std::string(#a " == " #b " (") + Show(va_) + " vs " + Show(vb_) + ")", __FILE__, __LINE__); \
     } while (0)
 
 struct Case {
@@ -57,8 +56,8 @@ std::vector<Case>& Cases() {
     static std::vector<Case> cases;
     return cases;
 }
-#define TEST(name)                                                          \
-    void name();                                                            \
+#define TEST(name)                                                           \
+    void name();                                                             \
     const bool name##_registered = (Cases().push_back({#name, name}), true); \
     void name()
 
@@ -405,8 +404,10 @@ TEST(UserActionsRaiseModelEvents) {
         downX = x;
         downY = y;
     }));
-    subs.push_back(t.grab->MouseMove.Subscribe([&](std::int16_t b, std::int16_t, float, float) { log.push_back("move" + std::to_string(b)); }));
-    subs.push_back(t.grab->MouseUp.Subscribe([&](std::int16_t b, std::int16_t, float, float) { log.push_back("up" + std::to_string(b)); }));
+    subs.push_back(t.grab->MouseMove.Subscribe(
+        [&](std::int16_t b, std::int16_t, float, float) { log.push_back("move" + std::to_string(b)); }));
+    subs.push_back(
+        t.grab->MouseUp.Subscribe([&](std::int16_t b, std::int16_t, float, float) { log.push_back("up" + std::to_string(b)); }));
     int resizes = 0;
     subs.push_back(w.Resize.Subscribe([&] { ++resizes; }));
 
@@ -705,7 +706,8 @@ TEST(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
     subs.push_back(exit->Click.Subscribe([&] { log.push_back("exit"); }));
     subs.push_back(about->Click.Subscribe([&] { log.push_back("about"); }));
     subs.push_back(contents->Click.Subscribe([&] { log.push_back("contents"); }));
-    subs.push_back(t.list->KeyDown.Subscribe([&](std::int16_t key, std::int16_t) { log.push_back("list key " + std::to_string(key)); }));
+    subs.push_back(
+        t.list->KeyDown.Subscribe([&](std::int16_t key, std::int16_t) { log.push_back("list key " + std::to_string(key)); }));
     w.Show();
     HostLoop(30);
     HWND form = H(w), lv = H(t.list);
@@ -815,8 +817,10 @@ TEST(ImageListsReachTreeAndListsWithImagesByKey) {
             it.cchTextMax = 64;
             SendMessageW(tv, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
             if (std::wstring(buf) == text) found = {it.iImage, it.iSelectedImage};
-            auto next = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
-            if (!next) next = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+            auto next =
+                reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+            if (!next)
+                next = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
             item = next;
         }
         return found;
@@ -913,11 +917,13 @@ TEST(PlatformServices) {
 
     // A missing help file: both viewers come back at once.
     DWORD start = GetTickCount();
-    p.HtmlHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.chm", ui::help::kHtmlDisplayToc, 0);
+    p.HtmlHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.chm",
+                ui::help::kHtmlDisplayToc, 0);
     CHECK(GetTickCount() - start < 5000);
 
     start = GetTickCount();
-    p.WinHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.hlp", ui::help::kWinHelpTab, 3);
+    p.WinHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.hlp",
+               ui::help::kWinHelpTab, 3);
     CHECK(GetTickCount() - start < 5000);
 
     start = GetTickCount();
@@ -1065,7 +1071,8 @@ TEST(HostedControlsComeFromTheirProgId) {
     const CLSID clsid = {0x5A1C0B7E, 0x3D2F, 0x4E61, {0x9A, 0x10, 0x42, 0x7B, 0x11, 0xC3, 0x55, 0x01}};
     const wchar_t* clsidText = L"{5A1C0B7E-3D2F-4E61-9A10-427B11C35501}";
     DWORD cookie = 0;
-    CHECK(SUCCEEDED(CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)));
+    CHECK(SUCCEEDED(
+        CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)));
 
     TestForm t;
     t.w->Show();
@@ -1100,7 +1107,8 @@ TEST(HostedControlsComeFromTheirProgId) {
 
     // By ProgID, as the system names its controls.
     const wchar_t* key = L"QuilletVexa.UiTestControl\\CLSID";
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, clsidText, static_cast<DWORD>((std::wcslen(clsidText) + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, clsidText,
+                    static_cast<DWORD>((std::wcslen(clsidText) + 1) * sizeof(wchar_t)));
     auto byName = t.w->ControlsAdd(u"QuilletVexa.UiTestControl", u"ctlUnits", t.frame);
     CHECK(byName->Object() != nullptr);
     CHECK_EQ(g_liveControls, 1);

@@ -39,7 +39,8 @@ HCURSOR CursorFor(std::int16_t pointer) {
         case 1: id = SystemCursor(IDC_ARROW); break;
         case 2: id = SystemCursor(IDC_CROSS); break;
         case 3: id = SystemCursor(IDC_IBEAM); break;
-        case 5: case 15: id = SystemCursor(IDC_SIZEALL); break;
+        case 5:
+        case 15: id = SystemCursor(IDC_SIZEALL); break;
         case 6: id = SystemCursor(IDC_SIZENESW); break;
         case 7: id = SystemCursor(IDC_SIZENS); break;
         case 8: id = SystemCursor(IDC_SIZENWSE); break;
@@ -73,8 +74,8 @@ Backend::Backend(HINSTANCE module) : module_(module) {
     }
     if (dpiX_ <= 0) dpiX_ = 96;
     if (dpiY_ <= 0) dpiY_ = 96;
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
-                                             ICC_PROGRESS_CLASS | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
+                                              ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     RegisterClasses();
     messages_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module_, nullptr);
@@ -121,7 +122,8 @@ void Backend::RegisterClasses() {
 
 HWND Backend::Parking() {
     if (!parking_)
-        parking_ = CreateWindowExW(0, kContainerClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr, module_, nullptr);
+        parking_ =
+            CreateWindowExW(0, kContainerClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr, module_, nullptr);
     return parking_;
 }
 
@@ -217,7 +219,8 @@ void Backend::WatchShortcuts(HWND form, bool watch) {
     if (watch) {
         shortcutForms_.emplace(form, thread);
         if (!keyHooks_.count(thread))
-            if (HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &Backend::KeyHook, nullptr, thread)) keyHooks_.emplace(thread, hook);
+            if (HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &Backend::KeyHook, nullptr, thread))
+                keyHooks_.emplace(thread, hook);
         return;
     }
     shortcutForms_.erase(it);

@@ -25,7 +25,9 @@ inline constexpr wchar_t kMessageClass[] = L"QuilletVexaMessages";
 
 // Automation strings are UTF-16, as wide strings are on Windows.
 inline const wchar_t* W(const automation::BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline automation::BStr FromW(const wchar_t* s, std::size_t n) { return automation::BStr(reinterpret_cast<const char16_t*>(s), n); }
+inline automation::BStr FromW(const wchar_t* s, std::size_t n) {
+    return automation::BStr(reinterpret_cast<const char16_t*>(s), n);
+}
 automation::BStr WindowText(HWND h);
 
 class Backend final : public ui::Platform {

@@ -95,8 +95,7 @@ public:
                 Paint();
                 result = 0;
                 return true;
-            default:
-                return ReportMouse(msg, wp, lp);
+            default: return ReportMouse(msg, wp, lp);
         }
     }
 
@@ -143,15 +142,12 @@ public:
     void Create() override { MakeChild(kGrabClass, 0, WS_EX_TRANSPARENT, true); }
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
         switch (msg) {
-            case WM_ERASEBKGND:
-                result = 1;
-                return true;
+            case WM_ERASEBKGND: result = 1; return true;
             case WM_PAINT:
                 ValidateRect(hwnd_, nullptr);
                 result = 0;
                 return true;
-            default:
-                return ReportMouse(msg, wp, lp);
+            default: return ReportMouse(msg, wp, lp);
         }
     }
 };
@@ -323,9 +319,7 @@ public:
         ApplyTabs();
     }
     HWND ChildParent() const override { return hwnd_; }
-    void ChildCreated(HWND) override {
-        SetWindowPos(strip_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    void ChildCreated(HWND) override { SetWindowPos(strip_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
     void Changed(ui::Control& c, ui::Prop p) override {
         if (!hwnd_) return;
         if (p == ui::Prop::Tabs) {
@@ -362,8 +356,9 @@ public:
     ImageListPeer(Backend& b, ui::ImageList& l) : NativePeer(b, l), list_(l) {}
     ~ImageListPeer() override { ImageListPeer::Release(); }
     void Create() override {
-        images_ = std::make_shared<GdiObject>(GdiObject::Type::ImageList,
-                                              ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(list_.Keys().size()), 4));
+        images_ = std::make_shared<GdiObject>(
+            GdiObject::Type::ImageList,
+            ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(list_.Keys().size()), 4));
         if (!*images_) automation::Raise(automation::code::kFail, u"Cannot create the image list " + c_.Name());
         Rebuild();
     }
@@ -389,7 +384,8 @@ private:
             if (!bitmap || !mask) continue;
             unsigned hash = 2166136261u;
             for (char16_t ch : key) hash = (hash ^ ch) * 16777619u;
-            GdiObject fill(GdiObject::Type::Brush, CreateSolidBrush(RGB(64 + (hash & 0x7F), 64 + ((hash >> 8) & 0x7F), 64 + ((hash >> 16) & 0x7F))));
+            GdiObject fill(GdiObject::Type::Brush,
+                           CreateSolidBrush(RGB(64 + (hash & 0x7F), 64 + ((hash >> 8) & 0x7F), 64 + ((hash >> 16) & 0x7F))));
             RECT all{0, 0, 16, 16}, square{2, 2, 14, 14};
             HGDIOBJ old = SelectObject(dc, mask.Bitmap());
             // Mask: white is transparent, black is drawn.

@@ -69,7 +69,8 @@ public:
         const std::int16_t button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
         HWND h = hwnd_;
         auto token = Token();
-        Fire(c_, c_.MouseDown, button, ShiftState(), b_.TwipsX(static_cast<short>(LOWORD(lp))), b_.TwipsY(static_cast<short>(HIWORD(lp))));
+        Fire(c_, c_.MouseDown, button, ShiftState(), b_.TwipsX(static_cast<short>(LOWORD(lp))),
+             b_.TwipsY(static_cast<short>(HIWORD(lp))));
         if (token.expired() || !IsWindow(h)) {
             result = 0;
             return true;
@@ -82,28 +83,20 @@ public:
         result = 0;
         if (nm.hwndFrom != hwnd_) {
             // The header: a divider was dragged.
-            if ((nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW) && !*applyingColumns_)
-                ReadColumnWidths();
+            if ((nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW) && !*applyingColumns_) ReadColumnWidths();
             return false;
         }
         switch (nm.code) {
-            case LVN_COLUMNCLICK:
-                Fire(c_, list_.ColumnClick, reinterpret_cast<NMLISTVIEW&>(nm).iSubItem + 1);
-                return true;
+            case LVN_COLUMNCLICK: Fire(c_, list_.ColumnClick, reinterpret_cast<NMLISTVIEW&>(nm).iSubItem + 1); return true;
             case LVN_ITEMCHANGED:
                 if (!*syncing_) TakeSelection(reinterpret_cast<NMLISTVIEW&>(nm));
                 return true;
             case LVN_KEYDOWN:
                 Fire(c_, c_.KeyDown, static_cast<std::int16_t>(reinterpret_cast<NMLVKEYDOWN&>(nm).wVKey), ShiftState());
                 return true;
-            case NM_CLICK:
-                Fire(c_, c_.Click);
-                return true;
-            case NM_DBLCLK:
-                Fire(c_, c_.DblClick);
-                return true;
-            default:
-                return false;
+            case NM_CLICK: Fire(c_, c_.Click); return true;
+            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
+            default: return false;
         }
     }
 
@@ -245,7 +238,8 @@ public:
     }
 
     void Create() override {
-        MakeChild(WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | (c_.TabStop() ? WS_TABSTOP : 0),
+        MakeChild(WC_TREEVIEWW,
+                  TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | (c_.TabStop() ? WS_TABSTOP : 0),
                   WS_EX_CLIENTEDGE, false, L"");
         ApplyImages();
     }
@@ -279,14 +273,9 @@ public:
                 Fire(c_, tree_.NodeClick, node);
                 return true;
             }
-            case NM_CLICK:
-                Fire(c_, c_.Click);
-                return true;
-            case NM_DBLCLK:
-                Fire(c_, c_.DblClick);
-                return true;
-            default:
-                return false;
+            case NM_CLICK: Fire(c_, c_.Click); return true;
+            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
+            default: return false;
         }
     }
 

@@ -64,7 +64,9 @@ public:
     virtual void ParentResized() {}
 
     // The window was created for this peer (set before its first message is handled).
-    void Bind(HWND h) { if (!hwnd_) hwnd_ = h; }
+    void Bind(HWND h) {
+        if (!hwnd_) hwnd_ = h;
+    }
     // The platform destroyed the window (its parent went first).
     void WindowGone();
 

@@ -169,7 +169,9 @@ void WindowPeer::ApplyFormVisible() {
         }
     }
     const int state = f.WindowState();
-    const int cmd = state == ui::state::kMinimized ? SW_SHOWMINIMIZED : state == ui::state::kMaximized ? SW_SHOWMAXIMIZED : SW_SHOW;
+    const int cmd = state == ui::state::kMinimized   ? SW_SHOWMINIMIZED
+                    : state == ui::state::kMaximized ? SW_SHOWMAXIMIZED
+                                                     : SW_SHOW;
     auto token = Token();
     if (!f.IsModal()) b_.Showing();
     if (token.expired() || !Live(f)) return;
@@ -241,8 +243,8 @@ void WindowPeer::CenterOver(HWND other) {
 void WindowPeer::SizedByPlatform(WPARAM kind) {
     auto& f = Form();
     const int state = kind == SIZE_MINIMIZED || IsIconic(hwnd_) ? ui::state::kMinimized
-                      : IsZoomed(hwnd_)                          ? ui::state::kMaximized
-                                                                 : ui::state::kNormal;
+                      : IsZoomed(hwnd_)                         ? ui::state::kMaximized
+                                                                : ui::state::kNormal;
     f.SetWindowStateFromPlatform(state);
     // Only a real change moves the model: rounding to pixels must not shift what it holds.
     if (state != ui::state::kMinimized && PixelsDiffer()) {
@@ -313,8 +315,7 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                     return true;
                 }
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 
@@ -375,7 +376,8 @@ void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::C
         std::vector<ui::ControlRef> elements;
         for (auto& e : children)
             if (e->Index() >= 0 && e->Name() == c->Name()) elements.push_back(e);
-        std::stable_sort(elements.begin(), elements.end(), [](const ui::ControlRef& a, const ui::ControlRef& b) { return a->Index() < b->Index(); });
+        std::stable_sort(elements.begin(), elements.end(),
+                         [](const ui::ControlRef& a, const ui::ControlRef& b) { return a->Index() < b->Index(); });
         ordered.insert(ordered.end(), elements.begin(), elements.end());
     }
 
@@ -427,8 +429,9 @@ void WindowPeer::SetToolTip(HWND tool, const automation::BStr& text) {
     if (!hwnd_ || !tool) return;
     if (!tooltip_) {
         if (text.empty()) return;
-        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, b_.Module(), nullptr);
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, b_.Module(), nullptr);
         if (!tooltip_) return;
     }
     TOOLINFOW ti{};

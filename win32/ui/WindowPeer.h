@@ -53,7 +53,7 @@ private:
 
     GdiObject font_, bigIcon_, smallIcon_;
     std::vector<std::pair<HMENU, std::weak_ptr<ui::Control>>> popups_;  // each popup's menu item
-    std::vector<Shortcut> shortcuts_;  // of the items the menu bar shows
+    std::vector<Shortcut> shortcuts_;                                   // of the items the menu bar shows
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool applying_ = false;
