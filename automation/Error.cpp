@@ -9,8 +9,6 @@ const char* Error::what() const noexcept {
 
 void Raise(std::int32_t c, BStr description) { throw Error(c, std::move(description)); }
 
-void RaiseObjectNotSet(std::u16string_view what) {
-    throw Error(code::kObjectNotSet, u"Object variable not set: " + BStr(what));
-}
+void RaiseObjectNotSet(std::u16string_view what) { throw Error(code::kObjectNotSet, u"Object variable not set: " + BStr(what)); }
 
 }  // namespace automation

@@ -17,7 +17,10 @@ public:
     explicit Subscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
     Subscription(Subscription&& o) noexcept : cancel_(std::exchange(o.cancel_, nullptr)) {}
     Subscription& operator=(Subscription&& o) noexcept {
-        if (this != &o) { Reset(); cancel_ = std::exchange(o.cancel_, nullptr); }
+        if (this != &o) {
+            Reset();
+            cancel_ = std::exchange(o.cancel_, nullptr);
+        }
         return *this;
     }
     Subscription(const Subscription&) = delete;
@@ -59,7 +62,10 @@ public:
             if (!st) return;
             auto& v = st->slots;
             for (auto it = v.begin(); it != v.end(); ++it)
-                if (*it == sl) { v.erase(it); break; }
+                if (*it == sl) {
+                    v.erase(it);
+                    break;
+                }
         });
     }
 

@@ -7,7 +7,7 @@
 namespace automation {
 
 struct NumberRead {
-    double value = 0;   // 0 when the text has no leading number
+    double value = 0;       // 0 when the text has no leading number
     bool complete = false;  // the whole text (blanks aside) was one number
 };
 

@@ -57,10 +57,14 @@ BStr FromUtf8(std::string_view s) {
                 bool ok = true;
                 for (std::size_t k = 1; k < len; ++k) {
                     unsigned char cb = static_cast<unsigned char>(s[i + k]);
-                    if ((cb & 0xC0) != 0x80) { ok = false; break; }
+                    if ((cb & 0xC0) != 0x80) {
+                        ok = false;
+                        break;
+                    }
                     v = (v << 6) | (cb & 0x3F);
                 }
-                if (ok) c = v; else len = 1;
+                if (ok) c = v;
+                else len = 1;
             }
         }
         if (c >= 0x10000 && c <= 0x10FFFF) {

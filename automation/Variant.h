@@ -16,7 +16,11 @@ enum class VarType { Empty, Bool, I2, I4, R4, R8, Str, Object, Bytes, Error };
 class Variant {
 public:
     Variant() = default;
-    static Variant FromBool(bool b) { Variant v; v.v_ = BoolBox{ToVBool(b)}; return v; }
+    static Variant FromBool(bool b) {
+        Variant v;
+        v.v_ = BoolBox{ToVBool(b)};
+        return v;
+    }
     Variant(std::int16_t i) : v_(i) {}
     Variant(std::int32_t i) : v_(i) {}
     Variant(float f) : v_(f) {}
@@ -38,7 +42,7 @@ public:
     float AsR4() const;
     double AsR8() const;
     BStr AsStr() const;
-    ObjectRef AsObject() const;       // empty gives none
+    ObjectRef AsObject() const;        // empty gives none
     const ByteArray& AsBytes() const;  // only a byte array
     const Error& AsError() const;
 

@@ -50,7 +50,8 @@ struct Rig {
         sim::PluginConfig p;
         p.programId = kProgramId;
         p.helpFile = u"Fan.chm";
-        for (int i = 1; i <= features; ++i) p.features.push_back({static_cast<std::int16_t>(i), u"&Feature " + automation::DecimalText(i)});
+        for (int i = 1; i <= features; ++i)
+            p.features.push_back({static_cast<std::int16_t>(i), u"&Feature " + automation::DecimalText(i)});
         p.workspaceProgId = u"Bench.Workspace";
         world->AddPlugin(p);
         sim::WorkspaceControlConfig w;
@@ -67,7 +68,8 @@ struct Rig {
     }
     std::shared_ptr<IHalvernServer> Open() {
         auto server = std::make_shared<IHalvernServer>();
-        server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Controller", u"Fan Coil 1/nvoStatus", cps, automation::kTrue);
+        server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Controller", u"Fan Coil 1/nvoStatus", cps,
+                         automation::kTrue);
         server->RunFullAppView();
         return server;
     }

@@ -138,10 +138,8 @@ void CMenu_Toolbar::ClearPluginFeatures() {
     if (!MMain::MainForm()) return;
     if (auto form = Form()) {
         for (const auto& item : form->Array(kMenuFeatures)) {
-            if (item->Index() != 0)
-                IgnoreFailure([&] { form->UnloadElement(item); });
-            else
-                IgnoreFailure([&] { item->SetVisible(false); });
+            if (item->Index() != 0) IgnoreFailure([&] { form->UnloadElement(item); });
+            else IgnoreFailure([&] { item->SetVisible(false); });
         }
         for (const auto& button : form->Array(kFeatureButtons))
             if (button->Index() != 0) IgnoreFailure([&] { form->UnloadElement(button); });
@@ -221,8 +219,7 @@ void CMenu_Toolbar::MenuClickPluginFeature(std::int16_t Index) {
                 link->UploadDevice();
             }))
             failed = true;
-        if (m_bHaveMainForm &&
-            !IgnoreFailure([&] { server->LaunchFeature(Index, static_cast<std::int32_t>(WindowHandle())); }))
+        if (m_bHaveMainForm && !IgnoreFailure([&] { server->LaunchFeature(Index, static_cast<std::int32_t>(WindowHandle())); }))
             failed = true;
     }
 
@@ -236,8 +233,8 @@ void CMenu_Toolbar::MenuClickPluginFeature(std::int16_t Index) {
             if (auto parent = node->Parent()) typeText = parent->Text();
         });
         using MCommon::LoadResString;
-        const BStr title = LoadResString(res::kMsgLaunchTitlePrefix) + deviceName + u" " + caption +
-                           LoadResString(res::kMsgLaunchTitleSuffix);
+        const BStr title =
+            LoadResString(res::kMsgLaunchTitlePrefix) + deviceName + u" " + caption + LoadResString(res::kMsgLaunchTitleSuffix);
         const BStr text = LoadResString(res::kMsgLaunchLine1) + u"\r\n" + caption + LoadResString(res::kMsgLaunchLine2Middle) +
                           deviceName + u"." + u"\r\n" + LoadResString(res::kMsgLaunchLine3) + u"\r\n" +
                           LoadResString(res::kMsgLaunchLine4Prefix) + typeText + LoadResString(res::kMsgLaunchLine4Suffix) +
@@ -286,10 +283,8 @@ void CMenu_Toolbar::MenuClickTools(std::int16_t Index) {
 }
 
 void CMenu_Toolbar::MenuClickHelp(std::int16_t Index) {
-    if (Index == 0)
-        RunHelpButton();
-    else if (Index == 1)
-        EnterWhatsThis();
+    if (Index == 0) RunHelpButton();
+    else if (Index == 1) EnterWhatsThis();
 }
 
 void CMenu_Toolbar::RunButtonFunction(std::int16_t Index) { MenuClickPluginFeature(Index); }

@@ -20,26 +20,21 @@ BStr PluginHelpFile(const std::shared_ptr<IQuilletMainForm>& form) {
     return plugin->HelpFile();
 }
 
-bool IsHtmlHelp(const BStr& sHelpFile) {
-    return automation::UpperAscii(sHelpFile).find(u".CHM") != BStr::npos;
-}
+bool IsHtmlHelp(const BStr& sHelpFile) { return automation::UpperAscii(sHelpFile).find(u".CHM") != BStr::npos; }
 
-bool HasPluginHelp(const BStr& sHelpFile) {
-    return !sHelpFile.empty() && automation::UpperAscii(sHelpFile) != u"QUILLET.HLP";
-}
+bool HasPluginHelp(const BStr& sHelpFile) { return !sHelpFile.empty() && automation::UpperAscii(sHelpFile) != u"QUILLET.HLP"; }
 
 void OpenHelpFile(std::intptr_t hwnd, const BStr& sHelpFile, const BStr& sPlugInDescription) {
     auto& platform = ui::CurrentPlatform();
     if (sHelpFile.empty()) {
-        BStr text = MCommon::LoadResString(res::kMsgHelpPrefix) + sPlugInDescription + MCommon::LoadResString(res::kMsgHelpSuffix);
+        BStr text =
+            MCommon::LoadResString(res::kMsgHelpPrefix) + sPlugInDescription + MCommon::LoadResString(res::kMsgHelpSuffix);
         platform.MsgBox(text, ui::mb::kOkOnly | ui::mb::kExclamation, sPlugInDescription);
         return;
     }
     // The viewers report a file they cannot open themselves; their answers are not needed.
-    if (IsHtmlHelp(sHelpFile))
-        platform.HtmlHelpA(hwnd, ui::ToAnsi(sHelpFile), ui::help::kHtmlDisplayToc, kHtmlHelpData);
-    else
-        platform.WinHelpA(hwnd, ui::ToAnsi(sHelpFile), ui::help::kWinHelpTab, kWinHelpTabData);
+    if (IsHtmlHelp(sHelpFile)) platform.HtmlHelpA(hwnd, ui::ToAnsi(sHelpFile), ui::help::kHtmlDisplayToc, kHtmlHelpData);
+    else platform.WinHelpA(hwnd, ui::ToAnsi(sHelpFile), ui::help::kWinHelpTab, kWinHelpTabData);
 }
 
 }  // namespace ModHelp

@@ -80,8 +80,7 @@ void ApplyResCaption(ui::Control& ctl) {
                 for (int i = 0; i < tab->Tabs(); ++i)
                     if (ResolvedCaption(tab->TabCaption(i), text)) tab->SetTabCaption(i, std::move(text));
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

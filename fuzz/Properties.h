@@ -97,16 +97,19 @@ inline std::string ResId(std::u16string_view text) {
         if (e.Code() != automation::code::kOverflow) return "GetResId raised an error other than an overflow";
         return {};
     }
-    if (colon == std::u16string_view::npos) return id == -1 ? "" : "GetResId without a colon answered " + std::to_string(id) + ", not -1";
+    if (colon == std::u16string_view::npos)
+        return id == -1 ? "" : "GetResId without a colon answered " + std::to_string(id) + ", not -1";
     const BStr before = WithoutBlanks(text.substr(0, colon));
     if (auto twice = PlainNumberTimesTwo(before, 9)) {
-        long long whole = *twice / 2;  // toward zero
+        long long whole = *twice / 2;                                         // toward zero
         if (*twice % 2 != 0 && whole % 2 != 0) whole += *twice < 0 ? -1 : 1;  // a half goes to the even neighbour
-        if (id != whole) return "GetResId of " + Show(before) + " answered " + std::to_string(id) + ", not " + std::to_string(whole);
+        if (id != whole)
+            return "GetResId of " + Show(before) + " answered " + std::to_string(id) + ", not " + std::to_string(whole);
     }
     const bool mayStartNumber = !before.empty() && ((before[0] >= u'0' && before[0] <= u'9') || before[0] == u'+' ||
                                                     before[0] == u'-' || before[0] == u'.' || before[0] == u'&');
-    if (!mayStartNumber && id != 0) return "GetResId of a text that starts with no number answered " + std::to_string(id) + ", not 0";
+    if (!mayStartNumber && id != 0)
+        return "GetResId of a text that starts with no number answered " + std::to_string(id) + ", not 0";
     return {};
 }
 
@@ -128,7 +131,8 @@ inline std::string NeuronId(const BStr& text) {
 inline std::string ProgramId(const BStr& text) {
     const BStr r = MCommon::FormatProgramID(text);
     const std::size_t n = text.size() < 16 ? text.size() : 16;
-    if (r.size() != n + 3) return "FormatProgramID of " + std::to_string(text.size()) + " characters gave " + std::to_string(r.size());
+    if (r.size() != n + 3)
+        return "FormatProgramID of " + std::to_string(text.size()) + " characters gave " + std::to_string(r.size());
     // Where the dashes stand: after six, ten and fourteen characters of the text, or its end.
     const std::size_t dash[3] = {std::min<std::size_t>(n, 6), std::min<std::size_t>(n, 10) + 1, std::min<std::size_t>(n, 14) + 2};
     BStr rest;
@@ -161,7 +165,8 @@ inline std::string BytStr(const BStr& text) {
     automation::Variant v = MCommon::StrToBytStr(text);
     if (v.Type() != automation::VarType::Bytes) return "StrToBytStr answered no byte array";
     const ByteArray& bytes = v.AsBytes();
-    if (bytes.size() != text.size() + 1) return "StrToBytStr of " + std::to_string(text.size()) + " characters gave " + std::to_string(bytes.size()) + " bytes";
+    if (bytes.size() != text.size() + 1)
+        return "StrToBytStr of " + std::to_string(text.size()) + " characters gave " + std::to_string(bytes.size()) + " bytes";
     if (bytes.back() != 0) return "StrToBytStr does not end with a zero byte";
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto want = Cp1252Byte(text[i]).value_or('?');
@@ -176,9 +181,11 @@ inline std::string BinStr(const ByteArray& bytes) {
     const BStr text = MCommon::BinToStr(automation::Variant(bytes));
     std::size_t end = 0;
     while (end < bytes.size() && bytes[end] != 0) ++end;
-    if (text.size() != end) return "BinToStr gave " + std::to_string(text.size()) + " characters for " + std::to_string(end) + " bytes before a zero";
+    if (text.size() != end)
+        return "BinToStr gave " + std::to_string(text.size()) + " characters for " + std::to_string(end) + " bytes before a zero";
     for (std::size_t i = 0; i < end; ++i)
-        if (Cp1252Byte(text[i]) != bytes[i]) return "BinToStr turned byte " + std::to_string(bytes[i]) + " into " + Show(text.substr(i, 1));
+        if (Cp1252Byte(text[i]) != bytes[i])
+            return "BinToStr turned byte " + std::to_string(bytes[i]) + " into " + Show(text.substr(i, 1));
     // Every non-zero byte names a character, so the way back is exact.
     ByteArray again = MCommon::StrToBytStr(text).AsBytes();
     ByteArray want(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end));
@@ -203,7 +210,8 @@ inline std::string PlacementText(std::u16string_view text) {
     try {
         p = ReadPlacement(text);
     } catch (const automation::Error& e) {
-        if (fields < 5 && e.Code() != automation::code::kSubscriptOutOfRange) return "ReadPlacement of too few fields raised no subscript error";
+        if (fields < 5 && e.Code() != automation::code::kSubscriptOutOfRange)
+            return "ReadPlacement of too few fields raised no subscript error";
         return {};
     }
     if (fields < 5) return "ReadPlacement accepted " + std::to_string(fields) + " fields";

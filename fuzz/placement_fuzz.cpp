@@ -7,6 +7,7 @@
 #include "fuzz/Target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzprops::Require(fuzzprops::PlacementText(automation::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size))));
+    fuzzprops::Require(
+        fuzzprops::PlacementText(automation::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size))));
     return 0;
 }

@@ -10,7 +10,8 @@ namespace {
 
 class HeadlessPeer : public ui::Peer {
 public:
-    HeadlessPeer(std::weak_ptr<HeadlessPlatform> platform, std::intptr_t handle) : platform_(std::move(platform)), handle_(handle) {}
+    HeadlessPeer(std::weak_ptr<HeadlessPlatform> platform, std::intptr_t handle)
+        : platform_(std::move(platform)), handle_(handle) {}
     void Changed(ui::Control& c, ui::Prop p) override {
         if (p == ui::Prop::Enabled || p == ui::Prop::Interval)
             if (auto* t = dynamic_cast<ui::Timer*>(&c))
@@ -32,9 +33,9 @@ private:
 
 // Windows-1252 codes 0x80..0x9F. The five unassigned codes stand for the C1 controls of the same
 // value, as Windows converts them, so every byte survives a round trip.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 }  // namespace
 

@@ -88,7 +88,10 @@ public:
     int WhatsThisCount() const { return whatsThis_; }
     std::int16_t MousePointer() const { return mousePointer_; }
 
-    void SetScreen(float widthTwips, float heightTwips) { screenWidth_ = widthTwips; screenHeight_ = heightTwips; }
+    void SetScreen(float widthTwips, float heightTwips) {
+        screenWidth_ = widthTwips;
+        screenHeight_ = heightTwips;
+    }
 
     // Makes a window the active one: the previous active window is deactivated first.
     void ActivateWindow(ui::Window& w);

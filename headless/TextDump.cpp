@@ -20,7 +20,8 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
     if (!c->Enabled()) out << " [disabled]";
     if (!c->Tag().empty()) out << " tag=" << ToUtf8(c->Tag());
     if (!c->Shortcut().empty()) out << " key=" << ToUtf8(c->Shortcut());
-    bool hasGeometry = c->GetKind() != ui::Kind::MenuItem && c->GetKind() != ui::Kind::Timer && c->GetKind() != ui::Kind::ImageList;
+    bool hasGeometry =
+        c->GetKind() != ui::Kind::MenuItem && c->GetKind() != ui::Kind::Timer && c->GetKind() != ui::Kind::ImageList;
     if (o.geometry && hasGeometry)
         out << " @" << Num(c->Left()) << ',' << Num(c->Top()) << ' ' << Num(c->Width()) << 'x' << Num(c->Height());
     switch (c->GetKind()) {
@@ -34,8 +35,7 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
         case ui::Kind::ProgressBar:
             if (auto* b = dynamic_cast<const ui::ProgressBar*>(c.get())) out << " value=" << b->Value();
             break;
-        default:
-            break;
+        default: break;
     }
     out << '\n';
     switch (c->GetKind()) {
@@ -45,7 +45,8 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
             auto& l = *lp;
             out << pad << "  columns:";
             for (int i = 1; i <= l.ColumnCount(); ++i)
-                out << " [" << ToUtf8(l.Column(i).key) << " \"" << ToUtf8(l.Column(i).text) << "\" " << Num(l.Column(i).width) << ']';
+                out << " [" << ToUtf8(l.Column(i).key) << " \"" << ToUtf8(l.Column(i).text) << "\" " << Num(l.Column(i).width)
+                    << ']';
             out << '\n';
             for (int idx : l.DisplayOrder()) {
                 auto& it = l.Item(idx);
@@ -83,8 +84,7 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
             for (int i = 0; i < t.Tabs(); ++i) out << pad << "  tab " << i << ": \"" << ToUtf8(t.TabCaption(i)) << "\"\n";
             break;
         }
-        default:
-            break;
+        default: break;
     }
     for (auto& k : w.Controls())
         if (k->Container() == c) DumpControl(out, w, k, depth + 1, o);

@@ -89,7 +89,8 @@ void FMainHalvern::Wire() {
         if (c->Index() < 0) return {};
         const BStr& n = c->Name();
         std::weak_ptr<ui::Control> wc = c;
-        if (n != u"mnuPlugins" && n != u"mnuDevPI" && n != u"mnuViews" && n != u"mnuTools" && n != u"mnuHelps" && n != u"cmdDevice")
+        if (n != u"mnuPlugins" && n != u"mnuDevPI" && n != u"mnuViews" && n != u"mnuTools" && n != u"mnuHelps" &&
+            n != u"cmdDevice")
             return {};
         return c->Click.Subscribe([weak, wc] {
             auto self = weak.lock();

@@ -26,7 +26,8 @@ FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
     c.picVertSplitter->Move(2700, 0, 75, 4950);
     c.picVertSplitter->SetVisible(false);
 
-    static const char16_t* const kFrameCaptions[] = {u"Group View", u"1100:Device Type View:", u"Device View", u"Device View Error"};
+    static const char16_t* const kFrameCaptions[] = {u"Group View", u"1100:Device Type View:", u"Device View",
+                                                     u"Device View Error"};
     for (int i = 0; i < 4; ++i) {
         auto& frame = c.FraWorkspace[static_cast<std::size_t>(i)];
         frame = w.AddPlain(ui::Kind::Frame, u"FraWorkspace", nullptr, i);
@@ -106,6 +107,13 @@ FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
 
     c.imlTreeViews = w.Add<ui::ImageList>(u"imlTreeViews");
     for (auto key : nodekeys::kIconKeys) c.imlTreeViews->AddImage(BStr(key));
+    // One image list serves the tree and both lists.
+    c.treActive->SetImages(c.imlTreeViews);
+    for (auto* list : {&*c.lvwGroup, &*c.lvwDeviceTypes}) {
+        list->SetIcons(c.imlTreeViews);
+        list->SetSmallIcons(c.imlTreeViews);
+        list->SetColumnHeaderIcons(c.imlTreeViews);
+    }
 
     auto menu = [&](const char16_t* name, const char16_t* caption, const ui::ControlRef& parent, int index) {
         auto m = w.AddPlain(ui::Kind::MenuItem, name, parent, index);

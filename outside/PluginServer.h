@@ -30,7 +30,7 @@ public:
 // The server's description of one plug-in.
 class IPluginEntry : public automation::Object {
 public:
-    virtual BStr HelpFile() = 0;  // empty when the plug-in has none
+    virtual BStr HelpFile() = 0;                                  // empty when the plug-in has none
     virtual std::shared_ptr<automation::Collection> Items() = 0;  // none when absent
 };
 
@@ -45,9 +45,8 @@ public:
     static constexpr std::u16string_view kIid = u"{4846498C-B2DE-4BC7-A67C-BFB32309B49B}";
 
     // The take-device call. The server may replace the feature collection.
-    virtual automation::VBool LoadDevice(const automation::Variant& device,
-                                         std::shared_ptr<automation::Collection>& features, automation::VBool flag,
-                                         automation::VBool isLnsPi) = 0;
+    virtual automation::VBool LoadDevice(const automation::Variant& device, std::shared_ptr<automation::Collection>& features,
+                                         automation::VBool flag, automation::VBool isLnsPi) = 0;
     virtual void SetFeatureWindowAppearance(const BStr& caption, const automation::ObjectRef& icon) = 0;
     virtual void LaunchFeature(std::int16_t featureId, std::int32_t ownerWindow) = 0;
     virtual std::shared_ptr<IFeatureList> FeatureList() = 0;

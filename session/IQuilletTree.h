@@ -16,11 +16,11 @@ public:
     virtual ~IQuilletTree() = default;
 
     // Notifications, in declaration order; delivered synchronously.
-    automation::Event<automation::VBool&> TreeRepopulating;  // bRemoteConnection
+    automation::Event<automation::VBool&> TreeRepopulating;                                   // bRemoteConnection
     automation::Event<const std::shared_ptr<CTreeDevice>&, automation::VBool> DeviceAdded;    // oTreeDevice, bChangeColor
-    automation::Event<const automation::BStr&> DeviceRemoved;                                  // sDevID
+    automation::Event<const automation::BStr&> DeviceRemoved;                                 // sDevID
     automation::Event<const std::shared_ptr<CTreeDevice>&, automation::VBool> DeviceChanged;  // oTreeDevice, bPIUploadRequired
-    automation::Event<automation::ObjectRef&> PluginEngUnitsChanged;                           // oQtyUnits
+    automation::Event<automation::ObjectRef&> PluginEngUnitsChanged;                          // oQtyUnits
     automation::Event<const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>&, automation::VBool>
         DevicePluginChanged;  // nodX, oFeatureList, DevCommunicating
 

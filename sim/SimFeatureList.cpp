@@ -18,8 +18,7 @@ std::shared_ptr<outside::IFeature> SimFeatureList::Item(std::int16_t featureId) 
     auto keep = Enter("Item");
     for (const auto& f : features_)
         if (f->ConfiguredId() == featureId) return f;
-    automation::Raise(automation::code::kElementNotFound,
-                      u"The plug-in has no feature " + automation::DecimalText(featureId));
+    automation::Raise(automation::code::kElementNotFound, u"The plug-in has no feature " + automation::DecimalText(featureId));
 }
 
 std::vector<std::shared_ptr<outside::IFeature>> SimFeatureList::Features() {

@@ -21,12 +21,11 @@ automation::VBool SimNetServDevice::Run(const char* member, bool upload) {
     auto world = World();
     const Outcome outcome = !world ? Outcome::Succeed : upload ? world->uploadOutcome : world->downloadOutcome;
     switch (outcome) {
-    case Outcome::Succeed: return automation::kTrue;
-    case Outcome::ReturnFalse: return automation::kFalse;
-    case Outcome::Fail: break;
+        case Outcome::Succeed: return automation::kTrue;
+        case Outcome::ReturnFalse: return automation::kFalse;
+        case Outcome::Fail: break;
     }
-    automation::Raise(automation::code::kFail,
-                      upload ? BStr(u"The device upload failed") : BStr(u"The device download failed"));
+    automation::Raise(automation::code::kFail, upload ? BStr(u"The device upload failed") : BStr(u"The device download failed"));
 }
 
 automation::VBool SimNetServDevice::UploadDevice() { return Run("UploadDevice", true); }
@@ -36,8 +35,10 @@ automation::ObjectRef SimNetServDevice::QueryInterface(std::u16string_view iid) 
     auto self = std::static_pointer_cast<SimNetServDevice>(weak_from_this().lock());
     if (!self) return nullptr;
     const BStr id = automation::UpperAscii(iid);
-    if (id == automation::UpperAscii(outside::INetServDevice::kIid)) return std::static_pointer_cast<outside::INetServDevice>(self);
-    if (id == automation::UpperAscii(outside::INetServDeviceLink::kIid)) return std::static_pointer_cast<outside::INetServDeviceLink>(self);
+    if (id == automation::UpperAscii(outside::INetServDevice::kIid))
+        return std::static_pointer_cast<outside::INetServDevice>(self);
+    if (id == automation::UpperAscii(outside::INetServDeviceLink::kIid))
+        return std::static_pointer_cast<outside::INetServDeviceLink>(self);
     return nullptr;
 }
 

@@ -10,9 +10,8 @@ class SimNetServDevice : public outside::INetServDevice, public outside::INetSer
 public:
     explicit SimNetServDevice(const std::shared_ptr<SimWorld>& world);
 
-    void Initialize(const std::shared_ptr<outside::ILnsAppDevice>& appDevice,
-                    const std::shared_ptr<outside::ILnsSystem>& system, float& objSvrVersion,
-                    automation::VBool& supportsFileType2,
+    void Initialize(const std::shared_ptr<outside::ILnsAppDevice>& appDevice, const std::shared_ptr<outside::ILnsSystem>& system,
+                    float& objSvrVersion, automation::VBool& supportsFileType2,
                     const std::shared_ptr<automation::Collection>& cpsRefNvs) override;
     automation::VBool UploadDevice() override;
     automation::VBool DownloadDevice() override;

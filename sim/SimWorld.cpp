@@ -113,10 +113,12 @@ automation::ObjectRef SimWorld::CreateComponent(std::u16string_view classIdOrPro
     Call(call);
     auto self = shared_from_this();
     Impl& im = *impl_;
-    if (is(outside::kPluginServerClsid)) return Track<outside::IPluginServer>(im.pluginServers, std::make_shared<SimPluginServer>(self));
+    if (is(outside::kPluginServerClsid))
+        return Track<outside::IPluginServer>(im.pluginServers, std::make_shared<SimPluginServer>(self));
     if (is(outside::kNetServDeviceClsid))
         return Track<outside::INetServDevice>(im.netServDevices, std::make_shared<SimNetServDevice>(self));
-    if (is(outside::kQtyUnitsProgId)) return Track<outside::IQtyUnitsControl>(im.unitsControls, std::make_shared<SimQtyUnitsControl>(self));
+    if (is(outside::kQtyUnitsProgId))
+        return Track<outside::IQtyUnitsControl>(im.unitsControls, std::make_shared<SimQtyUnitsControl>(self));
     if (config->supportsUnits)
         return Track<outside::IPluginWorkspace>(im.workspaceControls, std::make_shared<SimUnitsWorkspaceControl>(self, *config));
     auto control = std::make_shared<SimWorkspaceControl>(self, *config);
@@ -154,10 +156,8 @@ void SimWorld::SetFallbackWorkspaceInstalled(bool installed) {
     impl_->fallbackInstalled = installed;
     if (!impl_->registered) return;
     const BStr id(outside::kFallbackWorkspaceProgId);
-    if (installed)
-        Register(id);
-    else if (!FindWorkspaceControl(id))
-        automation::Components().Unregister(id);
+    if (installed) Register(id);
+    else if (!FindWorkspaceControl(id)) automation::Components().Unregister(id);
 }
 
 bool SimWorld::FallbackWorkspaceInstalled() const { return impl_->fallbackInstalled; }
@@ -223,19 +223,15 @@ void SimWorld::Call(const std::string& call) {
 }
 
 void SimWorld::Fail(const std::string& call, int count) {
-    if (count == 0)
-        impl_->faults.erase(call);
-    else
-        impl_->faults[call] = count < 0 ? -1 : count;
+    if (count == 0) impl_->faults.erase(call);
+    else impl_->faults[call] = count < 0 ? -1 : count;
 }
 
 void SimWorld::ClearFaults() { impl_->faults.clear(); }
 
 void SimWorld::OnCall(const std::string& call, std::function<void()> hook) {
-    if (hook)
-        impl_->hooks[call] = std::move(hook);
-    else
-        impl_->hooks.erase(call);
+    if (hook) impl_->hooks[call] = std::move(hook);
+    else impl_->hooks.erase(call);
 }
 
 void SimWorld::ClearHooks() { impl_->hooks.clear(); }
@@ -270,9 +266,7 @@ void SimWorld::SetAnswering(const std::shared_ptr<outside::ILnsAppDevice>& devic
 
 std::shared_ptr<outside::IPluginServer> SimWorld::LastPluginServer() const { return impl_->pluginServers.Newest(); }
 std::shared_ptr<outside::INetServDevice> SimWorld::LastNetServDevice() const { return impl_->netServDevices.Newest(); }
-std::shared_ptr<outside::IPluginWorkspace> SimWorld::LastWorkspaceControl() const {
-    return impl_->workspaceControls.Newest();
-}
+std::shared_ptr<outside::IPluginWorkspace> SimWorld::LastWorkspaceControl() const { return impl_->workspaceControls.Newest(); }
 std::shared_ptr<outside::IQtyUnitsControl> SimWorld::LastUnitsControl() const { return impl_->unitsControls.Newest(); }
 
 int SimWorld::LiveCount(const std::string& className) const {

@@ -51,12 +51,12 @@ struct FeatureConfig {
 enum class Outcome { Succeed, ReturnFalse, Fail };
 
 struct PluginConfig {
-    BStr programId;           // the device program id this plug-in serves
-    BStr helpFile;            // empty: none
+    BStr programId;  // the device program id this plug-in serves
+    BStr helpFile;   // empty: none
     std::vector<FeatureConfig> features;
-    BStr workspaceProgId;     // announced by WorkspaceAvailable; empty announces an empty id
-    std::int32_t entryItems = 2;  // count of the entry's collection; < 0: the entry has no collection
-    bool acceptDevice = true;     // LoadDevice's answer
+    BStr workspaceProgId;                  // announced by WorkspaceAvailable; empty announces an empty id
+    std::int32_t entryItems = 2;           // count of the entry's collection; < 0: the entry has no collection
+    bool acceptDevice = true;              // LoadDevice's answer
     bool announceInsideLoadDevice = true;  // raise WorkspaceAvailable from inside LoadDevice
 };
 
@@ -101,14 +101,14 @@ public:
     // Configuration.
     void AddPlugin(PluginConfig p);
     void AddWorkspaceControl(const WorkspaceControlConfig& c);  // registers it too when already registered
-    void SetFallbackWorkspaceInstalled(bool installed);  // default true
+    void SetFallbackWorkspaceInstalled(bool installed);         // default true
     bool FallbackWorkspaceInstalled() const;
     // The configuration of that plug-in or workspace control, to change in place; none when absent.
     PluginConfig* Plugin(const BStr& programId);
     WorkspaceControlConfig* WorkspaceControl(const BStr& progId);
-    Outcome uploadOutcome = Outcome::Succeed;            // NetServDevice.UploadDevice
-    Outcome downloadOutcome = Outcome::Succeed;          // NetServDevice.DownloadDevice
-    Outcome launchOutcome = Outcome::Succeed;            // PluginServer.LaunchFeature (ReturnFalse = Succeed)
+    Outcome uploadOutcome = Outcome::Succeed;    // NetServDevice.UploadDevice
+    Outcome downloadOutcome = Outcome::Succeed;  // NetServDevice.DownloadDevice
+    Outcome launchOutcome = Outcome::Succeed;    // PluginServer.LaunchFeature (ReturnFalse = Succeed)
 
     // Faults: a call named "Class.Member" (as it appears in the log) raises an automation::Error.
     // count < 0: every call from now on; otherwise the next count calls (0 removes the fault).
@@ -126,7 +126,7 @@ public:
     const std::vector<std::string>& Log() const;
     void ClearLog();
     std::vector<std::string> LogOf(const std::string& classPrefix) const;  // entries starting with it
-    int CountOf(const std::string& call) const;  // calls received under that name, failed ones too
+    int CountOf(const std::string& call) const;                            // calls received under that name, failed ones too
 
     // Objects the host hands over.
     std::shared_ptr<outside::ILnsAppDevice> MakeAppDevice(BStr name, BStr programId);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "SimCom.h"
+#include "outside/Picture.h"
 
 namespace qsim {
 
@@ -13,11 +14,30 @@ namespace {
 // Answered by our own objects only, with the ComObject itself.
 const IID kIidComObject = {0x5F0C2A8E, 0x31B7, 0x4C52, {0x9D, 0x1E, 0x6A, 0x40, 0x77, 0x2B, 0xC3, 0x19}};
 
-// An object from outside the simulation, kept as it came.
-class Foreign final : public automation::Object {
-public:
-    explicit Foreign(ComRef<IUnknown> unk) : unk(std::move(unk)) {}
+// What an object from outside the simulation holds: the object as it came.
+struct ForeignRef {
+    explicit ForeignRef(ComRef<IUnknown> u) : unk(std::move(u)) {}
+    virtual ~ForeignRef() = default;
     ComRef<IUnknown> unk;
+};
+
+class Foreign final : public automation::Object, public ForeignRef {
+public:
+    using ForeignRef::ForeignRef;
+};
+
+// A picture from outside: what a parameter declared as a picture takes.
+class ForeignPicture final : public outside::IPictureDisp, public ForeignRef {
+public:
+    ForeignPicture(ComRef<IUnknown> unk, ComRef<IPicture> picture) : ForeignRef(std::move(unk)), picture_(std::move(picture)) {}
+    std::int16_t Type() override {
+        SHORT type = PICTYPE_UNINITIALIZED;
+        if (FAILED(picture_->get_Type(&type))) automation::Raise(automation::code::kFail, u"The picture has no type");
+        return type;
+    }
+
+private:
+    ComRef<IPicture> picture_;
 };
 
 // The live wrapper of each sim object, by the sim object's address: one COM identity for it.
@@ -36,11 +56,6 @@ ITypeLib* Library() {
         return SUCCEEDED(LoadTypeLibEx(path, REGKIND_NONE, &l)) ? l : nullptr;
     }();
     return lib;
-}
-
-HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out) {
-    if (out) *out = nullptr;
-    return !out ? E_POINTER : Library() ? Library()->GetTypeInfoOfGuid(guid, out) : TYPE_E_CANTLOADLIBRARY;
 }
 
 class ItemEnum final : public Counted<IEnumVARIANT> {
@@ -138,6 +153,11 @@ private:
 
 const wchar_t* W(const BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
+HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out) {
+    if (out) *out = nullptr;
+    return !out ? E_POINTER : Library() ? Library()->GetTypeInfoOfGuid(guid, out) : TYPE_E_CANTLOADLIBRARY;
+}
+
 const Variant& Args::operator[](std::size_t i) const {
     static const Variant empty;
     return i < in.size() ? in[i] : empty;
@@ -175,16 +195,12 @@ HRESULT ComObject::QueryInterface(REFIID iid, void** out) {
     StringFromGUID2(iid, text, 40);
     const BStr id = automation::UpperAscii(reinterpret_cast<const char16_t*>(text));
     const bool named = std::any_of(iids_.begin(), iids_.end(), [&](auto v) { return automation::UpperAscii(v) == id; });
-    if (iid == IID_IUnknown || iid == IID_IDispatch || named)
-        *out = static_cast<IDispatch*>(this);
-    else if (iid == kIidComObject)
-        *out = this;
-    else if (kind_.source && iid == IID_IConnectionPointContainer)
-        *out = static_cast<IConnectionPointContainer*>(this);
+    if (iid == IID_IUnknown || iid == IID_IDispatch || named) *out = static_cast<IDispatch*>(this);
+    else if (iid == kIidComObject) *out = this;
+    else if (kind_.source && iid == IID_IConnectionPointContainer) *out = static_cast<IConnectionPointContainer*>(this);
     else if (kind_.source && (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2))
         *out = static_cast<IProvideClassInfo2*>(this);
-    else
-        *out = Extra(iid);
+    else *out = Extra(iid);
     if (!*out) return E_NOINTERFACE;
     AddRef();
     return S_OK;
@@ -218,8 +234,7 @@ HRESULT ComObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISP
     return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
-HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
-                          UINT*) {
+HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) {
     auto member = std::find_if(kind_.members.begin(), kind_.members.end(), [&](const Member& m) { return m.id == id; });
     if (member == kind_.members.end()) return DISP_E_MEMBERNOTFOUND;
     ComRef<IDispatch> keep(this);  // a listener to a notification may let go of us
@@ -267,13 +282,14 @@ HRESULT ComObject::GetClassInfo(ITypeInfo** out) { return TypeInfoOf(*kind_.clsi
 HRESULT ComObject::GetGUID(DWORD kind, GUID* out) {
     if (!out) return E_POINTER;
     if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    if (!kind_.source) return E_FAIL;
     *out = *kind_.source;
     return S_OK;
 }
 
 IDispatch* ToCom(const ObjectRef& obj) {
     if (!obj) return nullptr;
-    if (auto f = dynamic_cast<Foreign*>(obj.get())) {
+    if (auto f = dynamic_cast<ForeignRef*>(obj.get())) {
         IDispatch* d = nullptr;
         f->unk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
         return d;
@@ -292,22 +308,29 @@ ObjectRef FromCom(IUnknown* unk) {
         ours->Release();
         return target;
     }
+    ComRef<IPicture> picture;
+    if (SUCCEEDED(unk->QueryInterface(IID_IPicture, picture.PutVoid())) && picture)
+        return std::make_shared<ForeignPicture>(ComRef<IUnknown>(unk), std::move(picture));
     return std::make_shared<Foreign>(ComRef<IUnknown>(unk));
 }
 
 Variant FromVariant(const VARIANT& in) {
     VARIANT v;
     VariantInit(&v);
-    if (FAILED(VariantCopyInd(&v, const_cast<VARIANT*>(&in)))) automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
+    if (FAILED(VariantCopyInd(&v, const_cast<VARIANT*>(&in))))
+        automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
     Variant out;
     switch (V_VT(&v)) {
-        case VT_EMPTY: case VT_NULL: case VT_ERROR: break;  // a left-out optional argument comes as an error
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_ERROR: break;  // a left-out optional argument comes as an error
         case VT_BOOL: out = Variant::FromBool(V_BOOL(&v) != VARIANT_FALSE); break;
         case VT_I2: out = Variant(static_cast<std::int16_t>(V_I2(&v))); break;
         case VT_R4: out = Variant(V_R4(&v)); break;
         case VT_R8: out = Variant(V_R8(&v)); break;
         case VT_BSTR: out = Variant(Text(V_BSTR(&v))); break;
-        case VT_DISPATCH: case VT_UNKNOWN: out = Variant(FromCom(V_UNKNOWN(&v))); break;
+        case VT_DISPATCH:
+        case VT_UNKNOWN: out = Variant(FromCom(V_UNKNOWN(&v))); break;
         default:
             if (FAILED(VariantChangeType(&v, &v, 0, VT_I4))) {
                 VariantClear(&v);
@@ -322,12 +345,30 @@ Variant FromVariant(const VARIANT& in) {
 void ToVariant(const Variant& in, VARIANT* out) {
     using automation::VarType;
     switch (in.Type()) {
-        case VarType::Bool: V_VT(out) = VT_BOOL; V_BOOL(out) = in.AsBool() ? VARIANT_TRUE : VARIANT_FALSE; break;
-        case VarType::I2: V_VT(out) = VT_I2; V_I2(out) = in.AsI2(); break;
-        case VarType::I4: V_VT(out) = VT_I4; V_I4(out) = in.AsI4(); break;
-        case VarType::R4: V_VT(out) = VT_R4; V_R4(out) = in.AsR4(); break;
-        case VarType::R8: V_VT(out) = VT_R8; V_R8(out) = in.AsR8(); break;
-        case VarType::Error: V_VT(out) = VT_ERROR; V_ERROR(out) = in.AsError().Code(); break;
+        case VarType::Bool:
+            V_VT(out) = VT_BOOL;
+            V_BOOL(out) = in.AsBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
+        case VarType::I2:
+            V_VT(out) = VT_I2;
+            V_I2(out) = in.AsI2();
+            break;
+        case VarType::I4:
+            V_VT(out) = VT_I4;
+            V_I4(out) = in.AsI4();
+            break;
+        case VarType::R4:
+            V_VT(out) = VT_R4;
+            V_R4(out) = in.AsR4();
+            break;
+        case VarType::R8:
+            V_VT(out) = VT_R8;
+            V_R8(out) = in.AsR8();
+            break;
+        case VarType::Error:
+            V_VT(out) = VT_ERROR;
+            V_ERROR(out) = in.AsError().Code();
+            break;
         case VarType::Str: {
             const BStr s = in.AsStr();
             V_VT(out) = VT_BSTR;
@@ -338,7 +379,7 @@ void ToVariant(const Variant& in, VARIANT* out) {
             const ObjectRef obj = in.AsObject();
             V_VT(out) = VT_DISPATCH;
             V_DISPATCH(out) = ToCom(obj);
-            auto f = dynamic_cast<Foreign*>(obj.get());
+            auto f = dynamic_cast<ForeignRef*>(obj.get());
             if (f && !V_DISPATCH(out)) {  // an enumerator, say
                 V_VT(out) = VT_UNKNOWN;
                 V_UNKNOWN(out) = f->unk.AddRefed();

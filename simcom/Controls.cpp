@@ -6,6 +6,7 @@
 #include "SimCom.h"
 #include "sim/SimQtyUnitsControl.h"
 #include "sim/SimUnitsWorkspaceControl.h"
+#include "sim/SimWorkspaceControl.h"
 
 namespace qsim {
 
@@ -21,8 +22,18 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 void RegisterWindowClass() {
     static const bool done = [] {
-        const WNDCLASSEXW wc{sizeof wc, CS_HREDRAW | CS_VREDRAW, ControlProc, 0, 0, g_module, nullptr,
-                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)), nullptr, nullptr, kWindowClass, nullptr};
+        const WNDCLASSEXW wc{sizeof wc,
+                             CS_HREDRAW | CS_VREDRAW,
+                             ControlProc,
+                             0,
+                             0,
+                             g_module,
+                             nullptr,
+                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)),
+                             nullptr,
+                             nullptr,
+                             kWindowClass,
+                             nullptr};
         return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     }();
     (void)done;
@@ -46,8 +57,7 @@ void DrawLines(HDC dc, RECT r, const std::vector<BStr>& lines) {
 // What every simulated control shares: in-place activation in a window of its own, drawing there.
 class ActiveControl : public ComObject, public IOleObject, public IOleInPlaceObject {
 public:
-    ActiveControl(ObjectRef target, const Kind& kind, const CLSID& clsid)
-        : ComObject(std::move(target), kind), clsid_(clsid) {}
+    ActiveControl(ObjectRef target, const Kind& kind, const CLSID& clsid) : ComObject(std::move(target), kind), clsid_(clsid) {}
     ~ActiveControl() override { DestroyOwnWindow(); }
     QSIM_UNKNOWN
 
@@ -224,26 +234,169 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // The workspace control's members by position 0..7 (the ones the display calls), then its units.
 const Member kWorkspace[] = {
     {u"NeedsUpload", 3, QSIM_ON(sim::SimWorkspaceControl, return Bool(s.NeedsUpload());)},
-    {u"AttachLink", 7, QSIM_ON(sim::SimWorkspaceControl,
-        ObjectRef link = a.Obj(0);
-        Variant r = s.AttachLink(link);
-        a.Replace(0, link);
-        return r;)},
+    {u"AttachLink", 7,
+     QSIM_ON(sim::SimWorkspaceControl, ObjectRef link = a.Obj(0); Variant r = s.AttachLink(link); a.Replace(0, link); return r;)},
     {u"Upload", 8, QSIM_ON(sim::SimWorkspaceControl, return Bool(s.Upload());)},
     {u"SupportsEngUnits", 9, QSIM_ON(outside::IPluginWorkspaceUnits, return Bool(s.SupportsEngUnits());)},
-    {u"ApplyEngUnits", 10, QSIM_ON(outside::IPluginWorkspaceUnits,
-        ObjectRef units = a.Obj(0);
-        Variant r = s.ApplyEngUnits(units);
-        a.Replace(0, units);
-        return r;)},
+    {u"ApplyEngUnits", 10,
+     QSIM_ON(outside::IPluginWorkspaceUnits, ObjectRef units = a.Obj(0); Variant r = s.ApplyEngUnits(units); a.Replace(0, units);
+             return r;)},
 };
-const Kind kWorkspaceKind{{outside::IPluginWorkspace::kIid}, kWorkspace};
+// The default interface of a control whose workspace members are not on it.
+const Member kPlainControl[] = {
+    {u"Caption", 1, QSIM_ON(sim::SimWorkspaceControl, return Variant(s.Config().progId);)},
+};
+const Kind kWorkspaceKind{{}, kWorkspace, nullptr, &__uuidof(::Workspace)};
+const Kind kPlainControlKind{{}, kPlainControl, nullptr, &__uuidof(::Workspace)};
+
+// The vtable side of a dual interface of our library, as DispInvoke needs it.
+ComRef<ITypeInfo> VtableInfo(const IID& iid) {
+    ComRef<ITypeInfo> info, side;
+    HREFTYPE ref = 0;
+    if (FAILED(TypeInfoOf(iid, info.Put())) || FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) ||
+        FAILED(info->GetRefTypeInfo(ref, side.Put())))
+        return {};
+    return side;
+}
+
+// A workspace interface a client binds to by its id. Calls go to the control's sim object; the
+// IDispatch side answers as the control's binding says.
+template <class Itf>
+class Facet : public Itf {
+public:
+    Facet(ComObject& owner, sim::WorkspaceBinding binding) : owner_(owner), binding_(binding) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return owner_.QueryInterface(iid, out); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return owner_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return owner_.Release(); }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (binding_ == sim::WorkspaceBinding::NamesFromDefault) return owner_.GetTypeInfoCount(count);
+        if (!count) return E_POINTER;
+        *count = binding_ == sim::WorkspaceBinding::Standard ? 1 : 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+        if (binding_ == sim::WorkspaceBinding::NamesFromDefault) return owner_.GetTypeInfo(index, lcid, info);
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (binding_ != sim::WorkspaceBinding::Standard || index != 0) return DISP_E_BADINDEX;
+        return TypeInfoOf(__uuidof(Itf), info);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+        switch (binding_) {
+            case sim::WorkspaceBinding::NamesFromDefault: return owner_.GetIDsOfNames(riid, names, count, lcid, ids);
+            case sim::WorkspaceBinding::Standard: {
+                auto info = VtableInfo(__uuidof(Itf));
+                return info ? DispGetIDsOfNames(info.Get(), names, count, ids) : TYPE_E_CANTLOADLIBRARY;
+            }
+            default:
+                for (UINT i = 0; ids && i < count; ++i) ids[i] = DISPID_UNKNOWN;
+                return DISP_E_UNKNOWNNAME;
+        }
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT* argErr) override {
+        switch (binding_) {
+            case sim::WorkspaceBinding::NamesFromDefault:
+                return owner_.Invoke(id, riid, lcid, flags, params, result, excep, argErr);
+            case sim::WorkspaceBinding::Standard: {
+                auto info = VtableInfo(__uuidof(Itf));
+                return info ? DispInvoke(this, info.Get(), id, flags, params, result, excep, argErr) : TYPE_E_CANTLOADLIBRARY;
+            }
+            default: return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+protected:
+    // Runs a member on the sim object; its failure becomes the HRESULT with the error's text.
+    template <class T, class Fn>
+    HRESULT Run(Fn&& fn) {
+        try {
+            fn(Of<T>(owner_));
+            return S_OK;
+        } catch (const automation::Error& e) {
+            return Report(e);
+        }
+    }
+    // An object passed by reference that the callee may replace.
+    template <class T, class Fn>
+    HRESULT RunWithObject(IDispatch** slot, VARIANT* result, Fn&& fn) {
+        if (!slot) return E_POINTER;
+        if (result) VariantInit(result);
+        return Run<T>([&](T& s) {
+            const ObjectRef passed = FromCom(*slot);
+            ObjectRef obj = passed;
+            Variant r = fn(s, obj);
+            if (obj != passed) {
+                IDispatch* replacement = ToCom(obj);
+                if (*slot) (*slot)->Release();
+                *slot = replacement;
+            }
+            if (result) ToVariant(r, result);
+        });
+    }
+    static HRESULT NotUsed() { return E_NOTIMPL; }
+
+private:
+    ComObject& owner_;
+    sim::WorkspaceBinding binding_;
+};
+
+class WorkspaceItf final : public Facet<ISimPluginWorkspace> {
+public:
+    using Facet::Facet;
+    HRESULT STDMETHODCALLTYPE get_Caption(BSTR* v) override {
+        return Run<sim::SimWorkspaceControl>([&](auto& s) { *v = SysAllocString(W(s.Config().progId)); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Dirty(VARIANT_BOOL*) override { return NotUsed(); }
+    HRESULT STDMETHODCALLTYPE get_NeedsUpload(VARIANT_BOOL* v) override {
+        return Run<sim::SimWorkspaceControl>([&](auto& s) { *v = s.NeedsUpload(); });
+    }
+    HRESULT STDMETHODCALLTYPE Download(VARIANT_BOOL*) override { return NotUsed(); }
+    HRESULT STDMETHODCALLTYPE DetachLink() override { return NotUsed(); }
+    HRESULT STDMETHODCALLTYPE get_Version(BSTR*) override { return NotUsed(); }
+    HRESULT STDMETHODCALLTYPE AttachLink(IDispatch** link, VARIANT* result) override {
+        return RunWithObject<sim::SimWorkspaceControl>(link, result, [](auto& s, ObjectRef& obj) { return s.AttachLink(obj); });
+    }
+    HRESULT STDMETHODCALLTYPE Upload(VARIANT_BOOL* v) override {
+        return Run<sim::SimWorkspaceControl>([&](auto& s) { *v = s.Upload(); });
+    }
+};
+
+class UnitsItf final : public Facet<ISimPluginWorkspaceUnits> {
+public:
+    using Facet::Facet;
+    HRESULT STDMETHODCALLTYPE get_SupportsEngUnits(VARIANT_BOOL* v) override {
+        return Run<outside::IPluginWorkspaceUnits>([&](auto& s) { *v = s.SupportsEngUnits(); });
+    }
+    HRESULT STDMETHODCALLTYPE ApplyEngUnits(IDispatch** units, VARIANT* result) override {
+        return RunWithObject<outside::IPluginWorkspaceUnits>(units, result,
+                                                             [](auto& s, ObjectRef& obj) { return s.ApplyEngUnits(obj); });
+    }
+};
+
+// The sim object a workspace class gives, and how it binds: a control without the interface comes
+// wrapped so that nothing takes it for one.
+std::pair<ObjectRef, sim::WorkspaceBinding> Unwrap(const ObjectRef& obj) {
+    if (auto* bare = dynamic_cast<sim::SimWorkspaceWithoutInterface*>(obj.get()))
+        return {bare->Control(), sim::WorkspaceBinding::NoInterface};
+    if (auto* s = dynamic_cast<sim::SimWorkspaceControl*>(obj.get())) return {obj, s->Config().binding};
+    return {obj, sim::WorkspaceBinding::Standard};
+}
+
+const Kind& KindFor(sim::WorkspaceBinding binding) {
+    const bool namesOnDefault = binding == sim::WorkspaceBinding::Standard || binding == sim::WorkspaceBinding::NoInterface;
+    return namesOnDefault ? kWorkspaceKind : kPlainControlKind;
+}
 
 class WorkspaceControl final : public ActiveControl {
 public:
-    WorkspaceControl(ObjectRef target, const CLSID& clsid) : ActiveControl(std::move(target), kWorkspaceKind, clsid) {
-        if (automation::Query<outside::IPluginWorkspaceUnits>(Target())) Answer(outside::IPluginWorkspaceUnits::kIid);
-    }
+    WorkspaceControl(std::pair<ObjectRef, sim::WorkspaceBinding> made, const CLSID& clsid)
+        : ActiveControl(std::move(made.first), KindFor(made.second), clsid),
+          binding_(made.second),
+          workspace_(*this, made.second),
+          units_(*this, made.second) {}
     std::vector<BStr> Lines() override { return WorkspaceLines(Target()); }
     static std::vector<BStr> WorkspaceLines(const ObjectRef& workspace) {
         auto* s = dynamic_cast<sim::SimWorkspaceControl*>(workspace.get());
@@ -262,14 +415,28 @@ public:
                 u"nvoFanSpeed: " + BStr(uploads ? u"40 %" : u"---"),
                 u"Units: " + (units.empty() ? BStr(u"(default)") : units)};
     }
+
+protected:
+    void* Extra(REFIID iid) override {
+        const bool offers = binding_ != sim::WorkspaceBinding::NoInterface;
+        if (offers && iid == __uuidof(ISimPluginWorkspace)) return static_cast<ISimPluginWorkspace*>(&workspace_);
+        if (offers && iid == __uuidof(ISimPluginWorkspaceUnits) && automation::Query<outside::IPluginWorkspaceUnits>(Target()))
+            return static_cast<ISimPluginWorkspaceUnits*>(&units_);
+        if (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2) return static_cast<IProvideClassInfo2*>(this);
+        return ActiveControl::Extra(iid);
+    }
+
+private:
+    sim::WorkspaceBinding binding_;
+    WorkspaceItf workspace_;
+    UnitsItf units_;
 };
 
 // Dispatch ids the display finds the units control by; its notifications count by position.
 const Member kQtyUnits[] = {
-    {u"ApplyOnly", 0x68030000, QSIM_ON(sim::SimQtyUnitsControl,
-        if (!a.put) return Bool(s.Flag().value_or(automation::kTrue));
-        s.SetFlag(a[0].AsBool());
-        return {};)},
+    {u"ApplyOnly", 0x68030000,
+     QSIM_ON(sim::SimQtyUnitsControl, if (!a.put) return Bool(s.Flag().value_or(automation::kTrue)); s.SetFlag(a[0].AsBool());
+             return {};)},
     {u"ApplyUnits", 0x6003000b, QSIM_ON(sim::SimQtyUnitsControl, s.Apply(); return {};)},
 };
 const Kind kQtyUnitsKind{{}, kQtyUnits, &__uuidof(_ISimQtyUnitsEvents), &__uuidof(::QtyUnits), &__uuidof(ISimQtyUnits)};
@@ -305,7 +472,7 @@ BStr WorkspaceText(const ObjectRef& workspace) {
 
 IDispatch* NewControl(const ObjectRef& obj, const CLSID& clsid) {
     if (clsid == __uuidof(::QtyUnits)) return new UnitsControl(obj);
-    return new WorkspaceControl(obj, clsid);
+    return new WorkspaceControl(Unwrap(obj), clsid);
 }
 
 }  // namespace qsim

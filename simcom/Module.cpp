@@ -22,6 +22,9 @@ const ClassEntry kClasses[] = {
     {&__uuidof(::Workspace), L"QuilletSim.Workspace", L"Simulated plug-in workspace", true},
     {&__uuidof(::UnitsWorkspace), L"QuilletSim.UnitsWorkspace", L"Simulated plug-in workspace with units", true},
     {&__uuidof(::UnknownWorkspace), L"CEAQuilletUnknownWS.Workspace", L"Simulated generic workspace", true},
+    {&__uuidof(::VbWorkspace), L"QuilletSim.VbWorkspace", L"Simulated workspace, names from its default interface", true},
+    {&__uuidof(::NamelessWorkspace), L"QuilletSim.NamelessWorkspace", L"Simulated workspace without names", true},
+    {&__uuidof(::NamesOnlyWorkspace), L"QuilletSim.NamesOnlyWorkspace", L"Simulated control with workspace names only", true},
     {&__uuidof(::QtyUnits), L"QUCtl.QtyUnits", L"Simulated units control", true},
 };
 
@@ -94,8 +97,8 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 class UserClasses {
 public:
     UserClasses() {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                            &root_, nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &root_,
+                            nullptr) != ERROR_SUCCESS)
             root_ = nullptr;
     }
     ~UserClasses() {
@@ -126,8 +129,8 @@ public:
         HKEY k = nullptr;
         if (RegOpenKeyExW(root_, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
         DWORD subkeys = 0, values = 0;
-        LONG r = RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                                  nullptr, nullptr);
+        LONG r = RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                                  nullptr);
         RegCloseKey(k);
         if (r == ERROR_SUCCESS && subkeys == 0 && values == 0) RegDeleteKeyW(root_, key.c_str());
     }
@@ -148,8 +151,7 @@ HRESULT UnregisterForUser() {
         const std::wstring server = classes.Get(key + L"\\InprocServer32");
         const bool ours = SameFile(server, path);
         if (ours) classes.Remove(key);
-        if ((ours || server.empty()) && classes.Get(std::wstring(c.progId) + L"\\CLSID") == clsid)
-            classes.Remove(c.progId);
+        if ((ours || server.empty()) && classes.Get(std::wstring(c.progId) + L"\\CLSID") == clsid) classes.Remove(c.progId);
     }
     const std::wstring lib = L"TypeLib\\" + GuidText(kLibId);
     if (SameFile(classes.Get(lib + L"\\1.0\\0\\" + kPlatform), path)) {
@@ -189,8 +191,8 @@ HRESULT WriteForUser(UserClasses& classes, const std::wstring& path) {
     for (const auto& [iid, name] : kOwnedInterfaces) {
         const std::wstring key = L"Interface\\" + GuidText(iid);
         ok = ok && classes.Set(key, nullptr, name) && classes.Set(key + L"\\ProxyStubClsid", nullptr, kPSDispatch) &&
-             classes.Set(key + L"\\ProxyStubClsid32", nullptr, kPSDispatch) &&
-             classes.Set(key + L"\\TypeLib", nullptr, libId) && classes.Set(key + L"\\TypeLib", L"Version", L"1.0");
+             classes.Set(key + L"\\ProxyStubClsid32", nullptr, kPSDispatch) && classes.Set(key + L"\\TypeLib", nullptr, libId) &&
+             classes.Set(key + L"\\TypeLib", L"Version", L"1.0");
     }
     return ok ? S_OK : SELFREG_E_TYPELIB;
 }
@@ -244,7 +246,6 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterForUs
 
 // "user" (or nothing) is the only scope: there is no machine-wide registration to ask for.
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR cmdLine) {
-    if (cmdLine && *cmdLine && CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL)
-        return E_INVALIDARG;
+    if (cmdLine && *cmdLine && CompareStringOrdinal(cmdLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
     return install ? RegisterForUser() : UnregisterForUser();
 }

@@ -64,11 +64,11 @@ struct Kind {
 };
 
 // A handler's body, with `s` the sim object as T and `a` the arguments.
-#define QSIM_ON(T, ...)                                                   \
+#define QSIM_ON(T, ...)                                                \
     [](qsim::ComObject& self_, qsim::Args& a) -> automation::Variant { \
-        [[maybe_unused]] T& s = qsim::Of<T>(self_);                      \
-        (void)a;                                                        \
-        __VA_ARGS__                                                     \
+        [[maybe_unused]] T& s = qsim::Of<T>(self_);                    \
+        (void)a;                                                       \
+        __VA_ARGS__                                                    \
     }
 
 class Source;
@@ -116,8 +116,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT* argErr) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                                     UINT* argErr) override;
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
@@ -139,11 +139,9 @@ private:
     std::vector<automation::Subscription> subscriptions_;
 };
 
-#define QSIM_UNKNOWN                                                                                   \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {                        \
-        return ComObject::QueryInterface(iid, out);                                                    \
-    }                                                                                                  \
-    ULONG STDMETHODCALLTYPE AddRef() override { return ComObject::AddRef(); }                          \
+#define QSIM_UNKNOWN                                                                                                          \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return ComObject::QueryInterface(iid, out); } \
+    ULONG STDMETHODCALLTYPE AddRef() override { return ComObject::AddRef(); }                                                 \
     ULONG STDMETHODCALLTYPE Release() override { return ComObject::Release(); }
 
 // The sim object behind a wrapper as T; a wrapper whose object is not one has no such member.
@@ -177,5 +175,7 @@ BStr DeviceNameOf(const ObjectRef& deviceOrLink);
 BStr WorkspaceText(const ObjectRef& workspace);
 
 const wchar_t* W(const BStr& s);
+// A type description of this DLL's library, by its id.
+HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out);
 
 }  // namespace qsim

@@ -91,7 +91,8 @@ ui::NodeRef CTreeViewActive::PopulateTree() {
     if (!m_tre) automation::RaiseObjectNotSet(u"tree control");
     m_tre->Clear();
     MMain::RequireMainForm()->Refresh();
-    auto root = m_tre->Add({}, BStr(nodekeys::kRoot), MCommon::LoadResString(res::kActiveGroup), GetNodeIcon(BStr(nodekeys::kRoot)));
+    auto root =
+        m_tre->Add({}, BStr(nodekeys::kRoot), MCommon::LoadResString(res::kActiveGroup), GetNodeIcon(BStr(nodekeys::kRoot)));
     IgnoreFailure([&] {
         m_tre->SetFocus();
         m_tre->SetSelected(root);

@@ -14,8 +14,8 @@ inline constexpr std::u16string_view kDevicePrefix = u"Dev_";
 inline constexpr std::u16string_view kAllPrefix = u"All_";
 inline constexpr std::u16string_view kRootId = u"Root";  // SelectNodeInTree's name for the root
 
-inline constexpr std::u16string_view kIconKeys[] = {u"groupnormal", u"groupopen", u"typenormal", u"typeselect",
-                                                    u"devonline", u"devsoftoffline", u"devofflink", u"devquestion"};
+inline constexpr std::u16string_view kIconKeys[] = {u"groupnormal", u"groupopen",      u"typenormal", u"typeselect",
+                                                    u"devonline",   u"devsoftoffline", u"devofflink", u"devquestion"};
 
 inline automation::BStr DeviceKey(std::u16string_view deviceId) {
     return automation::BStr(kDevicePrefix) + automation::BStr(deviceId);

@@ -30,11 +30,14 @@ Control::~Control() = default;
 
 bool Control::IsCaptionKind() const {
     switch (kind_) {
-        case Kind::Label: case Kind::CommandButton: case Kind::Frame: case Kind::MenuItem:
-        case Kind::OptionButton: case Kind::CheckBox: case Kind::Window:
-            return true;
-        default:
-            return false;
+        case Kind::Label:
+        case Kind::CommandButton:
+        case Kind::Frame:
+        case Kind::MenuItem:
+        case Kind::OptionButton:
+        case Kind::CheckBox:
+        case Kind::Window: return true;
+        default: return false;
     }
 }
 
@@ -42,30 +45,78 @@ void Control::Notify(Prop p) {
     if (peer_) peer_->Changed(*this, p);
 }
 
-void Control::SetCaption(BStr c) { caption_ = std::move(c); Notify(Prop::Caption); }
-void Control::SetVisible(bool v) { visible_ = v; Notify(Prop::Visible); }
-void Control::SetEnabled(bool e) { enabled_ = e; Notify(Prop::Enabled); }
-void Control::SetLeft(float v) { left_ = v; Notify(Prop::Geometry); }
-void Control::SetTop(float v) { top_ = v; Notify(Prop::Geometry); }
-void Control::SetWidth(float v) { width_ = v; Notify(Prop::Geometry); }
-void Control::SetHeight(float v) { height_ = v; Notify(Prop::Geometry); }
-void Control::Move(float l, float t, float w, float h) {
-    left_ = l; top_ = t; width_ = w; height_ = h;
+void Control::SetCaption(BStr c) {
+    caption_ = std::move(c);
+    Notify(Prop::Caption);
+}
+void Control::SetVisible(bool v) {
+    visible_ = v;
+    Notify(Prop::Visible);
+}
+void Control::SetEnabled(bool e) {
+    enabled_ = e;
+    Notify(Prop::Enabled);
+}
+void Control::SetLeft(float v) {
+    left_ = v;
     Notify(Prop::Geometry);
 }
-void Control::SetTag(BStr t) { tag_ = std::move(t); Notify(Prop::Tag); }
-void Control::SetTabStop(bool t) { tabStop_ = t; Notify(Prop::TabStop); }
-void Control::SetToolTipText(BStr t) { toolTip_ = std::move(t); Notify(Prop::ToolTip); }
-void Control::SetBorderStyle(int b) { border_ = b; Notify(Prop::Border); }
-void Control::SetDefault(bool d) { default_ = d; Notify(Prop::Default); }
-void Control::SetCancel(bool c) { cancel_ = c; Notify(Prop::Cancel); }
-void Control::SetShortcut(BStr s) { shortcut_ = std::move(s); Notify(Prop::Shortcut); }
+void Control::SetTop(float v) {
+    top_ = v;
+    Notify(Prop::Geometry);
+}
+void Control::SetWidth(float v) {
+    width_ = v;
+    Notify(Prop::Geometry);
+}
+void Control::SetHeight(float v) {
+    height_ = v;
+    Notify(Prop::Geometry);
+}
+void Control::Move(float l, float t, float w, float h) {
+    left_ = l;
+    top_ = t;
+    width_ = w;
+    height_ = h;
+    Notify(Prop::Geometry);
+}
+void Control::SetTag(BStr t) {
+    tag_ = std::move(t);
+    Notify(Prop::Tag);
+}
+void Control::SetTabStop(bool t) {
+    tabStop_ = t;
+    Notify(Prop::TabStop);
+}
+void Control::SetToolTipText(BStr t) {
+    toolTip_ = std::move(t);
+    Notify(Prop::ToolTip);
+}
+void Control::SetBorderStyle(int b) {
+    border_ = b;
+    Notify(Prop::Border);
+}
+void Control::SetDefault(bool d) {
+    default_ = d;
+    Notify(Prop::Default);
+}
+void Control::SetCancel(bool c) {
+    cancel_ = c;
+    Notify(Prop::Cancel);
+}
+void Control::SetShortcut(BStr s) {
+    shortcut_ = std::move(s);
+    Notify(Prop::Shortcut);
+}
 void Control::SetFocus() { Notify(Prop::Focus); }
 
 void Control::SetPeer(std::unique_ptr<Peer> peer) { peer_ = std::move(peer); }
 
 void Control::SetGeometryFromPlatform(float l, float t, float w, float h) {
-    left_ = l; top_ = t; width_ = w; height_ = h;
+    left_ = l;
+    top_ = t;
+    width_ = w;
+    height_ = h;
 }
 
 void Control::CopyDesignFrom(const Control& o) {
@@ -75,7 +126,10 @@ void Control::CopyDesignFrom(const Control& o) {
     enabled_ = o.enabled_;
     tabStop_ = o.tabStop_;
     border_ = o.border_;
-    left_ = o.left_; top_ = o.top_; width_ = o.width_; height_ = o.height_;
+    left_ = o.left_;
+    top_ = o.top_;
+    width_ = o.width_;
+    height_ = o.height_;
     visible_ = false;  // a loaded element starts hidden
 }
 

@@ -13,15 +13,53 @@ namespace ui {
 using automation::BStr;
 
 enum class Kind {
-    Window, Label, CommandButton, Frame, PictureBox, Image, MenuItem, OptionButton, CheckBox,
-    ListView, TreeView, ImageList, StatusBar, ProgressBar, Timer, TabbedDialog, HostedControl
+    Window,
+    Label,
+    CommandButton,
+    Frame,
+    PictureBox,
+    Image,
+    MenuItem,
+    OptionButton,
+    CheckBox,
+    ListView,
+    TreeView,
+    ImageList,
+    StatusBar,
+    ProgressBar,
+    Timer,
+    TabbedDialog,
+    HostedControl
 };
 const char* KindName(Kind k);
 
 // What changed, so a peer updates only that.
 enum class Prop {
-    Caption, Visible, Enabled, Geometry, Tag, TabStop, ToolTip, Border, Default, Cancel, Shortcut,
-    Interval, Icon, WindowState, Columns, Items, Selection, Sort, Nodes, Panels, Value, Tabs, ZOrder, Focus
+    Caption,
+    Visible,
+    Enabled,
+    Geometry,
+    Tag,
+    TabStop,
+    ToolTip,
+    Border,
+    Default,
+    Cancel,
+    Shortcut,
+    Interval,
+    Icon,
+    WindowState,
+    Columns,
+    Items,
+    Selection,
+    Sort,
+    Nodes,
+    Panels,
+    Value,
+    Tabs,
+    ZOrder,
+    Focus,
+    Images
 };
 
 class Control;

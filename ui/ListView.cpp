@@ -141,8 +141,30 @@ int ListView::HitTest(float x, float y) const {
     return row < order.size() ? order[row] : 0;
 }
 
-void ListView::SetSorted(bool s) { sorted_ = s; Notify(Prop::Sort); }
-void ListView::SetSortKey(int k) { sortKey_ = k; Notify(Prop::Sort); }
-void ListView::SetSortOrder(int o) { sortOrder_ = o; Notify(Prop::Sort); }
+void ListView::SetSorted(bool s) {
+    sorted_ = s;
+    Notify(Prop::Sort);
+}
+void ListView::SetSortKey(int k) {
+    sortKey_ = k;
+    Notify(Prop::Sort);
+}
+void ListView::SetSortOrder(int o) {
+    sortOrder_ = o;
+    Notify(Prop::Sort);
+}
+
+void ListView::SetIcons(const std::shared_ptr<ImageList>& images) {
+    icons_ = images;
+    Notify(Prop::Images);
+}
+void ListView::SetSmallIcons(const std::shared_ptr<ImageList>& images) {
+    smallIcons_ = images;
+    Notify(Prop::Images);
+}
+void ListView::SetColumnHeaderIcons(const std::shared_ptr<ImageList>& images) {
+    headerIcons_ = images;
+    Notify(Prop::Images);
+}
 
 }  // namespace ui

@@ -1,10 +1,13 @@
 #pragma once
 // A report list: column headers (1-based), keyed items with sub-items, sorting and selection.
+#include <memory>
 #include <vector>
 
 #include "ui/Control.h"
 
 namespace ui {
+
+class ImageList;
 
 struct ColumnHeader {
     BStr key;
@@ -65,8 +68,20 @@ public:
     void SetSortKey(int k);
     int SortOrder() const { return sortOrder_; }
     void SetSortOrder(int o);
-    void Refresh() { ++refreshCount_; Notify(Prop::Items); }
+    void Refresh() {
+        ++refreshCount_;
+        Notify(Prop::Items);
+    }
     int RefreshCount() const { return refreshCount_; }
+
+    // The image lists the items' icon keys name (large icons, small icons, column headers); held
+    // weakly, as the window owns them.
+    std::shared_ptr<ImageList> Icons() const { return icons_.lock(); }
+    std::shared_ptr<ImageList> SmallIcons() const { return smallIcons_.lock(); }
+    std::shared_ptr<ImageList> ColumnHeaderIcons() const { return headerIcons_.lock(); }
+    void SetIcons(const std::shared_ptr<ImageList>& images);
+    void SetSmallIcons(const std::shared_ptr<ImageList>& images);
+    void SetColumnHeaderIcons(const std::shared_ptr<ImageList>& images);
 
     automation::Event<int> ColumnClick;  // 1-based column index
 
@@ -79,6 +94,7 @@ private:
     std::vector<ListItem> items_;
     bool sorted_ = false;
     int sortKey_ = 0, sortOrder_ = 0, refreshCount_ = 0;
+    std::weak_ptr<ImageList> icons_, smallIcons_, headerIcons_;
 };
 
 }  // namespace ui

@@ -48,6 +48,11 @@ void TreeView::SetSorted(const NodeRef& node, bool sorted) {
     Notify(Prop::Nodes);
 }
 
+void TreeView::SetImages(const std::shared_ptr<ImageList>& images) {
+    images_ = images;
+    Notify(Prop::Images);
+}
+
 void TreeView::EnsureVisible(const NodeRef& node) {
     for (auto p = node->Parent(); p; p = p->Parent()) p->expanded_ = true;
     Notify(Prop::Nodes);

@@ -7,6 +7,7 @@
 
 namespace ui {
 
+class ImageList;
 class TreeView;
 
 class TreeNode {
@@ -46,11 +47,16 @@ public:
     void SetSorted(const NodeRef& node, bool sorted);
     void EnsureVisible(const NodeRef& node);
 
+    // The image list the nodes' image keys name; held weakly, as the window owns both.
+    std::shared_ptr<ImageList> Images() const { return images_.lock(); }
+    void SetImages(const std::shared_ptr<ImageList>& images);
+
     automation::Event<NodeRef> NodeClick;
 
 private:
     std::vector<NodeRef> nodes_;
     std::weak_ptr<TreeNode> selected_;
+    std::weak_ptr<ImageList> images_;
 };
 
 }  // namespace ui

@@ -6,6 +6,13 @@ namespace ui {
 using automation::Raise;
 namespace code = automation::code;
 
+int ImageList::IndexOf(const BStr& key) const {
+    if (key.empty()) return 0;
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+        if (keys_[i] == key) return static_cast<int>(i) + 1;
+    return 0;
+}
+
 const Panel& StatusBar::GetPanel(int i) const {
     if (i < 1 || i > PanelCount()) Raise(code::kSubscriptOutOfRange, u"Index out of bounds");
     return panels_[i - 1];

@@ -12,8 +12,13 @@ class ImageList : public Control {
 public:
     static constexpr Kind kKind = Kind::ImageList;
     ImageList(BStr name, int index) : Control(kKind, std::move(name), index) {}
-    void AddImage(BStr key) { keys_.push_back(std::move(key)); Notify(Prop::Items); }
+    void AddImage(BStr key) {
+        keys_.push_back(std::move(key));
+        Notify(Prop::Items);
+    }
     const std::vector<BStr>& Keys() const { return keys_; }
+    // The 1-based index of the image with this key (keys compare exactly), 0 when none has it.
+    int IndexOf(const BStr& key) const;
 
 private:
     std::vector<BStr> keys_;
@@ -31,7 +36,10 @@ public:
     static constexpr Kind kKind = Kind::StatusBar;
     StatusBar(BStr name, int index) : Control(kKind, std::move(name), index) {}
     int PanelCount() const { return static_cast<int>(panels_.size()); }
-    void AddPanel(Panel p) { panels_.push_back(std::move(p)); Notify(Prop::Panels); }
+    void AddPanel(Panel p) {
+        panels_.push_back(std::move(p));
+        Notify(Prop::Panels);
+    }
     const Panel& GetPanel(int index1) const;  // an index outside 1..Count is an error
     void SetPanelText(int index1, BStr text);
     void SetPanelToolTip(int index1, BStr text);
@@ -45,9 +53,15 @@ public:
     static constexpr Kind kKind = Kind::ProgressBar;
     ProgressBar(BStr name, int index) : Control(kKind, std::move(name), index) {}
     int Value() const { return value_; }
-    void SetValue(int v) { value_ = v; Notify(Prop::Value); }
+    void SetValue(int v) {
+        value_ = v;
+        Notify(Prop::Value);
+    }
     int Max() const { return max_; }
-    void SetMax(int m) { max_ = m; Notify(Prop::Value); }
+    void SetMax(int m) {
+        max_ = m;
+        Notify(Prop::Value);
+    }
 
 private:
     int value_ = 0, max_ = 100;
@@ -59,7 +73,10 @@ public:
     static constexpr Kind kKind = Kind::Timer;
     Timer(BStr name, int index) : Control(kKind, std::move(name), index) { SetVisibleFromPlatform(false); }
     std::int32_t Interval() const { return interval_; }
-    void SetInterval(std::int32_t ms) { interval_ = ms; Notify(Prop::Interval); }
+    void SetInterval(std::int32_t ms) {
+        interval_ = ms;
+        Notify(Prop::Interval);
+    }
     automation::Event<> Tick;
 
 private:
@@ -71,7 +88,10 @@ public:
     static constexpr Kind kKind = Kind::TabbedDialog;
     TabbedDialog(BStr name, int index) : Control(kKind, std::move(name), index) {}
     int Tabs() const { return static_cast<int>(captions_.size()); }
-    void SetTabs(int n) { captions_.resize(static_cast<std::size_t>(n)); Notify(Prop::Tabs); }
+    void SetTabs(int n) {
+        captions_.resize(static_cast<std::size_t>(n));
+        Notify(Prop::Tabs);
+    }
     const BStr& TabCaption(int index0) const;  // an index outside 0..Tabs-1 is an error
     void SetTabCaption(int index0, BStr c);
 
@@ -87,7 +107,10 @@ public:
     HostedControl(BStr name, int index) : Control(kKind, std::move(name), index) {}
     const BStr& ProgId() const { return progId_; }
     automation::ObjectRef Object() const { return object_; }
-    void ZOrder() { ++zorderCount_; Notify(Prop::ZOrder); }
+    void ZOrder() {
+        ++zorderCount_;
+        Notify(Prop::ZOrder);
+    }
     int ZOrderCount() const { return zorderCount_; }
 
     // Backend side.

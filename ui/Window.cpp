@@ -31,6 +31,9 @@ void CopyKindDesign(const Control& from, Control& to) {
         t.SetSorted(f->Sorted());
         t.SetSortKey(f->SortKey());
         t.SetSortOrder(f->SortOrder());
+        t.SetIcons(f->Icons());
+        t.SetSmallIcons(f->SmallIcons());
+        t.SetColumnHeaderIcons(f->ColumnHeaderIcons());
     } else if (auto* f = dynamic_cast<const Timer*>(&from)) {
         dynamic_cast<Timer&>(to).SetInterval(f->Interval());
     } else if (auto* f = dynamic_cast<const StatusBar*>(&from)) {
@@ -56,17 +59,14 @@ std::shared_ptr<Window> Window::Create(BStr name) {
     return w;
 }
 
-Window::Window(BStr name) : Control(Kind::Window, std::move(name), -1) {
-    SetVisibleFromPlatform(false);
-}
+Window::Window(BStr name) : Control(Kind::Window, std::move(name), -1) { SetVisibleFromPlatform(false); }
 
 Window::~Window() {
     for (auto& c : controls_) c->form_ = nullptr;
 }
 
 void Window::Adopt(const ControlRef& c, const ControlRef& container) {
-    if (c->index_ >= 0 && Find(c->name_, c->index_))
-        Raise(code::kControlArrayElementExists, u"Object already loaded");
+    if (c->index_ >= 0 && Find(c->name_, c->index_)) Raise(code::kControlArrayElementExists, u"Object already loaded");
     c->form_ = this;
     c->container_ = container;
     controls_.push_back(c);
@@ -133,7 +133,8 @@ void Window::UnloadElement(const ControlRef& element) {
 }
 
 void Window::Remove(const ControlRef& ref) {
-    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the caller's reference may live in controls_, which changes below
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the caller's reference may live in controls_, which changes
+    // below
     const ControlRef c = ref;
     // Controls inside it go first.
     std::vector<ControlRef> inside;
@@ -161,7 +162,10 @@ void Window::ControlsRemove(const BStr& name) {
     Remove(c);
 }
 
-void Window::SetIcon(int id) { iconId_ = id; Notify(Prop::Icon); }
+void Window::SetIcon(int id) {
+    iconId_ = id;
+    Notify(Prop::Icon);
+}
 
 void Window::SetWindowState(int s) {
     windowState_ = s;

@@ -45,12 +45,10 @@ void CQuilletWorkspace::ShowViewForNode(const ui::NodeRef& nodX) {
     if (nodX) {
         std::shared_ptr<IQuilletWorkspaceView> chosen;
         const auto& key = nodX->Key();
-        if (nodekeys::HasPrefix(key, nodekeys::kDevicePrefix) || nodekeys::HasPrefix(key, nodekeys::kAllPrefix))
-            chosen = device_;
+        if (nodekeys::HasPrefix(key, nodekeys::kDevicePrefix) || nodekeys::HasPrefix(key, nodekeys::kAllPrefix)) chosen = device_;
         else if (nodekeys::HasPrefix(key, nodekeys::kTypePrefix) || nodekeys::HasPrefix(key, nodekeys::kAllDevices))
             chosen = deviceType_;
-        else if (nodekeys::HasPrefix(key, nodekeys::kRoot))
-            chosen = group_;
+        else if (nodekeys::HasPrefix(key, nodekeys::kRoot)) chosen = group_;
         // Any other key keeps the current view.
         if (chosen && chosen != current_) MakeCurrent(chosen);
     }

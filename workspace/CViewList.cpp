@@ -18,8 +18,8 @@ CViewList::CViewList(const Binding& binding) : binding_(binding) {
         list_ = w->Get<ui::ListView>(binding_.listName);
         countLabel_ = w->Get(binding_.labelName);
         listSubs_.push_back(list_->ColumnClick.Subscribe([this](int column) { ColumnClick(column); }));
-        listSubs_.push_back(list_->MouseDown.Subscribe(
-            [this](std::int16_t b, std::int16_t s, float x, float y) { MouseDown(b, s, x, y); }));
+        listSubs_.push_back(
+            list_->MouseDown.Subscribe([this](std::int16_t b, std::int16_t s, float x, float y) { MouseDown(b, s, x, y); }));
         listSubs_.push_back(list_->Click.Subscribe([this] { Click(); }));
         listSubs_.push_back(list_->KeyDown.Subscribe([this](std::int16_t k, std::int16_t s) { KeyDown(k, s); }));
         listSubs_.push_back(list_->DblClick.Subscribe([this] { DblClick(); }));
@@ -47,8 +47,8 @@ void CViewList::Initialization(const std::shared_ptr<IQuilletTree>& objTre) {
     tree_ = objTre;
     if (!objTre) return;
     treeSubs_.push_back(objTre->TreeRepopulating.Subscribe([this](automation::VBool& remote) { TreeRepopulating(remote); }));
-    treeSubs_.push_back(objTre->DeviceAdded.Subscribe(
-        [this](const std::shared_ptr<CTreeDevice>& d, automation::VBool f) { DeviceAdded(d, f); }));
+    treeSubs_.push_back(
+        objTre->DeviceAdded.Subscribe([this](const std::shared_ptr<CTreeDevice>& d, automation::VBool f) { DeviceAdded(d, f); }));
     treeSubs_.push_back(objTre->DeviceRemoved.Subscribe([this](const automation::BStr& id) { DeviceRemoved(id); }));
     treeSubs_.push_back(objTre->DeviceChanged.Subscribe(
         [this](const std::shared_ptr<CTreeDevice>& d, automation::VBool f) { DeviceChanged(d, f); }));

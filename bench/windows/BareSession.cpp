@@ -85,8 +85,8 @@ struct Session {
         return f;
     }
     HWND List(HWND parent, int x, int y, int w, int h, const std::vector<std::pair<const wchar_t*, int>>& columns) {
-        HWND l = Child(parent, WC_LISTVIEWW, L"", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE, x, y,
-                       w, h);
+        HWND l = Child(parent, WC_LISTVIEWW, L"", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                       x, y, w, h);
         if (!l) return nullptr;
         SendMessageW(l, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         int i = 0;
@@ -125,8 +125,8 @@ struct Session {
         ncm.cbSize = sizeof(ncm);
         if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) font = CreateFontIndirectW(&ncm.lfMessageFont);
         g_font = font;
-        form = CreateWindowExW(WS_EX_CONTROLPARENT, kForm, d.caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 237, 203, 805,
-                               618, nullptr, Menus(d), g_module, nullptr);
+        form = CreateWindowExW(WS_EX_CONTROLPARENT, kForm, d.caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 237, 203,
+                               805, 618, nullptr, Menus(d), g_module, nullptr);
         if (!form) return false;
 
         // Placed where the display's layout puts them on a window of this size.
@@ -138,12 +138,22 @@ struct Session {
         HWND group = Frame(form, L"Group View", 6, 3, 786, 546, false, true);
         Child(group, L"STATIC", L"Total Number of Devices: 0", SS_LEFT | SS_NOTIFY, 0, 8, 16, 300, 17);
         List(group, 8, 43, 770, 501,
-             {{L"Device Name", 120}, {L"Device Type", 120}, {L"Program ID", 120}, {L"Neuron ID", 120}, {L"Status", 120},
-              {L"DSN (A)", 96}, {L"DSN (B)", 96}});
+             {{L"Device Name", 120},
+              {L"Device Type", 120},
+              {L"Program ID", 120},
+              {L"Neuron ID", 120},
+              {L"Status", 120},
+              {L"DSN (A)", 96},
+              {L"DSN (B)", 96}});
         HWND type = Frame(form, L"Device Type - ", 6, 3, 786, 546, false, true);
         Child(type, L"STATIC", L"Total Number of Devices of this Type: ", SS_LEFT | SS_NOTIFY, 0, 8, 16, 300, 17);
         List(type, 8, 43, 770, 501,
-             {{L"Device Name", 120}, {L"Program ID", 120}, {L"Neuron ID", 120}, {L"Status", 120}, {L"DSN (A)", 96}, {L"DSN (B)", 96}});
+             {{L"Device Name", 120},
+              {L"Program ID", 120},
+              {L"Neuron ID", 120},
+              {L"Status", 120},
+              {L"DSN (A)", 96},
+              {L"DSN (B)", 96}});
         deviceView = Frame(form, L"Device View", 6, 3, 786, 546, true, true);
         HWND buttons = Frame(deviceView, L"buttons", 677, 13, 99, 526, true, false);
         Child(buttons, L"BUTTON", L"PIButtons", BS_PUSHBUTTON | WS_TABSTOP, 0, 8, 16, 99, 25, false);
@@ -158,8 +168,8 @@ struct Session {
         Child(error, L"STATIC", L"Unable to display information about this device. The required plug-in file is not available.",
               SS_LEFT | SS_NOTIFY, 0, 213, 245, 360, 57);
 
-        HWND status = Child(form, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP | SBARS_TOOLTIPS | WS_CLIPCHILDREN | CCS_BOTTOM, 0, 0, 552,
-                            797, 20, true, 2);
+        HWND status = Child(form, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP | SBARS_TOOLTIPS | WS_CLIPCHILDREN | CCS_BOTTOM, 0, 0,
+                            552, 797, 20, true, 2);
         if (!status) return false;
         int edges[] = {627, -1};
         SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));

@@ -12,15 +12,14 @@
 namespace bench {
 
 struct Display {
-    std::wstring caption;           // the window title
-    std::wstring workspaceProgId;   // the ActiveX control in the device view
+    std::wstring caption;          // the window title
+    std::wstring workspaceProgId;  // the ActiveX control in the device view
     std::vector<std::wstring> features;
 };
 
 enum BarePhase { kBareCreate, kBareHost, kBareShow, kBareDestroy, kBarePhases };
 inline constexpr const char* kBarePhaseNames[kBarePhases] = {"window, menu and controls", "AtlAxWin workspace control",
-                                                             "show, paint and message loop",
-                                                             "destroy and message loop"};
+                                                             "show, paint and message loop", "destroy and message loop"};
 
 // Once per process, outside any timing: atl.dll and the window classes.
 bool PrepareBare(std::string& why);

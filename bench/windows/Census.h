@@ -22,7 +22,8 @@ struct WindowEntry {
 struct Census {
     std::vector<WindowEntry> windows;
     std::vector<std::wstring> menu;
-    std::wstring calls;  // what the simulated components were asked, one call a line  // "  item" per level of nesting, hidden items are absent
+    std::wstring calls;  // what the simulated components were asked, one call a line  // "  item" per level of nesting, hidden
+                         // items are absent
     // Windows by class, and menu entries as one more "class".
     std::map<std::wstring, int> Counts() const;
 };

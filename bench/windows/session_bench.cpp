@@ -20,8 +20,8 @@
 #include "LNSQuilletVexaProxy_h.h"
 #include "win32/com/ComRef.h"
 
-using win32::com::ComRef;
 using bench::kBarePhases;
+using win32::com::ComRef;
 
 namespace {
 
@@ -33,8 +33,8 @@ constexpr double kTarget = 1.5;
 const bench::Display kDisplay{L"Fan Coil Unit", kWorkspace, {L"&Configure", L"&Recalibrate"}};
 
 enum DllPhase { kCreate, kStart, kView, kExit, kRelease, kDllPhases };
-constexpr const char* kDllPhaseNames[kDllPhases] = {"create by ProgID", "StartApp", "RunFullAppView and message loop",
-                                                    "ExitApp", "Release and message loop"};
+constexpr const char* kDllPhaseNames[kDllPhases] = {"create by ProgID", "StartApp", "RunFullAppView and message loop", "ExitApp",
+                                                    "Release and message loop"};
 
 ComRef<IDispatch> Create(const wchar_t* progId) {
     CLSID clsid;
@@ -44,9 +44,27 @@ ComRef<IDispatch> Create(const wchar_t* progId) {
     return d;
 }
 
-VARIANT Str(const wchar_t* s) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(s); return v; }
-VARIANT I4(long i) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_I4; V_I4(&v) = i; return v; }
-VARIANT Bool(bool b) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_BOOL; V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
+VARIANT Str(const wchar_t* s) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(s);
+    return v;
+}
+VARIANT I4(long i) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = i;
+    return v;
+}
+VARIANT Bool(bool b) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
 
 // A late-bound call with arguments given left to right; the result, if any, in *out.
 HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD, VARIANT* out = nullptr) {
@@ -66,7 +84,8 @@ long LongProperty(IDispatch* d, const wchar_t* name) {
     VARIANT v;
     VariantInit(&v);
     long result = -1;
-    if (SUCCEEDED(Call(d, name, {}, DISPATCH_PROPERTYGET, &v)) && SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4))) result = V_I4(&v);
+    if (SUCCEEDED(Call(d, name, {}, DISPATCH_PROPERTYGET, &v)) && SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4)))
+        result = V_I4(&v);
     VariantClear(&v);
     return result;
 }
@@ -110,7 +129,8 @@ public:
         Call(control_.Get(), L"Reset", {});
         Call(control_.Get(), L"AddPlugin", {Str(kProgramId), Str(L"FanCoil.chm"), Str(kWorkspace), Bool(true)});
         for (std::size_t i = 0; i < kDisplay.features.size(); ++i)
-            Call(control_.Get(), L"AddFeature", {Str(kProgramId), I4(static_cast<long>(i) + 1), Str(kDisplay.features[i].c_str())});
+            Call(control_.Get(), L"AddFeature",
+                 {Str(kProgramId), I4(static_cast<long>(i) + 1), Str(kDisplay.features[i].c_str())});
         Call(control_.Get(), L"ConfigureWorkspace", {Str(kWorkspace), Bool(false), Bool(true), Bool(true)});
         Call(device_.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
         Call(device_.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
@@ -179,9 +199,10 @@ public:
         Call(control_.Get(), L"ClearLog", {});
         const bool ok = SUCCEEDED(hrStart) && started && SUCCEEDED(hrView) && opened != 0 && shown && SUCCEEDED(hrExit) && clean;
         if (!ok)
-            std::printf("DLL session failed: StartApp 0x%08lX (%d), RunFullAppView 0x%08lX (%ld), shown %d, ExitApp 0x%08lX, clean %d\n",
-                        static_cast<unsigned long>(hrStart), started, static_cast<unsigned long>(hrView), static_cast<long>(opened),
-                        shown, static_cast<unsigned long>(hrExit), clean);
+            std::printf(
+                "DLL session failed: StartApp 0x%08lX (%d), RunFullAppView 0x%08lX (%ld), shown %d, ExitApp 0x%08lX, clean %d\n",
+                static_cast<unsigned long>(hrStart), started, static_cast<unsigned long>(hrView), static_cast<long>(opened),
+                shown, static_cast<unsigned long>(hrExit), clean);
         return ok;
     }
 
@@ -325,7 +346,8 @@ int wmain(int argc, wchar_t** argv) {
         if (a == L"--runs" && i + 1 < argc) runs = _wtoi(argv[++i]);
         else if (a == L"--warmup" && i + 1 < argc) warmup = _wtoi(argv[++i]);
         else if (a == L"--census") censusOnly = true;
-        else if (a == L"--only" && i + 1 < argc && (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
+        else if (a == L"--only" && i + 1 < argc &&
+                 (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
             only = argv[++i];
         else return Usage();
     }

@@ -41,10 +41,10 @@ public:
     automation::BStr nvDeviceNameAddress = u"Fan Coil 1/nvoStatus";
     automation::VBool isLnsPi = automation::kTrue;
 
-    automation::VBool Start();    // StartApp
-    std::int32_t Open();          // RunFullAppView
-    void StartAndOpen();          // both, expecting success
-    void Exit();                  // ExitApp
+    automation::VBool Start();  // StartApp
+    std::int32_t Open();        // RunFullAppView
+    void StartAndOpen();        // both, expecting success
+    void Exit();                // ExitApp
 
     std::shared_ptr<FMainHalvern> Form() const;  // none once the window has gone
     ui::Window& Window() const;                  // fails the test when there is none
@@ -52,9 +52,7 @@ public:
     std::shared_ptr<T> Control(const automation::BStr& name, int index = -1) const {
         return Window().Get<T>(name, index);
     }
-    std::shared_ptr<ui::Control> Control(const automation::BStr& name, int index = -1) const {
-        return Window().Get(name, index);
-    }
+    std::shared_ptr<ui::Control> Control(const automation::BStr& name, int index = -1) const { return Window().Get(name, index); }
     automation::BStr Status() const;  // the status bar's first panel
     std::string Dump() const;         // the window as text
     // Message boxes shown since the session began, as "title|text".

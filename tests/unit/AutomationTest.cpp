@@ -22,7 +22,10 @@ TEST(AutomationEvents, DeliversInOrderAndSurvivesUnsubscribeDuringDelivery) {
     Event<int> ev;
     std::vector<std::string> seen;
     Subscription b;
-    auto a = ev.Subscribe([&](int v) { seen.push_back("a" + std::to_string(v)); b.Reset(); });
+    auto a = ev.Subscribe([&](int v) {
+        seen.push_back("a" + std::to_string(v));
+        b.Reset();
+    });
     b = ev.Subscribe([&](int v) { seen.push_back("b" + std::to_string(v)); });
     auto c = ev.Subscribe([&](int v) { seen.push_back("c" + std::to_string(v)); });
     ev.Raise(1);
@@ -33,14 +36,20 @@ TEST(AutomationEvents, DeliversInOrderAndSurvivesUnsubscribeDuringDelivery) {
 TEST(AutomationEvents, SourceDestroyedDuringDeliveryAndReentrantRaise) {
     auto owner = std::make_unique<Event<>>();
     int calls = 0;
-    Subscription s1 = owner->Subscribe([&] { ++calls; owner.reset(); });
+    Subscription s1 = owner->Subscribe([&] {
+        ++calls;
+        owner.reset();
+    });
     Subscription s2 = owner->Subscribe([&] { ++calls; });
     owner->Raise();
     EXPECT_EQ(calls, 2);
     s1.Reset();  // the source is gone: nothing to cancel
     Event<int> ev;
     std::vector<int> order;
-    auto r = ev.Subscribe([&](int depth) { order.push_back(depth); if (depth < 3) ev.Raise(depth + 1); });
+    auto r = ev.Subscribe([&](int depth) {
+        order.push_back(depth);
+        if (depth < 3) ev.Raise(depth + 1);
+    });
     ev.Raise(1);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }

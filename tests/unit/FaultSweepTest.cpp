@@ -18,13 +18,13 @@ const std::string kCannotCommunicate = "Cannot communicate with device - please 
 struct Record {
     std::set<std::string> failedSteps;  // steps whose action raised to the host or user
     std::int32_t openResult = 99;
-    bool deviceViewShown = false;       // right after RunFullAppView
+    bool deviceViewShown = false;  // right after RunFullAppView
     bool errorViewShown = false;
     std::vector<std::string> statusAfterTick;
-    std::vector<std::string> boxes;     // titles
+    std::vector<std::string> boxes;  // titles
     int appExits = 0;
     std::int16_t menuItems = 0;
-    std::vector<std::string> calls;     // every call the outside components received
+    std::vector<std::string> calls;  // every call the outside components received
 };
 
 Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
@@ -56,8 +56,12 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
         if (auto w = win())
             if (auto item = w->Find(u"mnuDevPI", 1)) item->Click.Raise();
     });
-    act("Refresh", [&] { if (auto w = win()) w->Get(u"mnuViews", 0)->Click.Raise(); });
-    act("Help", [&] { if (auto w = win()) w->Get(u"mnuHelps", 0)->Click.Raise(); });
+    act("Refresh", [&] {
+        if (auto w = win()) w->Get(u"mnuViews", 0)->Click.Raise();
+    });
+    act("Help", [&] {
+        if (auto w = win()) w->Get(u"mnuHelps", 0)->Click.Raise();
+    });
     act("Units", [&] {
         if (auto w = win()) {
             s.platform->QueueModal([sp](ui::Window& dialog) {
@@ -115,9 +119,7 @@ const std::map<std::string, std::function<void(const Record&)>> kDesigned = {
     {"PluginServer.CurrentPlugin", [](const Record& r) { EXPECT_TRUE(r.failedSteps.count("RunFullAppView")); }},
     {"PluginEntry.HelpFile", [](const Record& r) { EXPECT_TRUE(r.failedSteps.count("RunFullAppView")); }},
     {"FeatureList.Item",
-     [](const Record& r) {
-         EXPECT_FALSE(HasPrefix(r.boxes, kLaunchBox)) << "a feature that cannot be read is a silent return";
-     }},
+     [](const Record& r) { EXPECT_FALSE(HasPrefix(r.boxes, kLaunchBox)) << "a feature that cannot be read is a silent return"; }},
     {"Workspace.Create", [](const Record& r) { EXPECT_TRUE(r.errorViewShown); }},
     {"Workspace.AttachLink", [](const Record& r) { EXPECT_TRUE(r.errorViewShown); }},
     {"Workspace.Upload",

@@ -59,13 +59,16 @@ TEST_F(FuzzRegression, ResIdAtTheEdgesOfA32BitNumber) {
     EXPECT_EQ(MCommon::GetResId(u"1e-99999:x"), 0);
     EXPECT_EQ(MCommon::GetResId(u"9e99999 without a colon"), -1);
     const BStr edges[] = {u"2147483647:x", u"-2147483648.5:x", u"2147483647.5:x", u"9e99999:x", u"&H8000:x", kHigh + u":x", kLow};
-    for (const BStr& text : edges)
-        EXPECT_EQ(fuzzprops::ResId(text), "") << automation::ToUtf8(text);
+    for (const BStr& text : edges) EXPECT_EQ(fuzzprops::ResId(text), "") << automation::ToUtf8(text);
 }
 
 TEST_F(FuzzRegression, ConvertersKeepTheirShapeForAnyCharacter) {
     // Lone surrogates, a zero character and characters the Western code page has no byte for.
-    const BStr odd[] = {kHigh, u"A" + kLow + u"B", BStr(u"a\0b", 3), BStr(u"\u3042\u20AC\u0081"), BStr(17, u'-'),
+    const BStr odd[] = {kHigh,
+                        u"A" + kLow + u"B",
+                        BStr(u"a\0b", 3),
+                        BStr(u"\u3042\u20AC\u0081"),
+                        BStr(17, u'-'),
                         BStr(u"80000A1B2C3D4E5F\uFFFF")};
     for (const BStr& text : odd) {
         EXPECT_EQ(fuzzprops::NeuronId(text), "") << fuzzprops::Show(text);

@@ -77,7 +77,10 @@ TEST_F(Headless, IntervalChangeAndSleepInsideATick) {
 
     // A tick that unloads the window takes its timer away: no further tick, no dangling slot.
     int late = 0;
-    auto s2 = t->Tick.Subscribe([&] { ++late; w_->Unload(); });
+    auto s2 = t->Tick.Subscribe([&] {
+        ++late;
+        w_->Unload();
+    });
     p_->Advance(2000);
     EXPECT_EQ(late, 1);
     EXPECT_EQ(p_->NextTick(*t), -1);
@@ -108,7 +111,10 @@ TEST_F(Headless, MessageBoxesComeFromTheScriptAndAreRecorded) {
 
 TEST_F(Headless, PostedMessagesRunInDoEvents) {
     std::vector<int> ran;
-    p_->Post([&] { ran.push_back(1); p_->Post([&] { ran.push_back(3); }); });
+    p_->Post([&] {
+        ran.push_back(1);
+        p_->Post([&] { ran.push_back(3); });
+    });
     p_->Post([&] { ran.push_back(2); });
     EXPECT_EQ(p_->PendingMessages(), 2u);
     EXPECT_TRUE(ran.empty()) << "posting runs nothing";
@@ -120,7 +126,10 @@ TEST_F(Headless, PostedMessagesRunInDoEvents) {
     EXPECT_EQ(p_->DoEventsCount(), 2);
     // A message that pumps again inside itself does not run twice.
     int inner = 0;
-    p_->Post([&] { ++inner; p_->DoEvents(); });
+    p_->Post([&] {
+        ++inner;
+        p_->DoEvents();
+    });
     p_->DoEvents();
     EXPECT_EQ(inner, 1);
 }
@@ -322,14 +331,11 @@ TEST_F(Headless, TextDumpIsReadable) {
     tmr->SetTag(u"x");
 
     std::string dump = headless::DumpWindow(*w_);
-    for (const char* line : {"Window frmTest \"Quillet Options\" [not shown] icon=101 4800x3600\n",
-                             "  Frame fraOption(0) \"Units\" @0,0 0x0\n",
-                             "    CommandButton CmdOK \"OK\" @100,200 1200x375\n",
-                             "  Label lblHidden \"\" [hidden]",
-                             "    columns: [DeviceName \"Device Name\" 1800]\n",
-                             "    row Dev_1: \"Fan\"\n",
-                             "    panel 1: \"Ready\"\n",
-                             "  Timer tmrStatus [hidden] tag=x interval=10000 running\n"})
+    for (const char* line :
+         {"Window frmTest \"Quillet Options\" [not shown] icon=101 4800x3600\n", "  Frame fraOption(0) \"Units\" @0,0 0x0\n",
+          "    CommandButton CmdOK \"OK\" @100,200 1200x375\n", "  Label lblHidden \"\" [hidden]",
+          "    columns: [DeviceName \"Device Name\" 1800]\n", "    row Dev_1: \"Fan\"\n", "    panel 1: \"Ready\"\n",
+          "  Timer tmrStatus [hidden] tag=x interval=10000 running\n"})
         EXPECT_NE(dump.find(line), std::string::npos) << line << "\nin:\n" << dump;
 
     std::string shown = headless::DumpWindow(*w_, {false, false});

@@ -53,7 +53,9 @@ TEST(Help, ViewerFollowsTheFileName) {
         {u"Docs.chmfiles\\fan.hlp", "HtmlHelpA(H, Docs.chmfiles\\fan.hlp, 1, 0)"},
         {u"Fan.hlp", "WinHelpA(H, Fan.hlp, 15, 3)"},
         {u"FanChm.hlp", "WinHelpA(H, FanChm.hlp, 15, 3)"},
-        {u"L\u00fcfter.hlp", "WinHelpA(H, L\xfc" "fter.hlp, 15, 3)"},  // 8-bit text in the ANSI code page
+        {u"L\u00fcfter.hlp",
+         "WinHelpA(H, L\xfc"
+         "fter.hlp, 15, 3)"},  // 8-bit text in the ANSI code page
     };
     for (auto& [file, expected] : cases) {
         SCOPED_TRACE(U8(file));

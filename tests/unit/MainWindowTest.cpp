@@ -49,6 +49,46 @@ TEST(MainWindowLoad, AuthoredControlsAndPlacement) {
     EXPECT_EQ(s.world->LivePluginServers(), 1);
 }
 
+TEST(MainWindowLoad, OneImageListServesTheTreeAndBothLists) {
+    HostSession s;
+    ASSERT_EQ(s.Start(), kTrue);
+    auto images = s.Control<ui::ImageList>(u"imlTreeViews");
+    const std::vector<automation::BStr> keys = {u"groupnormal", u"groupopen",      u"typenormal", u"typeselect",
+                                                u"devonline",   u"devsoftoffline", u"devofflink", u"devquestion"};
+    EXPECT_EQ(images->Keys(), keys);
+    EXPECT_EQ(s.Control<ui::TreeView>(u"treActive")->Images(), images);
+    for (const char16_t* name : {u"lvwGroup", u"lvwDeviceTypes"}) {
+        auto list = s.Control<ui::ListView>(name);
+        EXPECT_EQ(list->Icons(), images) << (name == std::u16string(u"lvwGroup") ? "lvwGroup" : "lvwDeviceTypes");
+        EXPECT_EQ(list->SmallIcons(), images) << (name == std::u16string(u"lvwGroup") ? "lvwGroup" : "lvwDeviceTypes");
+        EXPECT_EQ(list->ColumnHeaderIcons(), images) << (name == std::u16string(u"lvwGroup") ? "lvwGroup" : "lvwDeviceTypes");
+    }
+    // The icon of the all-devices node and a device icon find their images by key.
+    EXPECT_EQ(images->IndexOf(u"typenormal"), 3);
+    EXPECT_EQ(images->IndexOf(u"devquestion"), 8);
+    EXPECT_EQ(images->IndexOf(u"DevOnline"), 0) << "keys compare exactly";
+    EXPECT_EQ(images->IndexOf(u""), 0);
+}
+
+TEST(ImageListLinks, HeldWeaklyAndTakenOverByLoadedElements) {
+    auto w = std::make_shared<ui::Window>(u"frmLists");
+    auto images = w->Add<ui::ImageList>(u"imlIcons");
+    auto list = w->Add<ui::ListView>(u"lvwItems", nullptr, 0);
+    list->SetSmallIcons(images);
+    auto tree = w->Add<ui::TreeView>(u"treItems");
+    tree->SetImages(images);
+    auto element = std::dynamic_pointer_cast<ui::ListView>(w->LoadElement(u"lvwItems", 1));
+    ASSERT_TRUE(element);
+    EXPECT_EQ(element->SmallIcons(), images);
+    EXPECT_EQ(element->Icons(), nullptr);
+    std::weak_ptr<ui::ImageList> gone = images;
+    images.reset();
+    w->Unload();
+    EXPECT_TRUE(gone.expired()) << "a list or tree does not keep its image list alive";
+    EXPECT_EQ(list->SmallIcons(), nullptr);
+    EXPECT_EQ(tree->Images(), nullptr);
+}
+
 TEST(MainWindowLoad, ServerFirstThenControllersOnAWindowAlreadyInHalvern) {
     HostSession s;
     // When the plug-in server is created the window is marked and holds no controller yet.

@@ -81,9 +81,7 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
             case Action::ExitApp:
                 if (s.server) Quietly([&] { s.server->ExitApp(); });
                 break;
-            case Action::Drop:
-                s.server.reset();
-                break;
+            case Action::Drop: s.server.reset(); break;
         }
     };
     s.platform->ObservePumps([&fire](ui::PumpPoint where) { fire(ui::PumpPointName(where)); });
@@ -98,10 +96,16 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
     };
     auto plugin = [&] { return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer()); };
 
-    Quietly([&] { if (s.server) s.server->IsPlugInExist(HostSession::kProgramId); });
-    Quietly([&] { if (s.server) s.Start(); });
+    Quietly([&] {
+        if (s.server) s.server->IsPlugInExist(HostSession::kProgramId);
+    });
+    Quietly([&] {
+        if (s.server) s.Start();
+    });
     window = win();
-    Quietly([&] { if (s.server) s.Open(); });
+    Quietly([&] {
+        if (s.server) s.Open();
+    });
     Quietly([&] { s.platform->Advance(10000); });  // device answering: the view refreshes
     s.world->SetAnswering(s.device, false);
     Quietly([&] { s.platform->Advance(10000); });  // device silent: the tick waits
@@ -117,7 +121,9 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
     click(u"mnuTools", 0);
     click(u"mnuHelps", 0);
     s.world->uploadOutcome = sim::Outcome::Fail;
-    Quietly([&] { if (auto server = plugin()) server->RaiseRequestUpload(); });
+    Quietly([&] {
+        if (auto server = plugin()) server->RaiseRequestUpload();
+    });
     s.world->uploadOutcome = sim::Outcome::Succeed;
     Quietly([&] {
         auto other = ui::Window::Create(u"HostForm");
@@ -127,7 +133,9 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
         }
         other->Unload();
     });
-    Quietly([&] { if (auto w = win()) w->SetWindowState(ui::state::kMinimized); });
+    Quietly([&] {
+        if (auto w = win()) w->SetWindowState(ui::state::kMinimized);
+    });
     if (s.server) {
         exiting = true;
         Quietly([&] { s.Exit(); });

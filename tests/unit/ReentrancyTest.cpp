@@ -10,7 +10,7 @@
 using automation::kTrue;
 
 namespace {
-const char* const kServerCalls[] = {"PluginServer.LoadDevice",   "PluginServer.SetFeatureWindowAppearance",
+const char* const kServerCalls[] = {"PluginServer.LoadDevice",    "PluginServer.SetFeatureWindowAppearance",
                                     "PluginServer.LaunchFeature", "PluginServer.FeatureList",
                                     "PluginServer.CurrentPlugin", "PluginServer.CurrentDevice",
                                     "PluginServer.Reset",         "PluginServer.Clear"};

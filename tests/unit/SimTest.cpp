@@ -265,8 +265,8 @@ TEST(SimRegistration, ExactIdsAndUnregisteredWhenTheWorldGoes) {
     {
         auto world = sim::SimWorld::Create();
         world->RegisterComponents();
-        for (auto id : {u"{A92F83C3-5024-4537-8C26-5226B0E26A1C}", u"{E0DC8C70-B47A-4809-8F89-520F199C5B48}",
-                        u"QUCtl.QtyUnits", u"CEAQuilletUnknownWS.Workspace"})
+        for (auto id : {u"{A92F83C3-5024-4537-8C26-5226B0E26A1C}", u"{E0DC8C70-B47A-4809-8F89-520F199C5B48}", u"QUCtl.QtyUnits",
+                        u"CEAQuilletUnknownWS.Workspace"})
             EXPECT_TRUE(Components().IsRegistered(id)) << ToUtf8(id);
         EXPECT_TRUE(Query<outside::IPluginServer>(Components().Create(u"{a92f83c3-5024-4537-8c26-5226b0e26a1c}")));
         EXPECT_EQ(world->LivePluginServers(), 0);

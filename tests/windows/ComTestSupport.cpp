@@ -148,8 +148,8 @@ HRESULT CallByName(IDispatch* d, const wchar_t* name, Args& args, VARIANT* resul
     DISPID id = IdOf(d, name);
     if (id == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
     EXCEPINFO ex{};
-    HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args.Params(),
-                           result, &ex, nullptr);
+    HRESULT hr =
+        d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args.Params(), result, &ex, nullptr);
     SysFreeString(ex.bstrSource);
     SysFreeString(ex.bstrDescription);
     SysFreeString(ex.bstrHelpFile);
@@ -207,9 +207,7 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, 
     return S_OK;
 }
 
-ComRef<IDispatch> PlainObject::Create(const IID& extra) {
-    return ComRef<IDispatch>::Adopt(new PlainObject(extra));
-}
+ComRef<IDispatch> PlainObject::Create(const IID& extra) { return ComRef<IDispatch>::Adopt(new PlainObject(extra)); }
 
 HRESULT PlainObject::QueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IUnknown || riid == IID_IDispatch || (extra_ != IID_NULL && riid == extra_)) {

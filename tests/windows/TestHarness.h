@@ -72,10 +72,8 @@ template <class A, class B>
 bool Equal(const A& a, const B& b) {
     if constexpr (std::is_integral_v<A> && std::is_integral_v<B> && !std::is_same_v<A, bool> && !std::is_same_v<B, bool>)
         return std::cmp_equal(a, b);
-    else if constexpr (std::is_enum_v<A> && std::is_integral_v<B>)
-        return std::cmp_equal(static_cast<long long>(a), b);
-    else
-        return a == b;
+    else if constexpr (std::is_enum_v<A> && std::is_integral_v<B>) return std::cmp_equal(static_cast<long long>(a), b);
+    else return a == b;
 }
 
 inline void Fail(const std::string& what, int line) {
@@ -119,23 +117,26 @@ inline int RunAll(const char* suite) {
 
 #define QV_CAT2(a, b) a##b
 #define QV_CAT(a, b) QV_CAT2(a, b)
-#define TEST_CASE(name)                                                              \
-    static void name();                                                              \
-    static const qvtest::Registrar QV_CAT(registrar_, name)(#name, &name);            \
+#define TEST_CASE(name)                                                    \
+    static void name();                                                    \
+    static const qvtest::Registrar QV_CAT(registrar_, name)(#name, &name); \
     static void name()
-#define CHECK(cond) \
-    do { if (!(cond)) qvtest::Fail(#cond, __LINE__); } while (0)
-#define CHECK_EQ(a, b)                                                                              \
-    do {                                                                                            \
-        const auto& qv_a = (a);                                                                     \
-        const auto& qv_b = (b);                                                                     \
-        if (!qvtest::Equal(qv_a, qv_b))                                                                        \
+#define CHECK(cond)                                 \
+    do {                                            \
+        if (!(cond)) qvtest::Fail(#cond, __LINE__); \
+    } while (0)
+#define CHECK_EQ(a, b)                                                                                                 \
+    do {                                                                                                               \
+        const auto& qv_a = (a);                                                                                        \
+        const auto& qv_b = (b);                                                                                        \
+        if (!qvtest::Equal(qv_a, qv_b))                                                                                \
             qvtest::Fail(std::string(#a " == " #b ": ") + qvtest::Show(qv_a) + " vs " + qvtest::Show(qv_b), __LINE__); \
     } while (0)
-#define CHECK_HR(call, expected)                                                                        \
-    do {                                                                                                \
-        const HRESULT qv_hr = (call);                                                                   \
-        if (qv_hr != static_cast<HRESULT>(expected))                                                    \
+#define CHECK_HR(call, expected)                                                                                        \
+    do {                                                                                                                \
+        const HRESULT qv_hr = (call);                                                                                   \
+        if (qv_hr != static_cast<HRESULT>(expected))                                                                    \
             qvtest::Fail(std::string(#call ": ") + qvtest::Hr(qv_hr) + ", expected " + qvtest::Hr(expected), __LINE__); \
     } while (0)
-#define SKIP(why) throw qvtest::Skipped{why}
+#define SKIP(why) \
+    throw qvtest::Skipped { why }

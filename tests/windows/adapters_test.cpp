@@ -168,6 +168,7 @@ struct AtlHost {
     HMODULE dll = LoadLibraryW(L"atl.dll");
     GetControlFn getControl = nullptr;
     bool ready = false;
+
 private:
     AtlHost() {
         if (!dll) return;
@@ -314,7 +315,8 @@ void LnsObjectsAndCollections() {
     Var big = Var::I4(100000);
     EXPECT_ERROR(code::kOverflow, adapters::ResultI2(big.Ref()));
     // A member the object does not have.
-    EXPECT_ERROR(static_cast<std::int32_t>(DISP_E_UNKNOWNNAME), adapters::WrapAppDevice(CreateDispatch(L"QuilletSim.Collection").Get())->Name());
+    EXPECT_ERROR(static_cast<std::int32_t>(DISP_E_UNKNOWNNAME),
+                 adapters::WrapAppDevice(CreateDispatch(L"QuilletSim.Collection").Get())->Name());
 }
 
 void DeviceObjectAndFactory() {
@@ -378,7 +380,8 @@ void PluginServerAndNotifications() {
 
         auto features = std::make_shared<automation::Collection>();
         auto passed = features;
-        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) == automation::kTrue);
+        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) ==
+              automation::kTrue);
         CHECK(announced == std::vector<BStr>{u"QuilletSim.UnitsWorkspace"});
         CHECK(insideLoadDevice);
         CHECK(features != passed && features->Count() == 2 && features->Item(Variant(std::int32_t(1))).AsI2() == 7);
@@ -436,7 +439,8 @@ void PluginServerAndNotifications() {
             CHECK(e.Code() == kSimulatedFailure);
             CHECK(e.Description() == u"Simulated failure of PluginServer.LoadDevice");
         }
-        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) == automation::kTrue);
+        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) ==
+              automation::kTrue);
         CHECK(Contains(Str(world.control, u"Log"), u"PluginServer.LoadDevice !"));
 
         // A device whose plug-in is not known is refused without an announcement; the server
@@ -444,7 +448,8 @@ void PluginServerAndNotifications() {
         LateBound(world.appDevice).Put(u"ProgramId", Var::Str(u"00:00:00:00:00:00:00:00"));
         std::size_t before = announced.size();
         auto kept = features;
-        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) == automation::kFalse);
+        CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) ==
+              automation::kFalse);
         CHECK(announced.size() == before && features == kept);
         CHECK(server->CurrentPlugin() == nullptr && server->FeatureList()->Count() == 0);
 
@@ -488,7 +493,8 @@ void HostedWorkspaceControls() {
         ObjectRef given = link;
         ws->AttachLink(given);
         CHECK(given == link);
-        ComRef<IDispatch> attached = ComRef<IDispatch>::Adopt(adapters::ResultDispatch(world.control.Get(u"LastAttachedLink").Ref()).Detach());
+        ComRef<IDispatch> attached =
+            ComRef<IDispatch>::Adopt(adapters::ResultDispatch(world.control.Get(u"LastAttachedLink").Ref()).Detach());
         CHECK(SameObject(attached.Get(), ComRef<IDispatch>::Adopt(adapters::ToDispatch(link)).Get()));
         ws->Upload();
         BStr text = Str(world.control, u"LastWorkspaceText");
@@ -590,7 +596,9 @@ int main(int argc, char** argv) {
         dll.resize(static_cast<std::size_t>(n - 1));
     }
     HMODULE sim = LoadLibraryW(dll.c_str());
-    auto reg = sim ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(sim, "DllRegisterServer"))) : nullptr;
+    auto reg =
+        sim ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(sim, "DllRegisterServer")))
+            : nullptr;
     if (!reg || FAILED(reg())) {
         std::printf("cannot register %ls\n", dll.c_str());
         return 2;

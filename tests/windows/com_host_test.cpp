@@ -34,8 +34,7 @@ ComRef<IDispatch> NewServer() {
     ComRef<IDispatch> d;
     CLSID clsid{};
     CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put())),
-             S_OK);
+    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put())), S_OK);
     return d;
 }
 
@@ -58,7 +57,9 @@ struct Attr {
     ITypeInfo* info;
     TYPEATTR* a = nullptr;
     explicit Attr(ITypeInfo* i) : info(i) { i->GetTypeAttr(&a); }
-    ~Attr() { if (a) info->ReleaseTypeAttr(a); }
+    ~Attr() {
+        if (a) info->ReleaseTypeAttr(a);
+    }
     TYPEATTR* operator->() const { return a; }
 };
 
@@ -100,14 +101,25 @@ const USHORT kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
 void StartWithVariables(Invoked& out, IDispatch* server, SimulatedWorld& world) {
     VARIANT vars[8];
     for (auto& v : vars) VariantInit(&v);
-    V_VT(&vars[0]) = VT_DISPATCH; V_DISPATCH(&vars[0]) = world.device.Get(); world.device->AddRef();
-    V_VT(&vars[1]) = VT_DISPATCH; V_DISPATCH(&vars[1]) = world.system.Get(); world.system->AddRef();
-    V_VT(&vars[2]) = VT_R8; V_R8(&vars[2]) = 3.2;
-    V_VT(&vars[3]) = VT_BOOL; V_BOOL(&vars[3]) = VARIANT_TRUE;
-    V_VT(&vars[4]) = VT_BSTR; V_BSTR(&vars[4]) = SysAllocString(kDescription);
-    V_VT(&vars[5]) = VT_BSTR; V_BSTR(&vars[5]) = SysAllocString(L"Quillet Test Node 1/2");
-    V_VT(&vars[6]) = VT_DISPATCH; V_DISPATCH(&vars[6]) = world.collection.Get(); world.collection->AddRef();
-    V_VT(&vars[7]) = VT_I2; V_I2(&vars[7]) = -1;
+    V_VT(&vars[0]) = VT_DISPATCH;
+    V_DISPATCH(&vars[0]) = world.device.Get();
+    world.device->AddRef();
+    V_VT(&vars[1]) = VT_DISPATCH;
+    V_DISPATCH(&vars[1]) = world.system.Get();
+    world.system->AddRef();
+    V_VT(&vars[2]) = VT_R8;
+    V_R8(&vars[2]) = 3.2;
+    V_VT(&vars[3]) = VT_BOOL;
+    V_BOOL(&vars[3]) = VARIANT_TRUE;
+    V_VT(&vars[4]) = VT_BSTR;
+    V_BSTR(&vars[4]) = SysAllocString(kDescription);
+    V_VT(&vars[5]) = VT_BSTR;
+    V_BSTR(&vars[5]) = SysAllocString(L"Quillet Test Node 1/2");
+    V_VT(&vars[6]) = VT_DISPATCH;
+    V_DISPATCH(&vars[6]) = world.collection.Get();
+    world.collection->AddRef();
+    V_VT(&vars[7]) = VT_I2;
+    V_I2(&vars[7]) = -1;
     BSTR description = V_BSTR(&vars[4]);
     Args a;
     for (auto& v : vars) a.Ref(&v);
@@ -125,8 +137,7 @@ HRESULT CanUnloadNow() {
     HMODULE module = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
     CHECK(module != nullptr);
     if (!module) return E_FAIL;
-    auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
     CHECK(fn != nullptr);
     return fn ? fn() : E_FAIL;
 }
@@ -207,8 +218,7 @@ TEST_CASE(DllCarriesVersionStringsIconAndTypeLibrary) {
     if (!info.empty() &&
         VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\FileVersion", reinterpret_cast<void**>(&text), &len))
         CHECK_EQ(std::wstring(text), std::wstring(L"5.0.0.0"));
-    else
-        Fail("no FileVersion string", __LINE__);
+    else Fail("no FileVersion string", __LINE__);
 
     // Every entry of the string table, as the resource compiler stored it.
     struct Entry {
@@ -262,7 +272,8 @@ TEST_CASE(DualInterfaceHasTheMembersInSlotOrder) {
     CHECK_EQ(va->cbSizeVft, 11 * sizeof(void*));
 
     const std::vector<ExpectedMember> members = {
-        {L"StartApp", kStartApp,
+        {L"StartApp",
+         kStartApp,
          {{L"oLnsAppDevice", L"PTR PTR AppDevice", kInOut},
           {L"oLnsSystem", L"PTR PTR System", kInOut},
           {L"sLnsObjSvrVersion", L"PTR R4", kInOut},
@@ -460,7 +471,10 @@ TEST_CASE(InvokeRejectsBadArgumentsBeforeCallingTheMember) {
     // Eight arguments of the declared kinds, with one replaced by the caller of this helper.
     auto startArgs = [&](Args& a, int replace, auto&& put) {
         for (int i = 0; i < 8; ++i) {
-            if (i == replace) { put(a); continue; }
+            if (i == replace) {
+                put(a);
+                continue;
+            }
             switch (i) {
                 case 0: a.Obj(deviceLike.Get()); break;
                 case 1: a.Obj(systemLike.Get()); break;
@@ -579,9 +593,11 @@ TEST_CASE(IsPlugInExistAnswersFromThePluginServer) {
         option.Str(program).Str(L"EntryItems").I4(items);
         CHECK_HR(CallByName(world.control.Get(), L"SetPluginOption", option), S_OK);
     }
-    const std::vector<std::pair<const wchar_t*, VARIANT_BOOL>> expected = {
-        {L"PROG.TWO", VARIANT_TRUE}, {L"PROG.THREE", VARIANT_TRUE}, {L"PROG.ONE", VARIANT_FALSE},
-        {L"PROG.NONE", VARIANT_FALSE}, {L"PROG.UNKNOWN", VARIANT_FALSE}};
+    const std::vector<std::pair<const wchar_t*, VARIANT_BOOL>> expected = {{L"PROG.TWO", VARIANT_TRUE},
+                                                                           {L"PROG.THREE", VARIANT_TRUE},
+                                                                           {L"PROG.ONE", VARIANT_FALSE},
+                                                                           {L"PROG.NONE", VARIANT_FALSE},
+                                                                           {L"PROG.UNKNOWN", VARIANT_FALSE}};
     for (const auto& [program, answer] : expected) {
         BSTR b = SysAllocString(program);
         r = 1;
@@ -645,7 +661,6 @@ TEST_CASE(FailuresReachTheHostWithErrorInformation) {
         CHECK(g == IID__IHalvernServer);
         SysFreeString(text);
     }
-
 }
 
 TEST_CASE(SessionRaisesOnAppExitOnceInsideExitApp) {

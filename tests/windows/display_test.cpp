@@ -10,6 +10,7 @@
 
 #include <initguid.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -415,9 +416,9 @@ struct Session {
     explicit Session(World& w) {
         CLSID clsid{};
         CHECK_HR(CLSIDFromProgID(L"LNSQuilletVexaProxy.IHalvernServer", &clsid), S_OK);
-        CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer,
-                                  reinterpret_cast<void**>(server.Put())),
-                 S_OK);
+        CHECK_HR(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())),
+            S_OK);
         if (!server) return;
         AppDevice* device = nullptr;
         System* system = nullptr;
@@ -428,8 +429,7 @@ struct Session {
         float version = 3.2f;
         VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
         BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Display Node (1/7)");
-        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started),
-                 S_OK);
+        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started), S_OK);
         CHECK_EQ(started, VARIANT_TRUE);
         SysFreeString(description);
         SysFreeString(address);
@@ -557,6 +557,319 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
 }
 
+void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
+
+// A key pressed on the keyboard: down and up through the system's input queue.
+bool PressKey(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return SendInput(2, in, sizeof(INPUT)) == 2;
+}
+
+// The host's own top-level window with an edit box, as a host application has.
+struct HostWindow {
+    HWND frame = nullptr, edit = nullptr;
+    HostWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"DisplayTestHost";
+        RegisterClassW(&wc);
+        frame = CreateWindowExW(0, wc.lpszClassName, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 320, 200, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+        edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5, 200, 22, frame, nullptr,
+                               wc.hInstance, nullptr);
+    }
+    ~HostWindow() {
+        DestroyWindow(frame);
+        UnregisterClassW(L"DisplayTestHost", GetModuleHandleW(nullptr));
+    }
+};
+
+void Activate(HWND top, HWND focus) {
+    SetForegroundWindow(top);
+    SetActiveWindow(top);
+    SetFocus(focus);
+    Pump(50);
+}
+
+TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+    HostWindow host;
+    HWND button = Child(s.main, L"Button", L"&Configure");
+    HWND control = Child(s.main, L"QuilletSimControl");
+    CHECK(button && control);
+    const long start = world.Count(L"Workspace.Upload");
+    CHECK_EQ(start, 1);
+
+    // This host's loop (Pump) translates no accelerators: the display does it itself.
+    Activate(s.main, button);
+    CHECK_EQ(GetActiveWindow(), s.main);
+    PostKey(button, VK_F5);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 1);
+    PostKey(control, VK_F5);  // inside the hosted workspace control
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 2);
+    PostKey(s.main, VK_F5);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 3);
+    // From the keyboard, through the system's input queue.
+    CHECK(PressKey(VK_F5));
+    Pump(200);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    // A key that is no shortcut does nothing.
+    PostKey(button, VK_F6);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+
+    // The host's own window is active: F5 is its own, typed keys still reach it.
+    Activate(host.frame, host.edit);
+    CHECK_EQ(GetActiveWindow(), host.frame);
+    CHECK_EQ(GetFocus(), host.edit);
+    PostKey(host.edit, VK_F5);
+    PostKey(host.frame, VK_F5);
+    CHECK(PressKey(VK_F5));
+    CHECK(PressKey('A'));
+    Pump(200);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    CHECK_EQ(TextOf(host.edit), std::wstring(L"a"));
+    // Even a key aimed at the display's child while the host is active does nothing.
+    PostKey(button, VK_F5);
+    Pump(100);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+
+    // After the display has gone the host's keys are left alone.
+    s.Exit();
+    Activate(host.frame, host.edit);
+    CHECK(PressKey('B'));
+    Pump(100);
+    CHECK_EQ(TextOf(host.edit), std::wstring(L"ab"));
+}
+
+// The texts written into the first panel of a status bar, in order, while it lives.
+class StatusWatch {
+public:
+    explicit StatusWatch(HWND bar) : bar_(bar) {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &StatusWatch::Proc, nullptr, GetCurrentThreadId());
+    }
+    ~StatusWatch() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    bool Hooked() const { return hook_ != nullptr; }
+    std::vector<std::wstring> texts;
+
+private:
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+        auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
+        StatusWatch* w = current_;
+        if (w && code == HC_ACTION && m && m->hwnd == w->bar_ && m->message == SB_SETTEXTW && LOBYTE(m->wParam) == 0 &&
+            m->lParam) {
+            std::wstring text = reinterpret_cast<const wchar_t*>(m->lParam);
+            if (w->texts.empty() || w->texts.back() != text) w->texts.push_back(text);
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline StatusWatch* current_ = nullptr;
+    HWND bar_;
+    HHOOK hook_ = nullptr;
+};
+
+// The status period cannot be shortened from outside the DLL: this waits for one real tick.
+TEST_CASE(StatusTickReportsASilentDevice) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+    HWND bar = Child(s.main, STATUSCLASSNAMEW);
+    CHECK(bar != nullptr);
+    CHECK_EQ(StatusText(s.main), std::wstring());
+    Args none;
+    CallByName(world.sim.control.Get(), L"ClearLog", none);
+    StatusWatch watch(bar);
+    CHECK(watch.Hooked());
+    world.Set(world.sim.device.Get(), L"Answering", false);
+
+    const DWORD start = GetTickCount();
+    while (StatusText(s.main) != kCannotCommunicate && GetTickCount() - start < 20000) Pump(100);
+    const DWORD waited = GetTickCount() - start;
+    std::printf("    the silent device was reported after %lu ms\n", static_cast<unsigned long>(waited));
+    CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
+    // One working tick: the probe failed, the user was told it reads the device, then that it is silent.
+    CHECK(watch.texts == std::vector<std::wstring>({L"Refreshing device data...", kCannotCommunicate}));
+    CHECK(world.Count(L"AppDevice.State") >= 1);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), 0);
+}
+
+// The command id of an item of a top-level menu, both found by caption as a user reads them.
+UINT MenuItemId(HWND main, const std::wstring& menu, const std::wstring& item) {
+    HMENU bar = main ? GetMenu(main) : nullptr;
+    for (int i = 0, n = bar ? GetMenuItemCount(bar) : 0; i < n; ++i) {
+        wchar_t text[128] = {};
+        GetMenuStringW(bar, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+        HMENU sub = GetSubMenu(bar, i);
+        if (menu != text || !sub) continue;
+        for (int j = 0, m = GetMenuItemCount(sub); j < m; ++j) {
+            GetMenuStringW(sub, static_cast<UINT>(j), text, 128, MF_BYPOSITION);
+            std::wstring caption = text;
+            if (caption.substr(0, caption.find(L'\t')) == item) return GetMenuItemID(sub, j);
+        }
+    }
+    return 0;
+}
+
+struct Box {
+    std::wstring title, text;
+    bool okOnly = false;
+};
+
+// Runs `launch`, answering the one message box it may show with OK.
+Box LaunchAnsweringTheBox(const std::function<void()>& launch, int& boxes) {
+    Box box;
+    ModalScript script(L"#32770", L"", [&](HWND b) {
+        box.title = TextOf(b);
+        if (HWND t = GetDlgItem(b, 0xFFFF)) box.text = TextOf(t);
+        box.okOnly = GetDlgItem(b, IDOK) && !GetDlgItem(b, IDCANCEL);
+        SendMessageW(b, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    launch();
+    Pump(100);
+    boxes = script.Seen();
+    return box;
+}
+
+TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
+    World world(L"", L"QuilletSim.Workspace");
+    Args second;
+    second.Str(L"QV.DISPLAY.DEVICE").I4(7).Str(L"&Recalibrate");
+    CHECK_HR(CallByName(world.sim.control.Get(), L"AddFeature", second), S_OK);
+    Session s(world);
+    if (!s.main) return;
+    const std::wstring device = world.String(world.sim.device.Get(), L"Name");
+    CHECK(!device.empty());
+    auto& control = world.sim.control;
+    const long owner = static_cast<long>(reinterpret_cast<LONG_PTR>(s.main));
+    long uploads = world.Count(L"Workspace.Upload");
+
+    // Device > Recalibrate: the item's command reaches the server with the feature's id.
+    const UINT recalibrate = MenuItemId(s.main, L"&Device", L"&Recalibrate");
+    const UINT configure = MenuItemId(s.main, L"&Device", L"&Configure");
+    CHECK(recalibrate != 0 && configure != 0 && recalibrate != configure);
+    int boxes = -1;
+    LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(recalibrate, 0), 0); }, boxes);
+    CHECK_EQ(boxes, 0);
+    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 1);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
+    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+    CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Recalibrate " + device);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);
+
+    // The first feature button: its tag carries feature 1.
+    HWND button = Child(s.main, L"Button", L"&Configure");
+    CHECK(button && IsWindowVisible(button));
+    LaunchAnsweringTheBox(
+        [&] {
+            if (button) SendMessageW(button, BM_CLICK, 0, 0);
+        },
+        boxes);
+    CHECK_EQ(boxes, 0);
+    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 2);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
+    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+    CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Configure " + device);
+    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);
+
+    // The plug-in server cannot launch: one box names the feature and the device, and says why.
+    Args fail;
+    fail.Str(L"LaunchFeature").I4(2);
+    CHECK_HR(CallByName(control.Get(), L"SetOutcome", fail), S_OK);
+    const std::wstring expectedText =
+        L"An error occurred while trying to launch the \r\n"
+        L"Recalibrate feature for device " +
+        device +
+        L".\r\n"
+        L"The necessary files to run the feature are not available.\r\n"
+        L"Please refer to your user manual for  devices\r\n"
+        L"for more information on how to install device plug-ins.";
+    HWND second_button = Child(s.main, L"Button", L"&Recalibrate");
+    CHECK(second_button != nullptr);
+    Box box = LaunchAnsweringTheBox(
+        [&] {
+            if (second_button) SendMessageW(second_button, BM_CLICK, 0, 0);
+        },
+        boxes);
+    CHECK_EQ(boxes, 1);
+    CHECK_EQ(box.title, L"Quillet - " + device + L" Recalibrate Error");
+    CHECK_EQ(box.text, expectedText);
+    CHECK(box.okOnly);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
+    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+    CHECK(ShownTopLevel(L"#32770") == nullptr);
+    CHECK(IsWindowEnabled(s.main));
+    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);  // refreshed after a failure as after a success
+
+    // Through the menu the failure reads the same, with the other feature's caption.
+    box = LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(configure, 0), 0); }, boxes);
+    CHECK_EQ(boxes, 1);
+    CHECK_EQ(box.title, L"Quillet - " + device + L" Configure Error");
+    CHECK(box.text.find(L"\r\nConfigure feature for device " + device + L".\r\n") != std::wstring::npos);
+    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
+    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 4);
+}
+
+TEST_CASE(TreeAndListsDrawFromTheEightImages) {
+    World world(L"", L"QuilletSim.Workspace");
+    Session s(world);
+    if (!s.main) return;
+    auto trees = Children(s.main, WC_TREEVIEWW);
+    auto lists = Children(s.main, WC_LISTVIEWW);
+    CHECK_EQ(trees.size(), 1u);
+    CHECK_EQ(lists.size(), 2u);
+    HIMAGELIST shared = nullptr;
+    for (HWND tree : trees) {
+        shared = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+        CHECK(shared != nullptr);
+        CHECK_EQ(ImageList_GetImageCount(shared), 8);
+        int cx = 0, cy = 0;
+        CHECK(ImageList_GetIconSize(shared, &cx, &cy) && cx == 16 && cy == 16);
+    }
+    for (HWND list : lists) {
+        auto small = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+        auto normal = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+        CHECK(small != nullptr);
+        CHECK_EQ(ImageList_GetImageCount(small), 8);
+        CHECK(small == shared && normal == shared);
+        // The lists share the images with the tree: they must not destroy them.
+        CHECK(GetWindowLongW(list, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+    }
+    // Eight different pictures.
+    std::vector<COLORREF> centres;
+    if (shared) {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        for (int i = 0; i < ImageList_GetImageCount(shared); ++i) {
+            RECT all{0, 0, 16, 16};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            ImageList_Draw(shared, i, dc, 0, 0, ILD_NORMAL);
+            centres.push_back(GetPixel(dc, 8, 8));
+        }
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }
+    std::sort(centres.begin(), centres.end());
+    CHECK_EQ(std::unique(centres.begin(), centres.end()) - centres.begin(), 8);
+}
+
 TEST_CASE(MissingControlEndsInTheErrorView) {
     HMODULE dll = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
     const wchar_t* stored = nullptr;
@@ -594,6 +907,34 @@ TEST_CASE(MissingControlEndsInTheErrorView) {
         CHECK(host && TextOf(host) == L"CEAQuilletUnknownWS.Workspace" && IsWindowVisible(host));
         HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
         CHECK(errorView && !IsWindowVisible(errorView));
+    }
+}
+
+// Controls as a classic Visual Basic-style runtime makes them: the display binds to the workspace
+// interface by its id and member positions, so names that do not work on it do not matter; a
+// control that only has members of those names on its default dispatch is no workspace control.
+TEST_CASE(WorkspaceControlsAreBoundByInterfaceNotByName) {
+    for (const wchar_t* progId : {L"QuilletSim.VbWorkspace", L"QuilletSim.NamelessWorkspace"}) {
+        World world(L"", progId);
+        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        Session s(world);
+        if (!s.main) return;
+        HWND host = Child(s.main, L"AtlAxWin");
+        CHECK(host && TextOf(host) == progId && IsWindowVisible(host));
+        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
+        CHECK(errorView && !IsWindowVisible(errorView));
+        CHECK_EQ(world.Count(L"Workspace.AttachLink"), 1);
+        CHECK_EQ(world.Count(L"Workspace.Upload"), 1);
+    }
+    {
+        World world(L"", L"QuilletSim.NamesOnlyWorkspace");
+        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        Session s(world);
+        if (!s.main) return;
+        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
+        CHECK(errorView && IsWindowVisible(errorView));
+        CHECK_EQ(world.Count(L"Workspace.Create"), 1);
+        CHECK_EQ(world.Count(L"Workspace.AttachLink"), 0);
     }
 }
 
@@ -687,6 +1028,109 @@ TEST_CASE(OptionsDialogBelongsToTheMainWindowFromItsFirstMoment) {
     CHECK(shown.seen);
     CHECK(shown.ownedThen);
     CHECK(!shown.ownerEnabledThen);
+}
+
+// What the screen shows in `area`, one COLORREF a pixel, row by row.
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    std::vector<COLORREF> out;
+    if (w <= 0 || h <= 0) return out;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bmp && bits) {
+        HGDIOBJ old = SelectObject(dc, bmp);
+        BitBlt(dc, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* px = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < w * h; ++i) out.push_back(RGB((px[i] >> 16) & 0xFF, (px[i] >> 8) & 0xFF, px[i] & 0xFF));
+        SelectObject(dc, old);
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
+int Distance(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) + std::abs(GetBValue(a) - GetBValue(b));
+}
+
+// Pixels of `area` on the screen, outside `covered`, within a small distance of `ink`.
+int InkPixels(RECT area, const RECT& covered, COLORREF ink) {
+    int n = 0, i = 0;
+    auto pixels = ScreenPixels(area);
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x, ++i) {
+            POINT p{x, y};
+            if (!PtInRect(&covered, p) && i < static_cast<int>(pixels.size()) &&
+                Distance(pixels[static_cast<size_t>(i)], ink) < 40)
+                ++n;
+        }
+    return n;
+}
+
+TEST_CASE(OptionsDialogOpensCentredOverTheDisplayWhichStillPaints) {
+    World world(L"", L"QuilletSim.UnitsWorkspace", true);
+    Session s(world);
+    if (!s.main) return;
+    // Away from the screen's centre, so that centred on the screen and centred over the display differ.
+    RECT m{};
+    GetWindowRect(s.main, &m);
+    SetWindowPos(s.main, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump(100);
+    GetWindowRect(s.main, &m);
+    RECT d{};
+    std::wstring caption;
+    int captionInk = -1, menuInk = -1, workspaceInk = -1, emptyPanelInk = -1;
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            if (IsWindowEnabled(s.main)) return false;
+            Pump(300);  // what the display repaints behind the dialog reaches the screen
+            GetWindowRect(dialog, &d);
+            caption = TextOf(s.main);
+            const int border = GetSystemMetrics(SM_CXFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
+            RECT title{m.left + border + 20, m.top + GetSystemMetrics(SM_CYFRAME), m.left + border + 220,
+                       m.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) - 1};
+            captionInk = InkPixels(title, d, GetSysColor(COLOR_INACTIVECAPTIONTEXT));
+            MENUBARINFO bar{};
+            bar.cbSize = sizeof bar;
+            if (GetMenuBarInfo(s.main, OBJID_MENU, 0, &bar)) menuInk = InkPixels(bar.rcBar, d, GetSysColor(COLOR_MENUTEXT));
+            if (HWND control = Child(s.main, L"QuilletSimControl")) {
+                RECT c{};
+                GetWindowRect(control, &c);
+                c.bottom = c.top + 150;
+                workspaceInk = InkPixels(c, d, RGB(0, 0, 0));
+            }
+            // What the measure finds where nothing is written: the empty first panel of the status bar.
+            if (HWND bar = Child(s.main, STATUSCLASSNAMEW)) {
+                RECT panel{};
+                SendMessageW(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&panel));
+                MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&panel), 2);
+                InflateRect(&panel, -3, -3);
+                emptyPanelInk = InkPixels(panel, d, RGB(0, 0, 0));
+            }
+            Click(dialog, L"Cancel");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+        CHECK(script.Done());
+    }
+    std::printf(
+        "    display (%ld,%ld)-(%ld,%ld), dialog (%ld,%ld)-(%ld,%ld); text pixels beside the dialog: caption %d, menu bar %d, "
+        "workspace %d, empty status panel %d\n",
+        m.left, m.top, m.right, m.bottom, d.left, d.top, d.right, d.bottom, captionInk, menuInk, workspaceInk, emptyPanelInk);
+    CHECK(d.right > d.left);
+    CHECK(std::abs((d.left + d.right) / 2 - (m.left + m.right) / 2) <= 3);
+    CHECK(std::abs((d.top + d.bottom) / 2 - (m.top + m.bottom) / 2) <= 3);
+    CHECK_EQ(caption, std::wstring(kDescription));
+    CHECK(captionInk > 20);
+    CHECK(menuInk > 20);
+    CHECK(workspaceInk > 20);
+    CHECK(emptyPanelInk == 0);
 }
 
 TEST_CASE(HelpReachesTheViewersOrWarns) {

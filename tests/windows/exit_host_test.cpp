@@ -201,9 +201,9 @@ struct Session {
     Session() {
         CLSID clsid{};
         CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-        CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer,
-                                  reinterpret_cast<void**>(server.Put())),
-                 S_OK);
+        CHECK_HR(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())),
+            S_OK);
         if (!server) return;
         ComRef<IConnectionPointContainer> container;
         server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Put()));
@@ -225,8 +225,7 @@ struct Session {
         float version = 3.2f;
         VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
         BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Exit Node (1/9)");
-        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started),
-                 S_OK);
+        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started), S_OK);
         SysFreeString(description);
         SysFreeString(address);
         if (device) device->Release();
@@ -451,8 +450,8 @@ void ClosedBeforeRunFullAppView() {
         Invoked run;
         Call(run, s.server.Get(), kRunFullAppView, none);
         const std::wstring description = run.Description();
-        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hex(run.hr) + ", scode " + Hex(run.excep.scode) +
-             ", " + Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
+        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hex(run.hr) + ", scode " + Hex(run.excep.scode) + ", " +
+             Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(run.hr, DISP_E_EXCEPTION);
         CHECK_HR(run.excep.scode, kObjectNotSet);
         Pump(100);
@@ -573,22 +572,20 @@ void ExportsOnlyTheServerEntryPoints() {
     }
     std::string list;
     for (const auto& n : names) list += (list.empty() ? "" : ", ") + n;
-    Note("exports (" + std::string(sizeof(void*) == 8 ? "64" : "32") + "-bit): " + list + "; " +
-         std::to_string(functions) + " functions");
+    Note("exports (" + std::string(sizeof(void*) == 8 ? "64" : "32") + "-bit): " + list + "; " + std::to_string(functions) +
+         " functions");
     std::sort(names.begin(), names.end());
-    CHECK(names == (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
-                                             "DllUnregisterServer"}));
+    CHECK(names ==
+          (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}));
     CHECK_EQ(functions, 4u);
 
     CLSID clsid{};
     CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
     ComRef<IUnknown> object;
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(object.Put())),
-             S_OK);
+    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(object.Put())), S_OK);
     ComRef<win32::com::IQuilletDiagnostics> diagnostics;
     if (object)
-        CHECK_HR(object->QueryInterface(win32::com::kIidQuilletDiagnostics, reinterpret_cast<void**>(diagnostics.Put())),
-                 S_OK);
+        CHECK_HR(object->QueryInterface(win32::com::kIidQuilletDiagnostics, reinterpret_cast<void**>(diagnostics.Put())), S_OK);
     LONG live = -1;
     if (diagnostics) CHECK_HR(diagnostics->LiveGdiObjects(&live), S_OK);
     CHECK(live >= 0);

@@ -55,8 +55,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* e) {
                            static_cast<LPCSTR>(e->ExceptionRecord->ExceptionAddress), &m))
         GetModuleFileNameA(m, module, MAX_PATH);
     std::printf("[FAIL] the process crashed: exception 0x%08lX at %p (%s+0x%llX)\n    during %s\n",
-                static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode), e->ExceptionRecord->ExceptionAddress,
-                module,
+                static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode), e->ExceptionRecord->ExceptionAddress, module,
                 static_cast<unsigned long long>(static_cast<const char*>(e->ExceptionRecord->ExceptionAddress) -
                                                 reinterpret_cast<const char*>(m)),
                 g_current);
@@ -159,9 +158,7 @@ BOOL CALLBACK CloseDialog(HWND h, LPARAM) {
     }
     return TRUE;
 }
-void CALLBACK DialogTimer(HWND, UINT, UINT_PTR, DWORD) {
-    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
-}
+void CALLBACK DialogTimer(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0); }
 
 int g_quitMessages = 0;
 // Lets the windows that calls opened run, without waiting.
@@ -271,7 +268,9 @@ public:
     bool Percent(int p) { return Below(100) < p; }
     double Unit() { return static_cast<double>(g_() >> 11) * (1.0 / 9007199254740992.0); }
     template <class T, size_t N>
-    const T& Pick(const T (&items)[N]) { return items[Below(static_cast<int>(N))]; }
+    const T& Pick(const T (&items)[N]) {
+        return items[Below(static_cast<int>(N))];
+    }
 
 private:
     std::mt19937_64 g_;
@@ -335,16 +334,16 @@ public:
     std::vector<DISPID> ids;
     std::vector<BSTR> strings;  // held by values or variables, for the unchanged check
     DISPPARAMS params{};
-    std::string shape;          // what was passed, for reports
+    std::string shape;  // what was passed, for reports
 };
 
 // The objects arguments may carry.
 struct Objects {
-    IDispatch* self = nullptr;       // the server object being called
-    IDispatch* plain = nullptr;      // a small IDispatch of the test's own
+    IDispatch* self = nullptr;   // the server object being called
+    IDispatch* plain = nullptr;  // a small IDispatch of the test's own
     JunkRecordInfo* record = nullptr;
     JunkRecordInfo* sizedRecord = nullptr;
-    IDispatch* device = nullptr;     // the simulated AppDevice, System and Collection
+    IDispatch* device = nullptr;  // the simulated AppDevice, System and Collection
     IDispatch* system = nullptr;
     IDispatch* collection = nullptr;
     // Objects of the test's own that answer the AppDevice, System or Collection interface id but
@@ -361,10 +360,28 @@ public:
     Maker(Rng& rng, const Objects& objects) : r_(rng), o_(objects) {}
 
     BSTR Text(CallArgs& a, bool allowHuge = true) {
-        static const wchar_t* const kMeaningful[] = {
-            L"3.2", L"-1", L"0", L"True", L"False", L"#TRUE#", L"1e39", L"-1e39", L"QV.TEST.DEVICE", L"qv.test.device",
-            L"QuilletSim.Workspace", L" ", L"&HFFFF", L"12,5", L"NaN", L"Infinity", L"1/1/2000", L"0x7fffffff",
-            L"99999999999999999999", L"StartApp", L"\x00e9t\x00e9", L"  42  "};
+        static const wchar_t* const kMeaningful[] = {L"3.2",
+                                                     L"-1",
+                                                     L"0",
+                                                     L"True",
+                                                     L"False",
+                                                     L"#TRUE#",
+                                                     L"1e39",
+                                                     L"-1e39",
+                                                     L"QV.TEST.DEVICE",
+                                                     L"qv.test.device",
+                                                     L"QuilletSim.Workspace",
+                                                     L" ",
+                                                     L"&HFFFF",
+                                                     L"12,5",
+                                                     L"NaN",
+                                                     L"Infinity",
+                                                     L"1/1/2000",
+                                                     L"0x7fffffff",
+                                                     L"99999999999999999999",
+                                                     L"StartApp",
+                                                     L"\x00e9t\x00e9",
+                                                     L"  42  "};
         BSTR s = nullptr;
         const int r = r_.Below(1000);
         if (r < 50) {
@@ -399,40 +416,93 @@ public:
         switch (vt) {
             case VT_EMPTY: break;
             case VT_NULL: break;
-            case VT_I1: { static const CHAR k[] = {0, -1, 127, -128, 1}; V_I1(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<CHAR>(r_.U32()); break; }
-            case VT_I2: { static const SHORT k[] = {0, -1, 32767, -32768, 1}; V_I2(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<SHORT>(r_.U32()); break; }
-            case VT_I4: case VT_INT: { static const LONG k[] = {0, -1, 1, 0x7FFFFFFF, static_cast<LONG>(0x80000000), 65536}; V_I4(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONG>(r_.U32()); break; }
-            case VT_I8: { static const LONGLONG k[] = {0, -1, std::numeric_limits<LONGLONG>::max(), std::numeric_limits<LONGLONG>::min(), 1LL << 40}; V_I8(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONGLONG>(r_.U64()); break; }
+            case VT_I1: {
+                static const CHAR k[] = {0, -1, 127, -128, 1};
+                V_I1(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<CHAR>(r_.U32());
+                break;
+            }
+            case VT_I2: {
+                static const SHORT k[] = {0, -1, 32767, -32768, 1};
+                V_I2(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<SHORT>(r_.U32());
+                break;
+            }
+            case VT_I4:
+            case VT_INT: {
+                static const LONG k[] = {0, -1, 1, 0x7FFFFFFF, static_cast<LONG>(0x80000000), 65536};
+                V_I4(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONG>(r_.U32());
+                break;
+            }
+            case VT_I8: {
+                static const LONGLONG k[] = {0, -1, std::numeric_limits<LONGLONG>::max(), std::numeric_limits<LONGLONG>::min(),
+                                             1LL << 40};
+                V_I8(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONGLONG>(r_.U64());
+                break;
+            }
             case VT_UI1: V_UI1(&v) = static_cast<BYTE>(r_.U32()); break;
             case VT_UI2: V_UI2(&v) = r_.OneIn(3) ? 0xFFFF : static_cast<USHORT>(r_.U32()); break;
-            case VT_UI4: case VT_UINT: V_UI4(&v) = r_.OneIn(3) ? 0xFFFFFFFFu : r_.U32(); break;
+            case VT_UI4:
+            case VT_UINT: V_UI4(&v) = r_.OneIn(3) ? 0xFFFFFFFFu : r_.U32(); break;
             case VT_UI8: V_UI8(&v) = r_.OneIn(3) ? ~0ull : r_.U64(); break;
             case VT_R4: {
-                static const float k[] = {0.0f, 3.2f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
-                                          std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                                          std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(), -0.0f};
+                static const float k[] = {0.0f,
+                                          3.2f,
+                                          -1.0f,
+                                          std::numeric_limits<float>::quiet_NaN(),
+                                          std::numeric_limits<float>::infinity(),
+                                          -std::numeric_limits<float>::infinity(),
+                                          std::numeric_limits<float>::max(),
+                                          std::numeric_limits<float>::denorm_min(),
+                                          -0.0f};
                 V_R4(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<float>((r_.Unit() - 0.5) * std::pow(10.0, r_.Below(20)));
                 break;
             }
-            case VT_R8: case VT_DATE: {
-                static const double k[] = {0.0, 3.2, -1.0, 36526.5, -657434.0, 2958465.99, 1e300, -1e300, 1e-300,
-                                           std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                                           std::numeric_limits<double>::max(), 4e38};
+            case VT_R8:
+            case VT_DATE: {
+                static const double k[] = {0.0,
+                                           3.2,
+                                           -1.0,
+                                           36526.5,
+                                           -657434.0,
+                                           2958465.99,
+                                           1e300,
+                                           -1e300,
+                                           1e-300,
+                                           std::numeric_limits<double>::quiet_NaN(),
+                                           std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::max(),
+                                           4e38};
                 V_R8(&v) = r_.OneIn(2) ? r_.Pick(k) : (r_.Unit() - 0.5) * std::pow(10.0, r_.Below(40));
                 break;
             }
-            case VT_CY: { static const LONGLONG k[] = {0, 32000, -10000, std::numeric_limits<LONGLONG>::max(), std::numeric_limits<LONGLONG>::min()}; V_CY(&v).int64 = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONGLONG>(r_.U64()); break; }
+            case VT_CY: {
+                static const LONGLONG k[] = {0, 32000, -10000, std::numeric_limits<LONGLONG>::max(),
+                                             std::numeric_limits<LONGLONG>::min()};
+                V_CY(&v).int64 = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONGLONG>(r_.U64());
+                break;
+            }
             case VT_BSTR: V_BSTR(&v) = Text(a, depth == 0); break;
-            case VT_DISPATCH: case VT_UNKNOWN: {
+            case VT_DISPATCH:
+            case VT_UNKNOWN: {
                 IDispatch* const k[] = {nullptr, o_.plain, o_.self, o_.device, o_.system, o_.collection, o_.fakeDevice};
                 IDispatch* d = r_.Pick(k);
                 if (d) d->AddRef();
                 V_DISPATCH(&v) = d;  // an IDispatch is also an IUnknown
-                Kind(d == nullptr ? "object(null)" : d == o_.self ? "object(the server itself)" : d == o_.plain ? "object(own IDispatch)" : "object(simulated LNS)");
+                Kind(d == nullptr    ? "object(null)"
+                     : d == o_.self  ? "object(the server itself)"
+                     : d == o_.plain ? "object(own IDispatch)"
+                                     : "object(simulated LNS)");
                 break;
             }
-            case VT_ERROR: { static const SCODE k[] = {DISP_E_PARAMNOTFOUND, 0, E_FAIL, DISP_E_TYPEMISMATCH}; V_ERROR(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<SCODE>(r_.U32()); break; }
-            case VT_BOOL: { static const VARIANT_BOOL k[] = {VARIANT_FALSE, VARIANT_TRUE, 1, 2, 0x7FFF, static_cast<VARIANT_BOOL>(0x8000)}; V_BOOL(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<VARIANT_BOOL>(r_.U32()); break; }
+            case VT_ERROR: {
+                static const SCODE k[] = {DISP_E_PARAMNOTFOUND, 0, E_FAIL, DISP_E_TYPEMISMATCH};
+                V_ERROR(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<SCODE>(r_.U32());
+                break;
+            }
+            case VT_BOOL: {
+                static const VARIANT_BOOL k[] = {VARIANT_FALSE, VARIANT_TRUE, 1, 2, 0x7FFF, static_cast<VARIANT_BOOL>(0x8000)};
+                V_BOOL(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<VARIANT_BOOL>(r_.U32());
+                break;
+            }
             case VT_DECIMAL: {
                 DECIMAL d{};
                 d.scale = static_cast<BYTE>(r_.OneIn(4) ? r_.Below(256) : r_.Below(29));
@@ -451,7 +521,9 @@ public:
                 Kind(!info ? "RECORD(no record information)" : info == o_.record ? "RECORD(size unknown)" : "RECORD(8 bytes)");
                 break;
             }
-            case VT_ARRAY | VT_I4: case VT_ARRAY | VT_VARIANT: case VT_ARRAY | VT_BSTR:
+            case VT_ARRAY | VT_I4:
+            case VT_ARRAY | VT_VARIANT:
+            case VT_ARRAY | VT_BSTR:
                 V_ARRAY(&v) = r_.OneIn(10) ? nullptr : Array(static_cast<VARTYPE>(vt & ~VT_ARRAY), a, depth);
                 break;
             default:  // a type no variant may have, with nothing behind it
@@ -462,19 +534,40 @@ public:
     }
 
     VARTYPE ValueType() {
-        static const VARTYPE k[] = {VT_EMPTY, VT_NULL, VT_I1, VT_I2, VT_I4, VT_I8, VT_UI1, VT_UI2, VT_UI4, VT_UI8,
-                                    VT_INT, VT_UINT, VT_R4, VT_R8, VT_CY, VT_DATE, VT_BSTR, VT_BSTR, VT_BSTR,
-                                    VT_DISPATCH, VT_DISPATCH, VT_UNKNOWN, VT_ERROR, VT_BOOL, VT_BOOL, VT_DECIMAL,
-                                    VT_RECORD, VT_ARRAY | VT_I4, VT_ARRAY | VT_VARIANT, VT_ARRAY | VT_BSTR,
+        static const VARTYPE k[] = {VT_EMPTY, VT_NULL, VT_I1, VT_I2, VT_I4, VT_I8, VT_UI1, VT_UI2, VT_UI4, VT_UI8, VT_INT,
+                                    VT_UINT, VT_R4, VT_R8, VT_CY, VT_DATE, VT_BSTR, VT_BSTR, VT_BSTR, VT_DISPATCH, VT_DISPATCH,
+                                    VT_UNKNOWN, VT_ERROR, VT_BOOL, VT_BOOL, VT_DECIMAL, VT_RECORD, VT_ARRAY | VT_I4,
+                                    VT_ARRAY | VT_VARIANT, VT_ARRAY | VT_BSTR,
                                     // types no variant has: nothing is read behind them
                                     15, 32, 0x7F, VT_VARIANT, VT_VOID, VT_HRESULT};
         return r_.Pick(k);
     }
 
     VARTYPE RefType() {
-        static const VARTYPE k[] = {VT_I1, VT_I2, VT_I4, VT_I8, VT_UI1, VT_UI2, VT_UI4, VT_UI8, VT_INT, VT_UINT, VT_R4,
-                                    VT_R8, VT_CY, VT_DATE, VT_BSTR, VT_BSTR, VT_DISPATCH, VT_UNKNOWN, VT_ERROR, VT_BOOL,
-                                    VT_DECIMAL, VT_ARRAY | VT_I4, VT_ARRAY | VT_VARIANT, VT_ARRAY | VT_BSTR};
+        static const VARTYPE k[] = {VT_I1,
+                                    VT_I2,
+                                    VT_I4,
+                                    VT_I8,
+                                    VT_UI1,
+                                    VT_UI2,
+                                    VT_UI4,
+                                    VT_UI8,
+                                    VT_INT,
+                                    VT_UINT,
+                                    VT_R4,
+                                    VT_R8,
+                                    VT_CY,
+                                    VT_DATE,
+                                    VT_BSTR,
+                                    VT_BSTR,
+                                    VT_DISPATCH,
+                                    VT_UNKNOWN,
+                                    VT_ERROR,
+                                    VT_BOOL,
+                                    VT_DECIMAL,
+                                    VT_ARRAY | VT_I4,
+                                    VT_ARRAY | VT_VARIANT,
+                                    VT_ARRAY | VT_BSTR};
         return r_.Pick(k);
     }
 
@@ -575,32 +668,85 @@ public:
             }
             case VT_R4: {
                 const int how = r_.Below(7);
-                if (how == 0) { V_VT(&v) = VT_R4; V_R4(&v) = static_cast<float>(r_.Below(1000)) / 10.0f; }
-                else if (how == 1) { V_VT(&v) = VT_R8; V_R8(&v) = r_.Unit() * 100.0; }
-                else if (how == 2) { V_VT(&v) = VT_I2; V_I2(&v) = static_cast<SHORT>(r_.Below(10)); }
-                else if (how == 3) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(r_.OneIn(2) ? L"3" : L"-1"); a.strings.push_back(V_BSTR(&v)); }
-                else if (how == 4) { VARIANT& t = a.Variable(); V_VT(&t) = VT_R4; V_R4(&t) = 3.2f; V_VT(&v) = VT_BYREF | VT_R4; V_R4REF(&v) = &V_R4(&t); }
-                else if (how == 5) { VARIANT& t = a.Variable(); V_VT(&t) = VT_CY; V_CY(&t).int64 = 32000; VariantRef(t, 1, v, a); }
-                else { V_VT(&v) = VT_EMPTY; }
+                if (how == 0) {
+                    V_VT(&v) = VT_R4;
+                    V_R4(&v) = static_cast<float>(r_.Below(1000)) / 10.0f;
+                } else if (how == 1) {
+                    V_VT(&v) = VT_R8;
+                    V_R8(&v) = r_.Unit() * 100.0;
+                } else if (how == 2) {
+                    V_VT(&v) = VT_I2;
+                    V_I2(&v) = static_cast<SHORT>(r_.Below(10));
+                } else if (how == 3) {
+                    V_VT(&v) = VT_BSTR;
+                    V_BSTR(&v) = SysAllocString(r_.OneIn(2) ? L"3" : L"-1");
+                    a.strings.push_back(V_BSTR(&v));
+                } else if (how == 4) {
+                    VARIANT& t = a.Variable();
+                    V_VT(&t) = VT_R4;
+                    V_R4(&t) = 3.2f;
+                    V_VT(&v) = VT_BYREF | VT_R4;
+                    V_R4REF(&v) = &V_R4(&t);
+                } else if (how == 5) {
+                    VARIANT& t = a.Variable();
+                    V_VT(&t) = VT_CY;
+                    V_CY(&t).int64 = 32000;
+                    VariantRef(t, 1, v, a);
+                } else {
+                    V_VT(&v) = VT_EMPTY;
+                }
                 return;
             }
             case VT_BOOL: {
                 const int how = r_.Below(6);
-                if (how == 0) { Value(VT_BOOL, v, a, 1); V_VT(&v) = VT_BOOL; }
-                else if (how == 1) { V_VT(&v) = VT_I4; V_I4(&v) = r_.Below(3) - 1; }
-                else if (how == 2) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(r_.OneIn(2) ? L"-1" : L"0"); a.strings.push_back(V_BSTR(&v)); }
-                else if (how == 3) { VARIANT& t = a.Variable(); V_VT(&t) = VT_BOOL; V_BOOL(&t) = VARIANT_TRUE; V_VT(&v) = VT_BYREF | VT_BOOL; V_BOOLREF(&v) = &V_BOOL(&t); }
-                else if (how == 4) { VARIANT& t = a.Variable(); V_VT(&t) = VT_BOOL; V_BOOL(&t) = VARIANT_FALSE; VariantRef(t, 1 + r_.Below(3), v, a); }
-                else { V_VT(&v) = VT_EMPTY; }
+                if (how == 0) {
+                    Value(VT_BOOL, v, a, 1);
+                    V_VT(&v) = VT_BOOL;
+                } else if (how == 1) {
+                    V_VT(&v) = VT_I4;
+                    V_I4(&v) = r_.Below(3) - 1;
+                } else if (how == 2) {
+                    V_VT(&v) = VT_BSTR;
+                    V_BSTR(&v) = SysAllocString(r_.OneIn(2) ? L"-1" : L"0");
+                    a.strings.push_back(V_BSTR(&v));
+                } else if (how == 3) {
+                    VARIANT& t = a.Variable();
+                    V_VT(&t) = VT_BOOL;
+                    V_BOOL(&t) = VARIANT_TRUE;
+                    V_VT(&v) = VT_BYREF | VT_BOOL;
+                    V_BOOLREF(&v) = &V_BOOL(&t);
+                } else if (how == 4) {
+                    VARIANT& t = a.Variable();
+                    V_VT(&t) = VT_BOOL;
+                    V_BOOL(&t) = VARIANT_FALSE;
+                    VariantRef(t, 1 + r_.Below(3), v, a);
+                } else {
+                    V_VT(&v) = VT_EMPTY;
+                }
                 return;
             }
             default: {  // VT_BSTR
                 const int how = r_.Below(6);
-                if (how <= 1) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = Text(a); }
-                else if (how == 2) { V_VT(&v) = VT_I4; V_I4(&v) = static_cast<LONG>(r_.U32()); }
-                else if (how == 3) { VARIANT& t = a.Variable(); V_VT(&t) = VT_BSTR; V_BSTR(&t) = Text(a); V_VT(&v) = VT_BYREF | VT_BSTR; V_BSTRREF(&v) = &V_BSTR(&t); }
-                else if (how == 4) { VARIANT& t = a.Variable(); V_VT(&t) = VT_BSTR; V_BSTR(&t) = Text(a); VariantRef(t, 1 + r_.Below(3), v, a); }
-                else { V_VT(&v) = VT_EMPTY; }
+                if (how <= 1) {
+                    V_VT(&v) = VT_BSTR;
+                    V_BSTR(&v) = Text(a);
+                } else if (how == 2) {
+                    V_VT(&v) = VT_I4;
+                    V_I4(&v) = static_cast<LONG>(r_.U32());
+                } else if (how == 3) {
+                    VARIANT& t = a.Variable();
+                    V_VT(&t) = VT_BSTR;
+                    V_BSTR(&t) = Text(a);
+                    V_VT(&v) = VT_BYREF | VT_BSTR;
+                    V_BSTRREF(&v) = &V_BSTR(&t);
+                } else if (how == 4) {
+                    VARIANT& t = a.Variable();
+                    V_VT(&t) = VT_BSTR;
+                    V_BSTR(&t) = Text(a);
+                    VariantRef(t, 1 + r_.Below(3), v, a);
+                } else {
+                    V_VT(&v) = VT_EMPTY;
+                }
                 return;
             }
         }
@@ -677,8 +823,8 @@ private:
                 static_cast<BSTR*>(data)[i] = r_.OneIn(5) ? nullptr : Random(r_.Below(30));
             } else {
                 VARIANT& e = static_cast<VARIANT*>(data)[i];
-                static const VARTYPE k[] = {VT_EMPTY, VT_I4, VT_R8, VT_BOOL, VT_DISPATCH, VT_ERROR, VT_DECIMAL,
-                                            VT_ARRAY | VT_I4, VT_ARRAY | VT_VARIANT};
+                static const VARTYPE k[] = {
+                    VT_EMPTY, VT_I4, VT_R8, VT_BOOL, VT_DISPATCH, VT_ERROR, VT_DECIMAL, VT_ARRAY | VT_I4, VT_ARRAY | VT_VARIANT};
                 VARTYPE vt = r_.Pick(k);
                 if ((vt & VT_ARRAY) && depth >= 2) vt = VT_I4;
                 if (r_.OneIn(4)) {
@@ -759,8 +905,8 @@ public:
         const DWORD began = GetTickCount();
         while (out_.invokes < count) {
             ComRef<IDispatch> obj;
-            HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                          reinterpret_cast<void**>(obj.Put()));
+            HRESULT hr =
+                CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(obj.Put()));
             if (FAILED(hr) || !obj) {
                 out_.v.Add("creation", "CoCreateInstance answered " + Hex(static_cast<unsigned long>(hr)));
                 return;
@@ -786,7 +932,7 @@ public:
                 const ULONG refs = RefCount(obj.Get());
                 if (refs != baseRefs)
                     out_.v.Add("reference count", "the server object holds " + std::to_string(refs) + " references, " +
-                                                       std::to_string(baseRefs) + " before the call");
+                                                      std::to_string(baseRefs) + " before the call");
                 if (RefCount(plain.Get()) != 1 || RefCount(&record) != 1 || RefCount(&sizedRecord) != 1)
                     out_.v.Add("reference count", "an argument object of the test's own kept a reference");
             }
@@ -799,7 +945,8 @@ public:
             obj.Detach();
             if (left != 0) {
                 ++out_.objectsNotReleased;
-                out_.v.Add("reference count", "the server object kept " + std::to_string(left) + " references after its last Release");
+                out_.v.Add("reference count",
+                           "the server object kept " + std::to_string(left) + " references after its last Release");
             }
             Pump();
             const int windows = ThreadWindows();
@@ -807,7 +954,8 @@ public:
                 out_.v.Add("windows", std::to_string(windows) + " windows of the thread after object " +
                                           std::to_string(out_.objects) + ", " + std::to_string(out_.windowsBefore) + " before");
             if (g_verbose)
-                std::printf("    object %d: %lu calls so far, heap %lld, windows %d\n", out_.objects, out_.invokes, Heap(), windows);
+                std::printf("    object %d: %lu calls so far, heap %lld, windows %d\n", out_.objects, out_.invokes, Heap(),
+                            windows);
             if (out_.heapAfterFirstThousand < 0 && out_.invokes >= 1000) {
                 out_.heapAfterFirstThousand = Heap();
                 out_.heapFirstAt = out_.invokes;
@@ -935,9 +1083,9 @@ private:
         static const LCID lcids[] = {LOCALE_USER_DEFAULT, LOCALE_SYSTEM_DEFAULT, 0x409, 0x407};
         const bool wantResult = !r_.OneIn(5);
         VARIANT result;
-        const HRESULT hr = Invoke(obj, kStartApp, DISPATCH_METHOD | (r_.OneIn(2) ? DISPATCH_PROPERTYGET : 0),
-                                  std::move(written), std::move(named), IID_NULL, r_.Pick(lcids), wantResult,
-                                  !r_.OneIn(5), !r_.OneIn(5), "proper StartApp", &a, &result);
+        const HRESULT hr = Invoke(obj, kStartApp, DISPATCH_METHOD | (r_.OneIn(2) ? DISPATCH_PROPERTYGET : 0), std::move(written),
+                                  std::move(named), IID_NULL, r_.Pick(lcids), wantResult, !r_.OneIn(5), !r_.OneIn(5),
+                                  "proper StartApp", &a, &result);
         const bool first = state_ == State::Fresh;
         if (hr != S_OK) {
             out_.v.Add("wrong answer", "StartApp with the simulated objects answered " + Hex(static_cast<unsigned long>(hr)));
@@ -946,7 +1094,8 @@ private:
         }
         if (wantResult && V_BOOL(&result) != (first ? VARIANT_TRUE : VARIANT_FALSE))
             out_.v.Add("wrong answer", std::string("StartApp with the simulated objects answered ") +
-                                           (V_BOOL(&result) ? "true" : "false") + (first ? " on a new object" : " on a used object"));
+                                           (V_BOOL(&result) ? "true" : "false") +
+                                           (first ? " on a new object" : " on a used object"));
         VariantClear(&result);
         if (!first) return;
         ++out_.startsProper;
@@ -955,8 +1104,8 @@ private:
         if (out_.objects == 1 || r_.Percent(70)) {
             const int windows = ThreadWindows();
             CallArgs none;
-            const HRESULT run = Invoke(obj, kRunFullAppView, DISPATCH_METHOD, {}, {}, IID_NULL, LOCALE_USER_DEFAULT,
-                                       true, true, true, "RunFullAppView after StartApp", &none, &result);
+            const HRESULT run = Invoke(obj, kRunFullAppView, DISPATCH_METHOD, {}, {}, IID_NULL, LOCALE_USER_DEFAULT, true, true,
+                                       true, "RunFullAppView after StartApp", &none, &result);
             Pump();
             if (run == S_OK) {
                 ++out_.displays;
@@ -973,17 +1122,17 @@ private:
     }
 
     std::vector<DISPID> ResolveNamed(IDispatch* obj, const std::vector<DISPID>& ids) {
-        static const wchar_t* const kParams[] = {L"oLnsAppDevice", L"oLnsSystem", L"sLnsObjSvrVersion",
-                                                 L"bSupportsFileType2Config", L"sPlugInDescription",
-                                                 L"sNVDeviceNameAddress", L"cCPsRefNVsCol", L"bIsLNSPI"};
+        static const wchar_t* const kParams[] = {
+            L"oLnsAppDevice",      L"oLnsSystem",           L"sLnsObjSvrVersion", L"bSupportsFileType2Config",
+            L"sPlugInDescription", L"sNVDeviceNameAddress", L"cCPsRefNVsCol",     L"bIsLNSPI"};
         std::vector<std::wstring> names{r_.OneIn(2) ? L"StartApp" : L"sTARTaPP"};
         for (DISPID id : ids) names.push_back(kParams[id]);
         std::vector<LPOLESTR> ptrs;
         for (auto& n : names) ptrs.push_back(n.data());
         std::vector<DISPID> got(names.size(), 12345);
         ++out_.otherCalls;
-        const HRESULT hr = obj->GetIDsOfNames(IID_NULL, ptrs.data(), static_cast<UINT>(ptrs.size()), LOCALE_USER_DEFAULT,
-                                              got.data());
+        const HRESULT hr =
+            obj->GetIDsOfNames(IID_NULL, ptrs.data(), static_cast<UINT>(ptrs.size()), LOCALE_USER_DEFAULT, got.data());
         if (hr != S_OK || got[0] != kStartApp) return {};
         return std::vector<DISPID>(got.begin() + 1, got.end());
     }
@@ -1022,8 +1171,10 @@ private:
             if (how == 0) object(objects_.plain, VT_DISPATCH);
             else if (how == 1) object(objects_.self, VT_UNKNOWN);
             else if (how == 2) object(wrong, VT_DISPATCH);
-            else if (how == 3) { V_VT(&v) = VT_I4; V_I4(&v) = 5; }
-            else text(L"x");
+            else if (how == 3) {
+                V_VT(&v) = VT_I4;
+                V_I4(&v) = 5;
+            } else text(L"x");
         } else if (declared == VT_R4) {
             if (how < 2) {
                 V_VT(&v) = VT_R8;
@@ -1061,12 +1212,11 @@ private:
         std::vector<DISPID> named;
         std::string kind;
         static const DISPID kReal[] = {kStartApp, kRunFullAppView, kIsPlugInExist, kExitApp};
-        static const DISPID kOther[] = {DISPID_VALUE, DISPID_NEWENUM, DISPID_PROPERTYPUT, DISPID_UNKNOWN,
-                                        DISPID_EVALUATE, 1, 0x60030000, 0x60030001, 0x60030006, 0x60020000,
-                                        0x7FFFFFFF, static_cast<DISPID>(0x80000000),
+        static const DISPID kOther[] = {DISPID_VALUE, DISPID_NEWENUM, DISPID_PROPERTYPUT, DISPID_UNKNOWN, DISPID_EVALUATE, 1,
+                                        0x60030000, 0x60030001, 0x60030006, 0x60020000, 0x7FFFFFFF,
+                                        static_cast<DISPID>(0x80000000),
                                         // the ids the inherited IUnknown and IDispatch members have
-                                        0x60000000, 0x60000001, 0x60000002, 0x60010000, 0x60010001, 0x60010002,
-                                        0x60010003};
+                                        0x60000000, 0x60000001, 0x60000002, 0x60010000, 0x60010001, 0x60010002, 0x60010003};
         // The flag sets: each combination of the four, and now and then bits no caller should set.
         flags = static_cast<WORD>(r_.Below(16));
         if (r_.OneIn(8)) flags = static_cast<WORD>(flags | (r_.U32() & 0xFFF0) | (r_.OneIn(2) ? 0x8000 : 0x10));
@@ -1126,8 +1276,8 @@ private:
         const LCID lcid = kind == "string for IsPlugInExist" ? r_.Pick(realLcids) : RandomLcid();
         VARIANT result;
         const bool wantResult = !r_.OneIn(6), wantExcep = !r_.OneIn(6), wantArgErr = !r_.OneIn(6);
-        Invoke(obj, id, flags, std::move(written), std::move(named), riid, lcid, wantResult, wantExcep, wantArgErr,
-               kind.c_str(), &a, &result);
+        Invoke(obj, id, flags, std::move(written), std::move(named), riid, lcid, wantResult, wantExcep, wantArgErr, kind.c_str(),
+               &a, &result);
         VariantClear(&result);
     }
 
@@ -1144,7 +1294,8 @@ private:
             ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
             const HRESULT hr = obj->GetTypeInfo(index, RandomLcid(), &info);
             if (index == 0 ? (hr != S_OK || !info) : (hr != DISP_E_BADINDEX || info))
-                out_.v.Add("wrong answer", "GetTypeInfo(" + std::to_string(index) + ") answered " + Hex(static_cast<unsigned long>(hr)));
+                out_.v.Add("wrong answer",
+                           "GetTypeInfo(" + std::to_string(index) + ") answered " + Hex(static_cast<unsigned long>(hr)));
             if (hr == S_OK && info) info->Release();
         } else {
             static const wchar_t* const k[] = {L"ExitApp", L"exitapp", L"", L"Nope", L"StartApp\0x", L"DISPID_VALUE"};
@@ -1153,8 +1304,9 @@ private:
             DISPID id = 12345;
             const HRESULT hr = obj->GetIDsOfNames(IID_NULL, names, 1, RandomLcid(), &id);
             const bool known = name == L"ExitApp" || name == L"exitapp";
-            if (known ? (hr != S_OK || id != kExitApp) : name == L"StartApp" ? (hr != S_OK || id != kStartApp)
-                      : (hr != DISP_E_UNKNOWNNAME || id != DISPID_UNKNOWN))
+            if (known                 ? (hr != S_OK || id != kExitApp)
+                : name == L"StartApp" ? (hr != S_OK || id != kStartApp)
+                                      : (hr != DISP_E_UNKNOWNNAME || id != DISPID_UNKNOWN))
                 out_.v.Add("wrong answer", "GetIDsOfNames(" + Narrow(name) + ") answered " + Hex(static_cast<unsigned long>(hr)));
         }
         InterlockedIncrement(&g_progress);
@@ -1212,8 +1364,8 @@ private:
         if (hr == S_OK) {
             label = "S_OK";
         } else if (hr == DISP_E_EXCEPTION) {
-            label = "DISP_E_EXCEPTION " + Hex(static_cast<unsigned long>(excep.scode ? excep.scode : excep.wCode)) +
-                    " \"" + Narrow(description, 60) + "\"";
+            label = "DISP_E_EXCEPTION " + Hex(static_cast<unsigned long>(excep.scode ? excep.scode : excep.wCode)) + " \"" +
+                    Narrow(description, 60) + "\"";
             if (!wantExcep) out_.v.Add("contract", "DISP_E_EXCEPTION without an EXCEPINFO to fill");
             if (description.empty()) out_.v.Add("contract", "DISP_E_EXCEPTION with no description");
             if (!((excep.scode && SUCCEEDED(excep.scode) == false && excep.wCode == 0) || (excep.wCode && !excep.scode)))
@@ -1223,7 +1375,8 @@ private:
             label = DispErrorName(hr);
         } else if (FAILED(hr) && !wantExcep && !errorText.empty()) {
             // With no EXCEPINFO the member's error goes back as it is, its text in the error object.
-            label = "automation error " + Hex(static_cast<unsigned long>(hr)) + " \"" + Narrow(errorText, 60) + "\" (no EXCEPINFO)";
+            label =
+                "automation error " + Hex(static_cast<unsigned long>(hr)) + " \"" + Narrow(errorText, 60) + "\" (no EXCEPINFO)";
         } else {
             label = "other " + Hex(static_cast<unsigned long>(hr));
             out_.v.Add("contract", "answered " + Hex(static_cast<unsigned long>(hr)) +
@@ -1247,9 +1400,11 @@ private:
             if (hr == S_OK) {
                 const VARTYPE expected = id == kRunFullAppView ? VT_I4 : id == kExitApp ? VT_EMPTY : VT_BOOL;
                 if (V_VT(&result) != expected)
-                    out_.v.Add("wrong answer", std::string(MemberName(id)) + " answered a result of type " + Maker::Name(V_VT(&result)));
+                    out_.v.Add("wrong answer",
+                               std::string(MemberName(id)) + " answered a result of type " + Maker::Name(V_VT(&result)));
                 else if (expected == VT_BOOL && V_BOOL(&result) != VARIANT_TRUE && V_BOOL(&result) != VARIANT_FALSE)
-                    out_.v.Add("wrong answer", std::string(MemberName(id)) + " answered the boolean " + std::to_string(V_BOOL(&result)));
+                    out_.v.Add("wrong answer",
+                               std::string(MemberName(id)) + " answered the boolean " + std::to_string(V_BOOL(&result)));
                 else if (expected == VT_I4 && V_I4(&result) != -1 && V_I4(&result) != 0)
                     out_.v.Add("wrong answer", "RunFullAppView answered " + std::to_string(V_I4(&result)));
             }
@@ -1264,7 +1419,8 @@ private:
         else if (id == kExitApp) must = S_OK;
         else if (id == kIsPlugInExist && params->cNamedArgs == 0 && std::string(kind) == "string for IsPlugInExist") must = S_OK;
         if (must != S_FALSE && hr != must)
-            out_.v.Add("wrong answer", "answered " + Hex(static_cast<unsigned long>(hr)) + ", not " + Hex(static_cast<unsigned long>(must)));
+            out_.v.Add("wrong answer",
+                       "answered " + Hex(static_cast<unsigned long>(hr)) + ", not " + Hex(static_cast<unsigned long>(must)));
         if (badParam_ >= 0) {
             // The one bad argument decides the answer and is the one named.
             UINT index = cArgs - 1 - static_cast<UINT>(badParam_);
@@ -1272,7 +1428,8 @@ private:
                 if (a.ids[i] == badParam_) index = static_cast<UINT>(i);
             if (hr != badHr_)
                 out_.v.Add("wrong answer", "answered " + Hex(static_cast<unsigned long>(hr)) + ", not " +
-                                               Hex(static_cast<unsigned long>(badHr_)) + " for parameter " + std::to_string(badParam_));
+                                               Hex(static_cast<unsigned long>(badHr_)) + " for parameter " +
+                                               std::to_string(badParam_));
             else if (wantArgErr && (hr != DISP_E_PARAMNOTOPTIONAL || argErr != kNoArgErr) && argErr != index)
                 out_.v.Add("wrong answer", "argErr " + std::to_string(argErr) + ", not " + std::to_string(index) +
                                                " for parameter " + std::to_string(badParam_));
@@ -1374,18 +1531,31 @@ TEST_CASE(NamesResolveWithoutRegardToCaseAndOddNamesAreUnknown) {
         std::wstring name;
         DISPID id;
     };
-    const One known[] = {{L"StartApp", kStartApp},          {L"startapp", kStartApp},
-                         {L"STARTAPP", kStartApp},          {L"RunFullAppView", kRunFullAppView},
-                         {L"runfullappview", kRunFullAppView}, {L"isPLUGinEXIST", kIsPlugInExist},
-                         {L"ExitApp", kExitApp},            {std::wstring(L"StartApp\0Exit", 13), kStartApp}};
+    const One known[] = {{L"StartApp", kStartApp},
+                         {L"startapp", kStartApp},
+                         {L"STARTAPP", kStartApp},
+                         {L"RunFullAppView", kRunFullAppView},
+                         {L"runfullappview", kRunFullAppView},
+                         {L"isPLUGinEXIST", kIsPlugInExist},
+                         {L"ExitApp", kExitApp},
+                         {std::wstring(L"StartApp\0Exit", 13), kStartApp}};
     for (auto& k : known) {
         auto a = Names(d.Get(), {k.name});
         CHECK_HR(a.hr, S_OK);
         CHECK_EQ(a.ids[0], k.id);
     }
-    const std::wstring unknown[] = {L"", L"Start App", L"StartApp ", L"ExitApp\t", L"_IHalvernServer",
-                                    std::wstring(L"Start\0App", 9), std::wstring(100000, L'x'), L"StartAppX",
-                                    L"\x0130sPlugInExist", L"pResult", L"oLnsAppDevice", L"OnAppExit"};
+    const std::wstring unknown[] = {L"",
+                                    L"Start App",
+                                    L"StartApp ",
+                                    L"ExitApp\t",
+                                    L"_IHalvernServer",
+                                    std::wstring(L"Start\0App", 9),
+                                    std::wstring(100000, L'x'),
+                                    L"StartAppX",
+                                    L"\x0130sPlugInExist",
+                                    L"pResult",
+                                    L"oLnsAppDevice",
+                                    L"OnAppExit"};
     for (auto& u : unknown) {
         auto a = Names(d.Get(), {u});
         if (a.hr != DISP_E_UNKNOWNNAME || a.ids[0] != DISPID_UNKNOWN)
@@ -1423,8 +1593,8 @@ TEST_CASE(InheritedMembersCannotBeInvoked) {
     auto d = NewServer();
     if (!d) return;
     const ULONG refs = RefCount(d.Get());
-    for (const wchar_t* name : {L"QueryInterface", L"AddRef", L"Release", L"GetTypeInfoCount", L"GetTypeInfo",
-                                L"GetIDsOfNames", L"Invoke"}) {
+    for (const wchar_t* name :
+         {L"QueryInterface", L"AddRef", L"Release", L"GetTypeInfoCount", L"GetTypeInfo", L"GetIDsOfNames", L"Invoke"}) {
         auto a = Names(d.Get(), {name});
         if (a.hr == DISP_E_UNKNOWNNAME) {
             CHECK_EQ(a.ids[0], DISPID_UNKNOWN);
@@ -1438,7 +1608,8 @@ TEST_CASE(InheritedMembersCannotBeInvoked) {
             Call(out, d.Get(), a.ids[0], args, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
             if (out.hr != DISP_E_MEMBERNOTFOUND)
                 Fail(Show(std::wstring(name)) + " (id " + Hex(static_cast<unsigned long>(a.ids[0])) + ") with " +
-                         std::to_string(n) + " arguments answered " + Hr(out.hr), __LINE__);
+                         std::to_string(n) + " arguments answered " + Hr(out.hr),
+                     __LINE__);
         }
     }
     CHECK_EQ(RefCount(d.Get()), refs);
@@ -1472,7 +1643,8 @@ TEST_CASE(RandomNamesResolveOnlyToTheirMember) {
             if (CompareStringOrdinal(name.c_str(), -1, kReal[k], -1, TRUE) == CSTR_EQUAL) real = k;
         const bool isReal = real >= 0;
         if (isReal ? (a.hr != S_OK || a.ids[0] != kIds[real]) : (a.hr != DISP_E_UNKNOWNNAME || a.ids[0] != DISPID_UNKNOWN)) {
-            if (++wrong <= 5) Fail("GetIDsOfNames(" + Narrow(name) + "): " + Hr(a.hr) + ", id " + std::to_string(a.ids[0]), __LINE__);
+            if (++wrong <= 5)
+                Fail("GetIDsOfNames(" + Narrow(name) + "): " + Hr(a.hr) + ", id " + std::to_string(a.ids[0]), __LINE__);
         }
         (isReal ? resolved : rejected)++;
     }
@@ -1511,13 +1683,16 @@ TEST_CASE(MalformedDecimalsAreATypeMismatch) {
                 V_VARIANTREF(&arg) = &value;
             }
             const std::string what = "scale " + std::to_string(b.scale) + " sign " + std::to_string(b.sign) + " passed " +
-                                     (how == 0 ? "by value" : how == 1 ? "as BYREF|DECIMAL" : "as BYREF|VARIANT");
+                                     (how == 0   ? "by value"
+                                      : how == 1 ? "as BYREF|DECIMAL"
+                                                 : "as BYREF|VARIANT");
             // IsPlugInExist wants text.
             DISPPARAMS one{&arg, nullptr, 1, 0};
             VARIANT result;
             VariantInit(&result);
             UINT argErr = kNoArgErr;
-            HRESULT hr = d->Invoke(kIsPlugInExist, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, &result, nullptr, &argErr);
+            HRESULT hr =
+                d->Invoke(kIsPlugInExist, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, &result, nullptr, &argErr);
             if (hr != DISP_E_TYPEMISMATCH || argErr != 0 || V_VT(&result) != VT_EMPTY)
                 Fail("IsPlugInExist with a DECIMAL of " + what + ": " + Hr(hr) + ", argErr " + std::to_string(argErr), __LINE__);
             // StartApp's version wants a float: the first two arguments are the missing objects.
@@ -1554,14 +1729,14 @@ TEST_CASE(SeededInvokeRunAnswersWithinTheContract) {
     Run run(g_seed, world, g_run);
     run.Go(g_count);
     auto& r = g_run;
-    std::printf("    seed %llu, %lu Invoke calls (%lu asked for) on %d objects in %lu ms, %lu other IDispatch calls\n",
-                g_seed, r.invokes, g_count, r.objects, static_cast<unsigned long>(r.ms), r.otherCalls);
+    std::printf("    seed %llu, %lu Invoke calls (%lu asked for) on %d objects in %lu ms, %lu other IDispatch calls\n", g_seed,
+                r.invokes, g_count, r.objects, static_cast<unsigned long>(r.ms), r.otherCalls);
     std::printf("    sessions: %d proper StartApp, %d random StartApp answered S_OK, %d displays opened by RunFullAppView\n",
                 r.startsProper, r.startsRandom, r.displays);
     std::string flags;
     for (auto& [f, n] : r.flagsSeen) flags += " " + Hex(static_cast<unsigned long>(f)).substr(6) + ":" + std::to_string(n);
-    std::printf("    flag sets (low four bits) seen:%s; %d with junk bits, %d with named arguments\n", flags.c_str(),
-                r.junkFlags, r.namedCalls);
+    std::printf("    flag sets (low four bits) seen:%s; %d with junk bits, %d with named arguments\n", flags.c_str(), r.junkFlags,
+                r.namedCalls);
     std::printf("    null pVarResult %d, null pExcepInfo %d, null puArgErr %d\n", r.nullResult, r.nullExcep, r.nullArgErr);
     std::printf("    kinds of argument passed: %zu\n", g_kinds.size());
     std::string kinds;
@@ -1635,8 +1810,8 @@ int main(int argc, char** argv) {
     // The automation runtime keeps freed strings for reuse, which would hide leaked ones and
     // count the run's own random strings as growth.
     using NoCacheFn = void(WINAPI*)();
-    if (auto noCache = reinterpret_cast<NoCacheFn>(
-            reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SetOaNoCache"))))
+    if (auto noCache =
+            reinterpret_cast<NoCacheFn>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SetOaNoCache"))))
         noCache();
     OleInitialize(nullptr);
     g_stopWatchdog = CreateEventW(nullptr, TRUE, FALSE, nullptr);

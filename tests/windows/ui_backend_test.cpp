@@ -41,12 +41,11 @@ void Check(bool ok, const std::string& what, const char* file, int line) {
 }
 
 #define CHECK(e) Check(static_cast<bool>(e), #e, __FILE__, __LINE__)
-#define CHECK_EQ(a, b)                                                                                   \
-    do {                                                                                                 \
-        const auto& va_ = (a);                                                                           \
-        const auto& vb_ = (b);                                                                           \
-        Check(va_ == vb_, std::string(#a " == " #b " (") + Show(va_) + " vs " + Show(vb_) + ")", __FILE__, \
-              __LINE__);                                                                                 \
+#define CHECK_EQ(a, b)                                                                                                \
+    do {                                                                                                              \
+        const auto& va_ = (a);                                                                                        \
+        const auto& vb_ = (b);                                                                                        \
+        Check(va_ == vb_, std::string(#a " == " #b " (") + Show(va_) + " vs " + Show(vb_) + ")", __FILE__, __LINE__); \
     } while (0)
 
 struct Case {
@@ -57,8 +56,8 @@ std::vector<Case>& Cases() {
     static std::vector<Case> cases;
     return cases;
 }
-#define TEST(name)                                                          \
-    void name();                                                            \
+#define TEST(name)                                                           \
+    void name();                                                             \
     const bool name##_registered = (Cases().push_back({#name, name}), true); \
     void name()
 
@@ -405,8 +404,10 @@ TEST(UserActionsRaiseModelEvents) {
         downX = x;
         downY = y;
     }));
-    subs.push_back(t.grab->MouseMove.Subscribe([&](std::int16_t b, std::int16_t, float, float) { log.push_back("move" + std::to_string(b)); }));
-    subs.push_back(t.grab->MouseUp.Subscribe([&](std::int16_t b, std::int16_t, float, float) { log.push_back("up" + std::to_string(b)); }));
+    subs.push_back(t.grab->MouseMove.Subscribe(
+        [&](std::int16_t b, std::int16_t, float, float) { log.push_back("move" + std::to_string(b)); }));
+    subs.push_back(
+        t.grab->MouseUp.Subscribe([&](std::int16_t b, std::int16_t, float, float) { log.push_back("up" + std::to_string(b)); }));
     int resizes = 0;
     subs.push_back(w.Resize.Subscribe([&] { ++resizes; }));
 
@@ -596,6 +597,10 @@ void BuildAndUnload(bool show) {
     tree->Add(u"agRt", u"Dev_1", u"Pump 1");
     tree->EnsureVisible(tree->Node(u"Dev_1"));
     tree->SetSelected(root);
+    // The image list goes before the list that draws from it.
+    auto images = w.Get<ui::ImageList>(u"imlIcons");
+    tree->SetImages(images);
+    t.list->SetSmallIcons(images);
     auto tabs = w.Add<ui::TabbedDialog>(u"tabOptions");
     tabs->SetTabs(1);
     tabs->SetTabCaption(0, u"&Units");
@@ -642,6 +647,207 @@ TEST(UnloadDestroysEveryWindowAndGraphicsObject) {
     }
     CHECK_EQ(CountWindows(), windows);
     CHECK_EQ(win32::LiveGdiObjects(), 0L);
+}
+
+// ---- menu shortcuts in a host's message loop ----------------------------------------------------
+
+// What a host's loop does: no TranslateAccelerator, no dialog manager.
+void HostLoop(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < ms);
+}
+
+void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
+
+// Holds Control down in this thread's key state for as long as it lives.
+class ControlHeld {
+public:
+    ControlHeld() {
+        GetKeyboardState(saved_);
+        BYTE keys[256];
+        std::memcpy(keys, saved_, sizeof keys);
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+        SetKeyboardState(keys);
+    }
+    ~ControlHeld() { SetKeyboardState(saved_); }
+
+private:
+    BYTE saved_[256] = {};
+};
+
+TEST(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ShortcutTestHost";
+    RegisterClassW(&wc);
+    HWND host = CreateWindowExW(0, wc.lpszClassName, L"Host", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    HWND hostEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 5, 5, 100, 20, host, nullptr, wc.hInstance, nullptr);
+
+    TestForm t;
+    auto& w = *t.w;
+    auto open = w.Get(u"mnuFiles", 0), exit = w.Get(u"mnuFiles", 1);
+    auto about = w.Get(u"mnuHelps", 0), contents = w.Get(u"mnuHelps", 1);
+    open->SetShortcut(u"F5");
+    exit->SetShortcut(u"Ctrl+Q");
+    about->SetShortcut(u"F7");     // hidden: not in the menu, no shortcut
+    contents->SetShortcut(u"F6");  // grayed: its shortcut does nothing
+    std::vector<std::string> log;
+    std::vector<automation::Subscription> subs;
+    subs.push_back(open->Click.Subscribe([&] { log.push_back("open"); }));
+    subs.push_back(exit->Click.Subscribe([&] { log.push_back("exit"); }));
+    subs.push_back(about->Click.Subscribe([&] { log.push_back("about"); }));
+    subs.push_back(contents->Click.Subscribe([&] { log.push_back("contents"); }));
+    subs.push_back(
+        t.list->KeyDown.Subscribe([&](std::int16_t key, std::int16_t) { log.push_back("list key " + std::to_string(key)); }));
+    w.Show();
+    HostLoop(30);
+    HWND form = H(w), lv = H(t.list);
+    SetForegroundWindow(form);
+    SetActiveWindow(form);
+    SetFocus(lv);
+    HostLoop(30);
+    CHECK_EQ(GetActiveWindow(), form);
+    CHECK(wcsstr(MenuText(GetSubMenu(GetMenu(form), 0), 0).c_str(), L"\tF5") != nullptr);
+
+    // To a child or to the form itself, the shortcut runs the item and the key goes no further.
+    log.clear();
+    PostKey(lv, VK_F5);
+    HostLoop(50);
+    PostKey(H(t.ok), VK_F5);
+    HostLoop(50);
+    PostKey(form, VK_F5);
+    HostLoop(50);
+    CHECK(log == std::vector<std::string>({"open", "open", "open"}));
+    {
+        ControlHeld ctrl;
+        log.clear();
+        PostKey(lv, 'Q');
+        HostLoop(50);
+        PostKey(lv, VK_F5);  // Ctrl+F5 is no shortcut here
+        HostLoop(50);
+    }
+    CHECK(log == std::vector<std::string>({"exit", "list key " + std::to_string(VK_F5)}));
+    log.clear();
+    PostKey(lv, VK_F6);
+    PostKey(lv, VK_F7);
+    PostKey(lv, 'Q');
+    HostLoop(50);
+    CHECK(log == std::vector<std::string>({"list key " + std::to_string(VK_F6), "list key " + std::to_string(VK_F7),
+                                           "list key " + std::to_string('Q')}));
+
+    // The host's own window is active: its keys stay its own, and ours do nothing either.
+    ShowWindow(host, SW_SHOW);
+    SetForegroundWindow(host);
+    SetActiveWindow(host);
+    SetFocus(hostEdit);
+    HostLoop(30);
+    CHECK_EQ(GetActiveWindow(), host);
+    log.clear();
+    PostKey(hostEdit, VK_F5);
+    PostKey(host, VK_F5);
+    PostKey(H(t.ok), VK_F5);
+    HostLoop(50);
+    CHECK(log.empty());
+
+    // Back to the form: the shortcut works again; after the form goes, keys are left alone.
+    SetActiveWindow(form);
+    SetFocus(lv);
+    PostKey(lv, VK_F5);
+    HostLoop(50);
+    CHECK(log == std::vector<std::string>({"open"}));
+    subs.clear();
+    w.Unload();
+    SetActiveWindow(host);
+    SetWindowTextW(hostEdit, L"");
+    PostMessageW(hostEdit, WM_CHAR, 'x', 0);
+    HostLoop(30);
+    CHECK_EQ(Text(hostEdit), std::wstring(L"x"));
+    DestroyWindow(host);
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// ---- image lists ------------------------------------------------------------------------------
+
+TEST(ImageListsReachTreeAndListsWithImagesByKey) {
+    TestForm t;
+    auto& w = *t.w;
+    auto tree = w.Add<ui::TreeView>(u"treActive");
+    tree->Move(6300, 3600, 2400, 1500);
+    tree->Add({}, u"agRt", u"Active Group");
+    tree->Add(u"agRt", u"AlD_", u"All Devices", u"grp", u"typ");
+    t.list->SetItemSmallIcon(u"k2", u"grp");
+    t.list->SetItemSmallIcon(u"k3", u"nothing");
+    auto images = w.Get<ui::ImageList>(u"imlIcons");
+    HWND tv = H(tree), lv = H(t.list);
+    CHECK_EQ(SendMessageW(tv, TVM_GETIMAGELIST, TVSIL_NORMAL, 0), LRESULT{0});
+    CHECK_EQ(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0), LRESULT{0});
+
+    tree->SetImages(images);
+    t.list->SetSmallIcons(images);
+    t.list->SetIcons(images);
+    auto attached = reinterpret_cast<HIMAGELIST>(SendMessageW(tv, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+    CHECK(attached != nullptr);
+    CHECK_EQ(attached, reinterpret_cast<HIMAGELIST>(images->GetPeer()->Handle()));
+    CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), attached);
+    CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)), attached);
+    CHECK_EQ(ImageList_GetImageCount(attached), 2);
+    // A key added later gets its image in the list the controls already hold.
+    images->AddImage(u"typ");
+    CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(tv, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)), attached);
+    CHECK_EQ(ImageList_GetImageCount(attached), 3);
+    tree->Add(u"agRt", u"Dev_1", u"Pump 1", u"dev");
+
+    auto nodeImages = [&](const wchar_t* text) {
+        std::pair<int, int> found{-99, -99};
+        for (auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item;) {
+            wchar_t buf[64] = {};
+            TVITEMW it{};
+            it.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+            it.hItem = item;
+            it.pszText = buf;
+            it.cchTextMax = 64;
+            SendMessageW(tv, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            if (std::wstring(buf) == text) found = {it.iImage, it.iSelectedImage};
+            auto next =
+                reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+            if (!next)
+                next = reinterpret_cast<HTREEITEM>(SendMessageW(tv, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+            item = next;
+        }
+        return found;
+    };
+    CHECK(nodeImages(L"All Devices") == std::make_pair(1, 2));
+    CHECK(nodeImages(L"Pump 1") == std::make_pair(0, 0));
+    CHECK(nodeImages(L"Active Group") == std::make_pair(static_cast<int>(I_IMAGENONE), static_cast<int>(I_IMAGENONE)));
+
+    auto rowImage = [&](const wchar_t* text) {
+        for (int row = 0, n = static_cast<int>(SendMessageW(lv, LVM_GETITEMCOUNT, 0, 0)); row < n; ++row) {
+            wchar_t buf[64] = {};
+            LVITEMW it{};
+            it.mask = LVIF_TEXT | LVIF_IMAGE;
+            it.iItem = row;
+            it.pszText = buf;
+            it.cchTextMax = 64;
+            SendMessageW(lv, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+            if (std::wstring(buf) == text) return it.iImage;
+        }
+        return -99;
+    };
+    CHECK_EQ(rowImage(L"Fan"), 1);
+    CHECK_EQ(rowImage(L"Pump"), static_cast<int>(I_IMAGENONE));
+    CHECK_EQ(rowImage(L"Valve"), static_cast<int>(I_IMAGENONE));  // a key the list does not hold
+
+    w.Show();
+    Pump(30);
 }
 
 // ---- platform services -------------------------------------------------------------------------
@@ -711,11 +917,13 @@ TEST(PlatformServices) {
 
     // A missing help file: both viewers come back at once.
     DWORD start = GetTickCount();
-    p.HtmlHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.chm", ui::help::kHtmlDisplayToc, 0);
+    p.HtmlHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.chm",
+                ui::help::kHtmlDisplayToc, 0);
     CHECK(GetTickCount() - start < 5000);
 
     start = GetTickCount();
-    p.WinHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.hlp", ui::help::kWinHelpTab, 3);
+    p.WinHelpA(static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(H(*owner.w))), "C:\\missing\\nohelp.hlp",
+               ui::help::kWinHelpTab, 3);
     CHECK(GetTickCount() - start < 5000);
 
     start = GetTickCount();
@@ -863,7 +1071,8 @@ TEST(HostedControlsComeFromTheirProgId) {
     const CLSID clsid = {0x5A1C0B7E, 0x3D2F, 0x4E61, {0x9A, 0x10, 0x42, 0x7B, 0x11, 0xC3, 0x55, 0x01}};
     const wchar_t* clsidText = L"{5A1C0B7E-3D2F-4E61-9A10-427B11C35501}";
     DWORD cookie = 0;
-    CHECK(SUCCEEDED(CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)));
+    CHECK(SUCCEEDED(
+        CoRegisterClassObject(clsid, &factory, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie)));
 
     TestForm t;
     t.w->Show();
@@ -898,7 +1107,8 @@ TEST(HostedControlsComeFromTheirProgId) {
 
     // By ProgID, as the system names its controls.
     const wchar_t* key = L"QuilletVexa.UiTestControl\\CLSID";
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, clsidText, static_cast<DWORD>((std::wcslen(clsidText) + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, clsidText,
+                    static_cast<DWORD>((std::wcslen(clsidText) + 1) * sizeof(wchar_t)));
     auto byName = t.w->ControlsAdd(u"QuilletVexa.UiTestControl", u"ctlUnits", t.frame);
     CHECK(byName->Object() != nullptr);
     CHECK_EQ(g_liveControls, 1);

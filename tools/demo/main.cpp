@@ -101,10 +101,11 @@ int Run() {
     std::cout << "  -> " << (server->IsPlugInExist(fan.programId) ? "True" : "False") << "\n";
 
     Step("Host: StartApp(Fan Coil 1, network, 3.2, True, \"Fan Coil Unit\", ...)");
-    std::cout << "  -> " << (server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Coil Unit", u"Fan Coil 1/nvoStatus", cps,
-                                              automation::kTrue)
-                                 ? "True"
-                                 : "False")
+    std::cout << "  -> "
+              << (server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Coil Unit", u"Fan Coil 1/nvoStatus", cps,
+                                   automation::kTrue)
+                      ? "True"
+                      : "False")
               << "\n  captions after the caption pass:\n";
     ShowCaptions(*MMain::MainWindow());
 
@@ -141,7 +142,8 @@ int Run() {
     Step("User: Help > Contents and Index");
     w.Get(u"mnuHelps", 0)->Click.Raise();
     for (auto& h : g_platform->HelpCalls())
-        std::cout << "  " << (h.html ? "HtmlHelpA" : "WinHelpA") << "(hwnd, \"" << h.file << "\", " << h.command << ", " << h.data << ")\n";
+        std::cout << "  " << (h.html ? "HtmlHelpA" : "WinHelpA") << "(hwnd, \"" << h.file << "\", " << h.command << ", " << h.data
+                  << ")\n";
 
     Step("User: Tools > Engineering Units, picks SI units and closes");
     g_platform->QueueModal([&](ui::Window& dialog) {

@@ -39,7 +39,10 @@ std::string Utf8(const std::wstring& s) {
     return out;
 }
 
-void Step(const char* title) { std::printf("\n=== %s ===\n", title); std::fflush(stdout); }
+void Step(const char* title) {
+    std::printf("\n=== %s ===\n", title);
+    std::fflush(stdout);
+}
 
 void Pump(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -82,13 +85,14 @@ void DumpWindow(HWND w, int depth, bool withMenu = false) {
     GetWindowRect(w, &r);
     if (HWND parent = GetParent(w); parent && depth > 0) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     const std::wstring cls = ClassOf(w);
-    std::printf("%*s%s \"%s\" (%ld,%ld %ldx%ld)\n", depth * 2, "", Utf8(cls).c_str(), Utf8(TextOf(w)).c_str(), r.left,
-                r.top, r.right - r.left, r.bottom - r.top);
+    std::printf("%*s%s \"%s\" (%ld,%ld %ldx%ld)\n", depth * 2, "", Utf8(cls).c_str(), Utf8(TextOf(w)).c_str(), r.left, r.top,
+                r.right - r.left, r.bottom - r.top);
     if (cls == STATUSCLASSNAMEW) {
         int parts = static_cast<int>(SendMessageW(w, SB_GETPARTS, 0, 0));
         for (int i = 0; i < parts; ++i) {
             wchar_t text[512] = {};
-            if (LOWORD(SendMessageW(w, SB_GETTEXTLENGTHW, i, 0)) < 512) SendMessageW(w, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(text));
+            if (LOWORD(SendMessageW(w, SB_GETTEXTLENGTHW, i, 0)) < 512)
+                SendMessageW(w, SB_GETTEXTW, i, reinterpret_cast<LPARAM>(text));
             std::printf("%*s  panel %d: \"%s\"\n", depth * 2, "", i + 1, Utf8(text).c_str());
         }
     }
@@ -280,7 +284,10 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
@@ -311,9 +318,27 @@ HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD 
     return hr;
 }
 
-VARIANT Str(const wchar_t* s) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(s); return v; }
-VARIANT I4(long i) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_I4; V_I4(&v) = i; return v; }
-VARIANT Bool(bool b) { VARIANT v; VariantInit(&v); V_VT(&v) = VT_BOOL; V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
+VARIANT Str(const wchar_t* s) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(s);
+    return v;
+}
+VARIANT I4(long i) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = i;
+    return v;
+}
+VARIANT Bool(bool b) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
 
 // The calls the simulated components logged since the last look.
 std::vector<std::wstring> NewCalls(IDispatch* control) {
@@ -355,8 +380,8 @@ std::string Failure(HRESULT hr) {
 }
 
 // StartApp as a host calls it, with the simulated LNS objects.
-HRESULT Start(_IHalvernServer* server, IDispatch* device, IDispatch* system, IDispatch* properties,
-              const wchar_t* description, const wchar_t* address, VARIANT_BOOL* started) {
+HRESULT Start(_IHalvernServer* server, IDispatch* device, IDispatch* system, IDispatch* properties, const wchar_t* description,
+              const wchar_t* address, VARIANT_BOOL* started) {
     AppDevice* dev = nullptr;
     System* sys = nullptr;
     Collection* col = nullptr;

@@ -40,8 +40,8 @@ ObjectRef CreateByComId(std::u16string_view id) {
         // A class that refuses to be created may say why through IErrorInfo.
         ComRef<IErrorInfo> info;
         BSTR text = nullptr;
-        if (hr != REGDB_E_CLASSNOTREG && GetErrorInfo(0, info.Put()) == S_OK && info &&
-            SUCCEEDED(info->GetDescription(&text)) && SysStringLen(text) > 0) {
+        if (hr != REGDB_E_CLASSNOTREG && GetErrorInfo(0, info.Put()) == S_OK && info && SUCCEEDED(info->GetDescription(&text)) &&
+            SysStringLen(text) > 0) {
             BStr description = BstrText(text);
             SysFreeString(text);
             throw automation::Error(static_cast<std::int32_t>(hr), std::move(description));
@@ -78,10 +78,12 @@ void InstallComFactory() { automation::Components().SetFallback(CreateByComId); 
 IDispatch* NewIconPicture(int resourceId) {
     // The icon is a resource of the module this code is linked into (the DLL).
     HMODULE module = nullptr;
-    if (resourceId <= 0 || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                               reinterpret_cast<LPCWSTR>(&NewIconPicture), &module))
+    if (resourceId <= 0 ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&NewIconPicture), &module))
         return nullptr;
-    HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    HICON icon =
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     if (!icon) return nullptr;
     PICTDESC desc{};
     desc.cbSizeofstruct = sizeof desc;
@@ -108,7 +110,8 @@ Variant FromVariant(const VARIANT& v) {
     if (V_ISBYREF(&v)) {
         if (!V_BYREF(&v)) return {};
         Var plain;
-        if (FAILED(VariantCopyInd(plain.Ptr(), const_cast<VARIANT*>(&v)))) automation::Raise(code::kTypeMismatch, u"Type mismatch");
+        if (FAILED(VariantCopyInd(plain.Ptr(), const_cast<VARIANT*>(&v))))
+            automation::Raise(code::kTypeMismatch, u"Type mismatch");
         return FromVariant(plain.Ref());
     }
     if (V_VT(&v) == (VT_ARRAY | VT_UI1)) {
@@ -148,7 +151,8 @@ Variant FromVariant(const VARIANT& v) {
             if (!u) return Variant(ObjectRef());
             if (auto own = UnwrapSystemObject(u)) return Variant(own);
             ComRef<IDispatch> d;
-            if (FAILED(u->QueryInterface(IID_IDispatch, d.PutVoid())) || !d) automation::Raise(code::kTypeMismatch, u"Type mismatch");
+            if (FAILED(u->QueryInterface(IID_IDispatch, d.PutVoid())) || !d)
+                automation::Raise(code::kTypeMismatch, u"Type mismatch");
             return Variant(WrapDispatch(d.Get()));
         }
         case VT_ERROR: return Variant(automation::Error(V_ERROR(&v), ErrorText(V_ERROR(&v))));

@@ -18,8 +18,7 @@ ComRef<ITypeInfo> DefaultSourceOfClass(ITypeInfo* coclass) {
     for (UINT i = 0; i < count; ++i) {
         INT flags = 0;
         if (FAILED(coclass->GetImplTypeFlags(i, &flags))) continue;
-        if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE))
-            continue;
+        if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) continue;
         HREFTYPE ref = 0;
         ComRef<ITypeInfo> source;
         if (SUCCEEDED(coclass->GetRefTypeOfImplType(i, &ref)) && SUCCEEDED(coclass->GetRefTypeInfo(ref, source.Put())))
@@ -51,9 +50,8 @@ ComRef<ITypeInfo> FromObjectLibrary(IUnknown* object, const IID& iid) {
 }
 
 bool IsDispatchBase(const BStr& name) {
-    static const std::array<std::u16string_view, 7> kBase = {u"QueryInterface", u"AddRef", u"Release",
-                                                              u"GetTypeInfoCount", u"GetTypeInfo",
-                                                              u"GetIDsOfNames", u"Invoke"};
+    static const std::array<std::u16string_view, 7> kBase = {u"QueryInterface", u"AddRef",        u"Release", u"GetTypeInfoCount",
+                                                             u"GetTypeInfo",    u"GetIDsOfNames", u"Invoke"};
     for (auto b : kBase)
         if (name == b) return true;
     return false;
@@ -145,11 +143,9 @@ public:
         if (info) *info = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT*) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                                     UINT*) override {
         if (result) VariantInit(result);
         // The handler may end the connection (and this sink's last outside reference) while it runs.
         ComRef<Sink> keep(this);
@@ -163,8 +159,8 @@ public:
                 *info = EXCEPINFO{};
                 info->scode = e.Code();
                 const BStr& d = e.Description();
-                info->bstrDescription = SysAllocStringLen(reinterpret_cast<const wchar_t*>(d.data()),
-                                                          static_cast<UINT>(d.size()));
+                info->bstrDescription =
+                    SysAllocStringLen(reinterpret_cast<const wchar_t*>(d.data()), static_cast<UINT>(d.size()));
             }
             return DISP_E_EXCEPTION;
         } catch (...) {
@@ -183,8 +179,7 @@ private:
 std::unique_ptr<EventConnection> EventConnection::Connect(IUnknown* object, const IID& source, Handler handler) {
     if (!object) return nullptr;
     ComRef<IConnectionPointContainer> container;
-    if (FAILED(object->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) || !container)
-        return nullptr;
+    if (FAILED(object->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) || !container) return nullptr;
     std::unique_ptr<EventConnection> c(new EventConnection);
     if (FAILED(container->FindConnectionPoint(source, c->point_.Put())) || !c->point_) return nullptr;
     c->sink_ = ComRef<Sink>::Adopt(new Sink(source, std::move(handler)));

@@ -108,7 +108,9 @@ private:
     ComRef<IDispatch> d_;
 };
 
-class QtyUnitsControl final : public outside::IQtyUnitsControl, public ComAdapter, public std::enable_shared_from_this<QtyUnitsControl> {
+class QtyUnitsControl final : public outside::IQtyUnitsControl,
+                              public ComAdapter,
+                              public std::enable_shared_from_this<QtyUnitsControl> {
 public:
     explicit QtyUnitsControl(ComRef<IDispatch> d) : d_(std::move(d)) {}
 

@@ -20,8 +20,8 @@ Var Plain(const VARIANT& v) {
     Var copy;
     if (FAILED(VariantCopyInd(copy.Ptr(), const_cast<VARIANT*>(&v)))) Mismatch();
     VARTYPE t = V_VT(copy.Ptr());
-    if ((t & VT_ARRAY) || t == VT_DISPATCH || t == VT_UNKNOWN || t == VT_ERROR || t == VT_NULL ||
-        t == VT_RECORD || t == VT_VARIANT)
+    if ((t & VT_ARRAY) || t == VT_DISPATCH || t == VT_UNKNOWN || t == VT_ERROR || t == VT_NULL || t == VT_RECORD ||
+        t == VT_VARIANT)
         Mismatch();
     return copy;
 }
@@ -214,9 +214,9 @@ Var LateBound::Invoke(DISPID id, WORD flags, std::vector<Var>& args, std::u16str
     Var result;
     EXCEPINFO info{};
     UINT argErr = 0;
-    HRESULT hr = disp_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                               (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) ? nullptr : result.Ptr(),
-                               &info, &argErr);
+    HRESULT hr =
+        disp_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                      (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) ? nullptr : result.Ptr(), &info, &argErr);
     // `raw` holds shallow copies: `args` still owns and clears the values.
     if (FAILED(hr)) RaiseHresult(hr, &info, what);
     return result;

@@ -101,9 +101,8 @@ class NetServDeviceAdapter final : public outside::INetServDevice, public ComAda
 public:
     explicit NetServDeviceAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
 
-    void Initialize(const std::shared_ptr<outside::ILnsAppDevice>& appDevice,
-                    const std::shared_ptr<outside::ILnsSystem>& system, float& objSvrVersion,
-                    automation::VBool& supportsFileType2,
+    void Initialize(const std::shared_ptr<outside::ILnsAppDevice>& appDevice, const std::shared_ptr<outside::ILnsSystem>& system,
+                    float& objSvrVersion, automation::VBool& supportsFileType2,
                     const std::shared_ptr<automation::Collection>& cpsRefNvs) override {
         float version = objSvrVersion;
         VARIANT_BOOL fileType2 = supportsFileType2 ? VARIANT_TRUE : VARIANT_FALSE;
@@ -219,7 +218,8 @@ std::shared_ptr<outside::INetServDevice> WrapNetServDevice(IDispatch* disp) {
 std::vector<Variant> Enumerate(const VARIANT& enumerator) {
     std::vector<Variant> items;
     Var plain;
-    if (FAILED(VariantCopyInd(plain.Ptr(), const_cast<VARIANT*>(&enumerator)))) automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
+    if (FAILED(VariantCopyInd(plain.Ptr(), const_cast<VARIANT*>(&enumerator))))
+        automation::Raise(automation::code::kTypeMismatch, u"Type mismatch");
     IUnknown* unk = nullptr;
     if (V_VT(plain.Ptr()) == VT_UNKNOWN) unk = V_UNKNOWN(plain.Ptr());
     else if (V_VT(plain.Ptr()) == VT_DISPATCH) unk = V_DISPATCH(plain.Ptr());

@@ -70,12 +70,13 @@ private:
 
 class PluginServerAdapter final : public outside::IPluginServer, public ComAdapter {
 public:
-    explicit PluginServerAdapter(ComRef<IDispatch> d) : d_(std::move(d)), events_(std::make_shared<outside::PluginServerEvents>()) {
+    explicit PluginServerAdapter(ComRef<IDispatch> d)
+        : d_(std::move(d)), events_(std::make_shared<outside::PluginServerEvents>()) {
         ConnectEvents();
     }
 
-    automation::VBool LoadDevice(const Variant& device, std::shared_ptr<automation::Collection>& features,
-                                 automation::VBool flag, automation::VBool isLnsPi) override {
+    automation::VBool LoadDevice(const Variant& device, std::shared_ptr<automation::Collection>& features, automation::VBool flag,
+                                 automation::VBool isLnsPi) override {
         ComRef<IDispatch> passed = ComRef<IDispatch>::Adopt(ToDispatch(features));
         IDispatch* slot = passed.AddRefed();
         std::vector<Var> args;

@@ -103,7 +103,8 @@ private:
 
 class SystemObjectDispatch final : public ICollectionVtable, public IWrappedObject {
 public:
-    explicit SystemObjectDispatch(ObjectRef obj) : obj_(std::move(obj)), collection_(std::dynamic_pointer_cast<automation::Collection>(obj_)) {}
+    explicit SystemObjectDispatch(ObjectRef obj)
+        : obj_(std::move(obj)), collection_(std::dynamic_pointer_cast<automation::Collection>(obj_)) {}
 
     const ObjectRef& Target() override { return obj_; }
 
@@ -112,8 +113,7 @@ public:
         *out = nullptr;
         if (iid == IID_IUnknown || iid == IID_IDispatch || (collection_ && iid == kCollectionIid))
             *out = static_cast<ICollectionVtable*>(this);
-        else if (iid == kWrappedObjectIid)
-            *out = static_cast<IWrappedObject*>(this);
+        else if (iid == kWrappedObjectIid) *out = static_cast<IWrappedObject*>(this);
         if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -151,18 +151,21 @@ public:
         }
         return DISP_E_UNKNOWNNAME;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                                     UINT*) override {
         if (!collection_) return DISP_E_MEMBERNOTFOUND;
         UINT n = params ? params->cArgs - params->cNamedArgs : 0;
         auto arg = [&](UINT i) -> VARIANT* { return i < n ? &params->rgvarg[params->cArgs - 1 - i] : nullptr; };
         Var scratch;
         if (!result) result = scratch.Ptr();
         switch (id) {
-            case DISPID_VALUE: return n < 1 ? DISP_E_BADPARAMCOUNT : Run(info, [&] { Set(result, collection_->Item(FromVariant(*arg(0)))); });
+            case DISPID_VALUE:
+                return n < 1 ? DISP_E_BADPARAMCOUNT : Run(info, [&] { Set(result, collection_->Item(FromVariant(*arg(0)))); });
             case 1:
                 if (n < 1) return DISP_E_BADPARAMCOUNT;
-                return Run(info, [&] { collection_->Add(FromVariant(*arg(0)), Missing(arg(1)) ? BStr() : FromVariant(*arg(1)).AsStr()); });
+                return Run(info, [&] {
+                    collection_->Add(FromVariant(*arg(0)), Missing(arg(1)) ? BStr() : FromVariant(*arg(1)).AsStr());
+                });
             case 2: return Run(info, [&] { Set(result, Variant(collection_->Count())); });
             case 3: return n < 1 ? DISP_E_BADPARAMCOUNT : Run(info, [&] { collection_->Remove(FromVariant(*arg(0))); });
             case DISPID_NEWENUM: {

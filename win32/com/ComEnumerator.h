@@ -9,10 +9,18 @@
 
 namespace win32::com {
 
-inline void AddItemRef(CONNECTDATA& c) { if (c.pUnk) c.pUnk->AddRef(); }
-inline void ReleaseItem(CONNECTDATA& c) { if (c.pUnk) c.pUnk->Release(); }
-inline void AddItemRef(IConnectionPoint* p) { if (p) p->AddRef(); }
-inline void ReleaseItem(IConnectionPoint* p) { if (p) p->Release(); }
+inline void AddItemRef(CONNECTDATA& c) {
+    if (c.pUnk) c.pUnk->AddRef();
+}
+inline void ReleaseItem(CONNECTDATA& c) {
+    if (c.pUnk) c.pUnk->Release();
+}
+inline void AddItemRef(IConnectionPoint* p) {
+    if (p) p->AddRef();
+}
+inline void ReleaseItem(IConnectionPoint* p) {
+    if (p) p->Release();
+}
 
 template <class IEnum, class Item>
 class ComEnumerator final : public IEnum {
@@ -63,11 +71,17 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
         size_t left = items_.size() - pos_;
-        if (count > left) { pos_ = items_.size(); return S_FALSE; }
+        if (count > left) {
+            pos_ = items_.size();
+            return S_FALSE;
+        }
         pos_ += count;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Reset() override { pos_ = 0; return S_OK; }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        pos_ = 0;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE Clone(IEnum** out) override {
         HRESULT hr = Create(items_, iid_, out);
         if (SUCCEEDED(hr)) static_cast<ComEnumerator*>(*out)->pos_ = pos_;

@@ -24,8 +24,7 @@ HRESULT ReportFailure(std::int32_t code, std::u16string_view description, REFIID
         create->SetSource(const_cast<LPOLESTR>(kErrorSource));
         create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
         ComRef<IErrorInfo> info;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.Put()))))
-            SetErrorInfo(0, info.Get());
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.Put())))) SetErrorInfo(0, info.Get());
     } catch (...) {
         // Without memory for the text the caller still gets the code.
     }

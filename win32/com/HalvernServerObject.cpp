@@ -33,8 +33,7 @@ HRESULT HalvernServerObject::Create(REFIID riid, void** ppv) {
     });
 }
 
-HalvernServerObject::HalvernServerObject()
-    : events_(this), server_(std::make_shared<IHalvernServer>()) {
+HalvernServerObject::HalvernServerObject() : events_(this), server_(std::make_shared<IHalvernServer>()) {
     ServerModule::ObjectCreated();
 }
 
@@ -98,16 +97,11 @@ void HalvernServerObject::RaiseOnAppExit() {
 
 HRESULT HalvernServerObject::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__IHalvernServer)
-        *ppv = static_cast<_IHalvernServer*>(this);
-    else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2)
-        *ppv = static_cast<IProvideClassInfo2*>(this);
-    else if (riid == IID_ISupportErrorInfo)
-        *ppv = static_cast<ISupportErrorInfo*>(this);
-    else if (riid == IID_IConnectionPointContainer)
-        *ppv = static_cast<IConnectionPointContainer*>(this);
-    else if (riid == kIidQuilletDiagnostics)
-        *ppv = static_cast<IQuilletDiagnostics*>(this);
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__IHalvernServer) *ppv = static_cast<_IHalvernServer*>(this);
+    else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2) *ppv = static_cast<IProvideClassInfo2*>(this);
+    else if (riid == IID_ISupportErrorInfo) *ppv = static_cast<ISupportErrorInfo*>(this);
+    else if (riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (riid == kIidQuilletDiagnostics) *ppv = static_cast<IQuilletDiagnostics*>(this);
     else {
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -144,13 +138,13 @@ HRESULT HalvernServerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT co
     return dispatchInfo_->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT HalvernServerObject::Invoke(DISPID member, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
+HRESULT HalvernServerObject::Invoke(DISPID member, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                    EXCEPINFO* excepInfo, UINT* argErr) {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     auto self = ComRef<HalvernServerObject>::Share(this);
     try {
-        return InvokeTyped(vtableInfo_.Get(), static_cast<_IHalvernServer*>(this), member, lcid, flags, params, result,
-                           excepInfo, argErr);
+        return InvokeTyped(vtableInfo_.Get(), static_cast<_IHalvernServer*>(this), member, lcid, flags, params, result, excepInfo,
+                           argErr);
     } catch (...) {
         return E_OUTOFMEMORY;  // only the argument bookkeeping can throw here
     }
@@ -171,9 +165,8 @@ HRESULT HalvernServerObject::StartApp(AppDevice** oLnsAppDevice, System** oLnsSy
         auto device = win32::adapters::WrapAppDevice(*oLnsAppDevice);
         auto system = win32::adapters::WrapSystem(*oLnsSystem);
         auto properties = win32::adapters::WrapCollection(*cCPsRefNVsCol);
-        *pResult = server->StartApp(device, system, *sLnsObjSvrVersion, *bSupportsFileType2Config,
-                                    FromBstr(*sPlugInDescription), FromBstr(*sNVDeviceNameAddress), properties,
-                                    *bIsLNSPI);
+        *pResult = server->StartApp(device, system, *sLnsObjSvrVersion, *bSupportsFileType2Config, FromBstr(*sPlugInDescription),
+                                    FromBstr(*sNVDeviceNameAddress), properties, *bIsLNSPI);
         return S_OK;
     });
 }
@@ -226,9 +219,7 @@ HRESULT HalvernServerObject::GetGUID(DWORD kind, GUID* guid) {
     return S_OK;
 }
 
-HRESULT HalvernServerObject::InterfaceSupportsErrorInfo(REFIID riid) {
-    return riid == IID__IHalvernServer ? S_OK : S_FALSE;
-}
+HRESULT HalvernServerObject::InterfaceSupportsErrorInfo(REFIID riid) { return riid == IID__IHalvernServer ? S_OK : S_FALSE; }
 
 HRESULT HalvernServerObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
     if (!points) return E_POINTER;

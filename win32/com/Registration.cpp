@@ -34,8 +34,8 @@ struct Entry {
 
 LSTATUS Write(const Entry& e) {
     HKEY key = nullptr;
-    LSTATUS st = RegCreateKeyExW(HKEY_CLASSES_ROOT, e.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                                 nullptr, &key, nullptr);
+    LSTATUS st = RegCreateKeyExW(HKEY_CLASSES_ROOT, e.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                                 &key, nullptr);
     if (st != ERROR_SUCCESS) return st;
     st = RegSetValueExW(key, e.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(e.value.c_str()),
                         static_cast<DWORD>((e.value.size() + 1) * sizeof(wchar_t)));
@@ -49,8 +49,7 @@ bool HasSubkeys(HKEY root, const std::wstring& key) {
     HKEY h = nullptr;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
     DWORD subkeys = 0;
-    RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
+    RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(h);
     return subkeys > 0;
 }

@@ -20,7 +20,9 @@ public:
     FuncDescHolder(ITypeInfo* info, FUNCDESC* fd) : info_(info), fd_(fd) {}
     FuncDescHolder(const FuncDescHolder&) = delete;
     FuncDescHolder& operator=(const FuncDescHolder&) = delete;
-    ~FuncDescHolder() { if (fd_) info_->ReleaseFuncDesc(fd_); }
+    ~FuncDescHolder() {
+        if (fd_) info_->ReleaseFuncDesc(fd_);
+    }
     FUNCDESC* operator->() const { return fd_; }
 
 private:
@@ -31,10 +33,14 @@ private:
 // Owns the argument values for one call.
 class Values {
 public:
-    explicit Values(size_t n) : v_(n) { for (auto& v : v_) VariantInit(&v); }
+    explicit Values(size_t n) : v_(n) {
+        for (auto& v : v_) VariantInit(&v);
+    }
     Values(const Values&) = delete;
     Values& operator=(const Values&) = delete;
-    ~Values() { for (auto& v : v_) VariantClear(&v); }
+    ~Values() {
+        for (auto& v : v_) VariantClear(&v);
+    }
     VARIANT& operator[](size_t i) { return v_[i]; }
 
 private:
@@ -43,12 +49,25 @@ private:
 
 bool IsPlainType(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8:
-        case VT_INT: case VT_UINT: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BSTR:
-        case VT_BOOL: case VT_ERROR: case VT_VARIANT:
-            return true;
-        default:
-            return false;
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_BOOL:
+        case VT_ERROR:
+        case VT_VARIANT: return true;
+        default: return false;
     }
 }
 
@@ -68,22 +87,22 @@ HRESULT ShapeOf(ITypeInfo* owner, const TYPEDESC& desc, int pointers, ParamShape
         switch (attr->typekind) {
             case TKIND_INTERFACE:
             case TKIND_DISPATCH:
-                if (pointers < 1) { hr = DISP_E_BADVARTYPE; break; }
+                if (pointers < 1) {
+                    hr = DISP_E_BADVARTYPE;
+                    break;
+                }
                 --pointers;  // the interface pointer is the value
-                shape.vt = (attr->typekind == TKIND_DISPATCH || (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE))
-                               ? VT_DISPATCH : VT_UNKNOWN;
+                shape.vt =
+                    (attr->typekind == TKIND_DISPATCH || (attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE)) ? VT_DISPATCH : VT_UNKNOWN;
                 shape.iid = attr->guid;
                 break;
-            case TKIND_ENUM:
-                shape.vt = VT_I4;
-                break;
+            case TKIND_ENUM: shape.vt = VT_I4; break;
             case TKIND_ALIAS: {
                 TYPEDESC alias = attr->tdescAlias;
                 ref->ReleaseTypeAttr(attr);
                 return ShapeOf(ref.Get(), alias, pointers, shape);
             }
-            default:
-                hr = DISP_E_BADVARTYPE;
+            default: hr = DISP_E_BADVARTYPE;
         }
         ref->ReleaseTypeAttr(attr);
         if (FAILED(hr)) return hr;
@@ -121,12 +140,11 @@ HRESULT Coerce(const VARIANT& arg, const ParamShape& shape, LCID lcid, VARIANT& 
     if (shape.vt == VT_DISPATCH || shape.vt == VT_UNKNOWN) {
         IUnknown* unk = nullptr;
         switch (V_VT(&value)) {
-            case VT_EMPTY: case VT_NULL: break;
+            case VT_EMPTY:
+            case VT_NULL: break;
             case VT_DISPATCH: unk = V_DISPATCH(&value); break;
             case VT_UNKNOWN: unk = V_UNKNOWN(&value); break;
-            default:
-                VariantClear(&value);
-                return DISP_E_TYPEMISMATCH;
+            default: VariantClear(&value); return DISP_E_TYPEMISMATCH;
         }
         void* wanted = nullptr;
         HRESULT hr = unk ? unk->QueryInterface(shape.iid, &wanted) : S_OK;
@@ -139,8 +157,7 @@ HRESULT Coerce(const VARIANT& arg, const ParamShape& shape, LCID lcid, VARIANT& 
     // A DECIMAL with a scale beyond 28 or stray sign bits is no number. Windows refuses to convert
     // it, but Wine's runtime turns some of them into text and reads past its buffer doing so
     // (scale 253, negative): refused here before any conversion sees it.
-    if (V_VT(&value) == VT_DECIMAL &&
-        (V_DECIMAL(&value).scale > 28 || (V_DECIMAL(&value).sign & ~DECIMAL_NEG) != 0)) {
+    if (V_VT(&value) == VT_DECIMAL && (V_DECIMAL(&value).scale > 28 || (V_DECIMAL(&value).sign & ~DECIMAL_NEG) != 0)) {
         VariantClear(&value);
         return DISP_E_TYPEMISMATCH;
     }
@@ -169,8 +186,8 @@ VARIANT PassAs(VARIANT& value, const ParamShape& shape) {
 
 }  // namespace
 
-HRESULT InvokeTyped(ITypeInfo* info, void* object, DISPID member, LCID lcid, WORD flags, DISPPARAMS* params,
-                    VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
+HRESULT InvokeTyped(ITypeInfo* info, void* object, DISPID member, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                    EXCEPINFO* excepInfo, UINT* argErr) {
     if (!info || !object) return E_UNEXPECTED;
     if (!params) return E_INVALIDARG;
     const UINT cArgs = params->cArgs;
@@ -248,8 +265,8 @@ HRESULT InvokeTyped(ITypeInfo* info, void* object, DISPID member, LCID lcid, WOR
     else if (declared == VT_VOID) returned = VT_EMPTY;
     VARIANT callResult;
     VariantInit(&callResult);
-    hr = DispCallFunc(object, fd->oVft & ~static_cast<decltype(fd->oVft)>(3), fd->callconv, returned, total,
-                      types.data(), passPtrs.data(), &callResult);
+    hr = DispCallFunc(object, fd->oVft & ~static_cast<decltype(fd->oVft)>(3), fd->callconv, returned, total, types.data(),
+                      passPtrs.data(), &callResult);
     if (FAILED(hr)) return hr;
     const HRESULT memberResult = declared == VT_HRESULT ? V_ERROR(&callResult) : S_OK;
     VariantClear(&callResult);

@@ -14,7 +14,7 @@ namespace win32::com {
 // DISP_E_PARAMNOTFOUND, DISP_E_PARAMNOTOPTIONAL, DISP_E_TYPEMISMATCH or DISP_E_OVERFLOW with
 // *argErr naming the argument, DISP_E_EXCEPTION with *excepInfo filled from the member's error
 // information when the member fails.
-HRESULT InvokeTyped(ITypeInfo* info, void* object, DISPID member, LCID lcid, WORD flags, DISPPARAMS* params,
-                    VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr);
+HRESULT InvokeTyped(ITypeInfo* info, void* object, DISPID member, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                    EXCEPINFO* excepInfo, UINT* argErr);
 
 }  // namespace win32::com

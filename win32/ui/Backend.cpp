@@ -39,7 +39,8 @@ HCURSOR CursorFor(std::int16_t pointer) {
         case 1: id = SystemCursor(IDC_ARROW); break;
         case 2: id = SystemCursor(IDC_CROSS); break;
         case 3: id = SystemCursor(IDC_IBEAM); break;
-        case 5: case 15: id = SystemCursor(IDC_SIZEALL); break;
+        case 5:
+        case 15: id = SystemCursor(IDC_SIZEALL); break;
         case 6: id = SystemCursor(IDC_SIZENESW); break;
         case 7: id = SystemCursor(IDC_SIZENS); break;
         case 8: id = SystemCursor(IDC_SIZENWSE); break;
@@ -73,14 +74,15 @@ Backend::Backend(HINSTANCE module) : module_(module) {
     }
     if (dpiX_ <= 0) dpiX_ = 96;
     if (dpiY_ <= 0) dpiY_ = 96;
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
-                                             ICC_PROGRESS_CLASS | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
+                                              ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     RegisterClasses();
     messages_ = CreateWindowExW(0, kMessageClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module_, nullptr);
 }
 
 Backend::~Backend() {
+    for (auto& [thread, hook] : keyHooks_) UnhookWindowsHookEx(hook);
     if (messages_) DestroyWindow(messages_);
     if (parking_) DestroyWindow(parking_);
     for (const wchar_t* cls : {kFormClass, kContainerClass, kGrabClass, kMessageClass}) UnregisterClassW(cls, module_);
@@ -120,7 +122,8 @@ void Backend::RegisterClasses() {
 
 HWND Backend::Parking() {
     if (!parking_)
-        parking_ = CreateWindowExW(0, kContainerClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr, module_, nullptr);
+        parking_ =
+            CreateWindowExW(0, kContainerClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr, module_, nullptr);
     return parking_;
 }
 
@@ -208,6 +211,46 @@ void Backend::EndModal(HWND dialog) {
     }
 }
 
+void Backend::WatchShortcuts(HWND form, bool watch) {
+    if (!form) return;
+    auto it = shortcutForms_.find(form);
+    if (watch == (it != shortcutForms_.end())) return;
+    const DWORD thread = watch ? GetWindowThreadProcessId(form, nullptr) : it->second;
+    if (watch) {
+        shortcutForms_.emplace(form, thread);
+        if (!keyHooks_.count(thread))
+            if (HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &Backend::KeyHook, nullptr, thread))
+                keyHooks_.emplace(thread, hook);
+        return;
+    }
+    shortcutForms_.erase(it);
+    for (const auto& [other, t] : shortcutForms_)
+        if (t == thread) return;
+    if (auto hook = keyHooks_.find(thread); hook != keyHooks_.end()) {
+        UnhookWindowsHookEx(hook->second);
+        keyHooks_.erase(hook);
+    }
+}
+
+// Sees every message the thread's loop takes out of the queue. A key aimed at the active form, or
+// at one of its children, that is the shortcut of one of its menu items becomes that item's
+// command, posted so that it runs when the host dispatches it; the key itself goes nowhere.
+LRESULT CALLBACK Backend::KeyHook(int code, WPARAM wp, LPARAM lp) {
+    Backend* b = g_backend;
+    auto* msg = reinterpret_cast<MSG*>(lp);
+    if (b && code == HC_ACTION && wp == PM_REMOVE && msg && msg->hwnd &&
+        (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN)) {
+        HWND form = GetAncestor(msg->hwnd, GA_ROOT);
+        if (form && b->shortcutForms_.count(form) && form == GetActiveWindow() && IsWindowEnabled(form))
+            if (auto* peer = dynamic_cast<WindowPeer*>(b->Lookup(form)))
+                if (UINT command = peer->ShortcutCommand(msg->wParam, (HIWORD(msg->lParam) & KF_ALTDOWN) != 0)) {
+                    PostMessageW(form, WM_COMMAND, MAKEWPARAM(command, 1), 0);
+                    msg->message = WM_NULL;
+                }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 // ---- window procedures --------------------------------------------------------------------
 
 LRESULT CALLBACK Backend::OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -221,6 +264,7 @@ LRESULT CALLBACK Backend::OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     NativePeer* peer = b ? b->Lookup(h) : nullptr;
     if (msg == WM_NCDESTROY) {
+        if (b) b->WatchShortcuts(h, false);
         if (peer) peer->WindowGone();
         return DefWindowProcW(h, msg, wp, lp);
     }

@@ -25,7 +25,9 @@ inline constexpr wchar_t kMessageClass[] = L"QuilletVexaMessages";
 
 // Automation strings are UTF-16, as wide strings are on Windows.
 inline const wchar_t* W(const automation::BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline automation::BStr FromW(const wchar_t* s, std::size_t n) { return automation::BStr(reinterpret_cast<const char16_t*>(s), n); }
+inline automation::BStr FromW(const wchar_t* s, std::size_t n) {
+    return automation::BStr(reinterpret_cast<const char16_t*>(s), n);
+}
 automation::BStr WindowText(HWND h);
 
 class Backend final : public ui::Platform {
@@ -85,6 +87,10 @@ public:
     void Showing() { Pumping(ui::PumpPoint::Show); }
     // The window no longer shows modally: its owner is enabled again.
     void EndModal(HWND dialog);
+    // Whether the keys reaching a form or its children are checked against its menu shortcuts.
+    // The host runs the message loop: a hook on the form's thread sees each key before the host
+    // dispatches it, while any form of that thread has shortcuts.
+    void WatchShortcuts(HWND form, bool watch);
 
     static LRESULT CALLBACK OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
@@ -95,6 +101,7 @@ public:
 
 private:
     static LRESULT CALLBACK MessageProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK KeyHook(int code, WPARAM wp, LPARAM lp);
     void RegisterClasses();
     HWND Parking();
 
@@ -113,6 +120,8 @@ private:
     UINT nextId_ = 0;
     std::weak_ptr<ui::Control> active_;
     std::vector<Modal> modal_;
+    std::unordered_map<HWND, DWORD> shortcutForms_;  // forms with shortcuts, by their thread
+    std::unordered_map<DWORD, HHOOK> keyHooks_;      // one hook per thread with such forms
     HCURSOR cursor_ = nullptr;
     HMODULE hhctrl_ = nullptr;
     bool hhctrlTried_ = false;

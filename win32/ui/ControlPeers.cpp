@@ -95,8 +95,7 @@ public:
                 Paint();
                 result = 0;
                 return true;
-            default:
-                return ReportMouse(msg, wp, lp);
+            default: return ReportMouse(msg, wp, lp);
         }
     }
 
@@ -143,15 +142,12 @@ public:
     void Create() override { MakeChild(kGrabClass, 0, WS_EX_TRANSPARENT, true); }
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
         switch (msg) {
-            case WM_ERASEBKGND:
-                result = 1;
-                return true;
+            case WM_ERASEBKGND: result = 1; return true;
             case WM_PAINT:
                 ValidateRect(hwnd_, nullptr);
                 result = 0;
                 return true;
-            default:
-                return ReportMouse(msg, wp, lp);
+            default: return ReportMouse(msg, wp, lp);
         }
     }
 };
@@ -323,9 +319,7 @@ public:
         ApplyTabs();
     }
     HWND ChildParent() const override { return hwnd_; }
-    void ChildCreated(HWND) override {
-        SetWindowPos(strip_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    void ChildCreated(HWND) override { SetWindowPos(strip_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
     void Changed(ui::Control& c, ui::Prop p) override {
         if (!hwnd_) return;
         if (p == ui::Prop::Tabs) {
@@ -355,48 +349,60 @@ private:
     HWND strip_ = nullptr;  // a child of hwnd_: it goes with it
 };
 
-// Image lists hold one simple 16x16 picture per key: a coloured square told apart by its key.
+// Image lists hold one simple 16x16 picture per key: a coloured square told apart by its key. The
+// list keeps its handle for life (the tree and lists hold it), so new keys are drawn into it.
 class ImageListPeer final : public NativePeer {
 public:
     ImageListPeer(Backend& b, ui::ImageList& l) : NativePeer(b, l), list_(l) {}
     ~ImageListPeer() override { ImageListPeer::Release(); }
-    void Create() override { Rebuild(); }
+    void Create() override {
+        images_ = std::make_shared<GdiObject>(
+            GdiObject::Type::ImageList,
+            ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(list_.Keys().size()), 4));
+        if (!*images_) automation::Raise(automation::code::kFail, u"Cannot create the image list " + c_.Name());
+        Rebuild();
+    }
     void Release() override {
-        images_.Reset();
+        images_.reset();
         NativePeer::Release();
     }
-    std::intptr_t Handle() const override { return reinterpret_cast<std::intptr_t>(images_.ImageList()); }
+    std::intptr_t Handle() const override { return images_ ? reinterpret_cast<std::intptr_t>(images_->ImageList()) : 0; }
     void Changed(ui::Control&, ui::Prop p) override {
-        if (p == ui::Prop::Items) Rebuild();
+        if (p == ui::Prop::Items && images_) Rebuild();
     }
+    std::shared_ptr<GdiObject> Shared() const { return images_; }
 
 private:
     void Rebuild() {
-        const auto& keys = list_.Keys();
-        images_ = GdiObject(GdiObject::Type::ImageList, ImageList_Create(16, 16, ILC_COLOR32, static_cast<int>(keys.size()), 4));
-        if (!images_) return;
+        HIMAGELIST list = images_->ImageList();
+        ImageList_RemoveAll(list);
         HDC screen = GetDC(nullptr);
         HDC dc = CreateCompatibleDC(screen);
-        for (const auto& key : keys) {
+        for (const auto& key : list_.Keys()) {
             GdiObject bitmap(GdiObject::Type::Bitmap, CreateCompatibleBitmap(screen, 16, 16));
-            if (!bitmap) continue;
+            GdiObject mask(GdiObject::Type::Bitmap, CreateBitmap(16, 16, 1, 1, nullptr));
+            if (!bitmap || !mask) continue;
             unsigned hash = 2166136261u;
             for (char16_t ch : key) hash = (hash ^ ch) * 16777619u;
-            GdiObject fill(GdiObject::Type::Brush, CreateSolidBrush(RGB(64 + (hash & 0x7F), 64 + ((hash >> 8) & 0x7F), 64 + ((hash >> 16) & 0x7F))));
-            HGDIOBJ old = SelectObject(dc, bitmap.Bitmap());
-            RECT rc{0, 0, 16, 16};
-            FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
-            InflateRect(&rc, -2, -2);
-            FillRect(dc, &rc, fill.Brush());
-            FrameRect(dc, &rc, GetSysColorBrush(COLOR_WINDOWTEXT));
+            GdiObject fill(GdiObject::Type::Brush,
+                           CreateSolidBrush(RGB(64 + (hash & 0x7F), 64 + ((hash >> 8) & 0x7F), 64 + ((hash >> 16) & 0x7F))));
+            RECT all{0, 0, 16, 16}, square{2, 2, 14, 14};
+            HGDIOBJ old = SelectObject(dc, mask.Bitmap());
+            // Mask: white is transparent, black is drawn.
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            FillRect(dc, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            SelectObject(dc, bitmap.Bitmap());
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            FillRect(dc, &square, fill.Brush());
+            FrameRect(dc, &square, GetSysColorBrush(COLOR_WINDOWTEXT));
             SelectObject(dc, old);
-            ImageList_Add(images_.ImageList(), bitmap.Bitmap(), nullptr);
+            ImageList_Add(list, bitmap.Bitmap(), mask.Bitmap());
         }
         DeleteDC(dc);
         ReleaseDC(nullptr, screen);
     }
     ui::ImageList& list_;
-    GdiObject images_;
+    std::shared_ptr<GdiObject> images_;
 };
 
 // A control of a kind the backend draws nothing for (a plain element of a specialised kind).
@@ -412,6 +418,11 @@ T* As(ui::Control& c) {
 }
 
 }  // namespace
+
+std::shared_ptr<GdiObject> SharedImages(const std::shared_ptr<ui::ImageList>& images) {
+    auto* peer = images ? dynamic_cast<ImageListPeer*>(images->GetPeer()) : nullptr;
+    return peer ? peer->Shared() : nullptr;
+}
 
 std::unique_ptr<NativePeer> MakePeer(Backend& b, ui::Control& c) {
     switch (c.GetKind()) {

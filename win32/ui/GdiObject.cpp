@@ -30,15 +30,9 @@ void GdiObject::Reset() {
     switch (type_) {
         case Type::Font:
         case Type::Brush:
-        case Type::Bitmap:
-            DeleteObject(static_cast<HGDIOBJ>(h));
-            break;
-        case Type::Icon:
-            DestroyIcon(static_cast<HICON>(h));
-            break;
-        case Type::ImageList:
-            ImageList_Destroy(static_cast<HIMAGELIST>(h));
-            break;
+        case Type::Bitmap: DeleteObject(static_cast<HGDIOBJ>(h)); break;
+        case Type::Icon: DestroyIcon(static_cast<HICON>(h)); break;
+        case Type::ImageList: ImageList_Destroy(static_cast<HIMAGELIST>(h)); break;
     }
     --g_live;
 }

@@ -4,10 +4,17 @@
 #include <memory>
 #include <vector>
 
+#include "win32/ui/GdiObject.h"
 #include "win32/ui/NativePeer.h"
 
 namespace win32::backend {
 namespace {
+
+// The 0-based image of a key in an image list, or none.
+int ImageIndex(const std::shared_ptr<ui::ImageList>& images, const automation::BStr& key) {
+    const int index = images ? images->IndexOf(key) : 0;
+    return index > 0 ? index - 1 : I_IMAGENONE;
+}
 
 // Sets a flag for the life of a scope; the flag is shared so that it outlives the peer.
 class FlagScope {
@@ -24,19 +31,28 @@ private:
 class ListViewPeer final : public NativePeer {
 public:
     ListViewPeer(Backend& b, ui::ListView& l) : NativePeer(b, l), list_(l) {}
+    ~ListViewPeer() override { ListViewPeer::Release(); }
+    // The window goes before the images it draws with.
+    void Release() override {
+        NativePeer::Release();
+        held_.clear();
+    }
 
     void Create() override {
-        MakeChild(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | (c_.TabStop() ? WS_TABSTOP : 0),
+        // The image lists belong to their own control: the list must not destroy them.
+        MakeChild(WC_LISTVIEWW,
+                  LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS | (c_.TabStop() ? WS_TABSTOP : 0),
                   WS_EX_CLIENTEDGE, false, L"");
         SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         ApplyColumns();
-        ApplyItems();
+        ApplyImages();
     }
 
     void Changed(ui::Control& c, ui::Prop p) override {
         if (!hwnd_) return;
         switch (p) {
             case ui::Prop::Columns: ApplyColumns(); break;
+            case ui::Prop::Images: ApplyImages(); break;
             case ui::Prop::Items:
             case ui::Prop::Sort: ApplyItems(); break;
             case ui::Prop::Selection:
@@ -53,7 +69,8 @@ public:
         const std::int16_t button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
         HWND h = hwnd_;
         auto token = Token();
-        Fire(c_, c_.MouseDown, button, ShiftState(), b_.TwipsX(static_cast<short>(LOWORD(lp))), b_.TwipsY(static_cast<short>(HIWORD(lp))));
+        Fire(c_, c_.MouseDown, button, ShiftState(), b_.TwipsX(static_cast<short>(LOWORD(lp))),
+             b_.TwipsY(static_cast<short>(HIWORD(lp))));
         if (token.expired() || !IsWindow(h)) {
             result = 0;
             return true;
@@ -66,32 +83,38 @@ public:
         result = 0;
         if (nm.hwndFrom != hwnd_) {
             // The header: a divider was dragged.
-            if ((nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW) && !*applyingColumns_)
-                ReadColumnWidths();
+            if ((nm.code == HDN_ITEMCHANGEDW || nm.code == HDN_ENDTRACKW) && !*applyingColumns_) ReadColumnWidths();
             return false;
         }
         switch (nm.code) {
-            case LVN_COLUMNCLICK:
-                Fire(c_, list_.ColumnClick, reinterpret_cast<NMLISTVIEW&>(nm).iSubItem + 1);
-                return true;
+            case LVN_COLUMNCLICK: Fire(c_, list_.ColumnClick, reinterpret_cast<NMLISTVIEW&>(nm).iSubItem + 1); return true;
             case LVN_ITEMCHANGED:
                 if (!*syncing_) TakeSelection(reinterpret_cast<NMLISTVIEW&>(nm));
                 return true;
             case LVN_KEYDOWN:
                 Fire(c_, c_.KeyDown, static_cast<std::int16_t>(reinterpret_cast<NMLVKEYDOWN&>(nm).wVKey), ShiftState());
                 return true;
-            case NM_CLICK:
-                Fire(c_, c_.Click);
-                return true;
-            case NM_DBLCLK:
-                Fire(c_, c_.DblClick);
-                return true;
-            default:
-                return false;
+            case NM_CLICK: Fire(c_, c_.Click); return true;
+            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
+            default: return false;
         }
     }
 
 private:
+    // Each list is held for as long as the control may draw from it; the rows take their images
+    // from the keys again.
+    void ApplyImages() {
+        auto normal = SharedImages(list_.Icons()), small = SharedImages(list_.SmallIcons()),
+             header = SharedImages(list_.ColumnHeaderIcons());
+        auto handle = [](const std::shared_ptr<GdiObject>& g) { return reinterpret_cast<LPARAM>(g ? g->ImageList() : nullptr); };
+        SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, handle(normal));
+        SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, handle(small));
+        if (HWND h = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0)))
+            SendMessageW(h, HDM_SETIMAGELIST, 0, handle(header));
+        held_ = {std::move(normal), std::move(small), std::move(header)};
+        ApplyItems();
+    }
+
     // Changes only what differs from the columns shown: a rebuild of them all on every change
     // costs a storm of header messages.
     void ApplyColumns() {
@@ -134,8 +157,10 @@ private:
         for (int index : list_.DisplayOrder()) {
             const auto& item = list_.Item(index);
             LVITEMW it{};
-            it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+            it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE | LVIF_IMAGE;
             it.iItem = row;
+            // Rows of a report show the small icon.
+            it.iImage = ImageIndex(list_.SmallIcons(), item.smallIcon);
             it.pszText = const_cast<wchar_t*>(W(item.text));
             it.lParam = index;
             it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -197,6 +222,7 @@ private:
     };
 
     ui::ListView& list_;
+    std::vector<std::shared_ptr<GdiObject>> held_;  // normal, small and header images
     std::vector<ShownColumn> shown_;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
     std::shared_ptr<bool> applyingColumns_ = std::make_shared<bool>(false);
@@ -205,17 +231,24 @@ private:
 class TreeViewPeer final : public NativePeer {
 public:
     TreeViewPeer(Backend& b, ui::TreeView& t) : NativePeer(b, t), tree_(t) {}
+    ~TreeViewPeer() override { TreeViewPeer::Release(); }
+    void Release() override {
+        NativePeer::Release();
+        held_.reset();
+    }
 
     void Create() override {
-        MakeChild(WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | (c_.TabStop() ? WS_TABSTOP : 0),
+        MakeChild(WC_TREEVIEWW,
+                  TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | (c_.TabStop() ? WS_TABSTOP : 0),
                   WS_EX_CLIENTEDGE, false, L"");
-        ApplyNodes();
+        ApplyImages();
     }
 
     void Changed(ui::Control& c, ui::Prop p) override {
         if (!hwnd_) return;
         switch (p) {
             case ui::Prop::Nodes: ApplyNodes(); break;
+            case ui::Prop::Images: ApplyImages(); break;
             case ui::Prop::Selection:
                 if (!*syncing_) ApplySelection();
                 break;
@@ -240,23 +273,26 @@ public:
                 Fire(c_, tree_.NodeClick, node);
                 return true;
             }
-            case NM_CLICK:
-                Fire(c_, c_.Click);
-                return true;
-            case NM_DBLCLK:
-                Fire(c_, c_.DblClick);
-                return true;
-            default:
-                return false;
+            case NM_CLICK: Fire(c_, c_.Click); return true;
+            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
+            default: return false;
         }
     }
 
 private:
+    void ApplyImages() {
+        auto images = SharedImages(tree_.Images());
+        SendMessageW(hwnd_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images ? images->ImageList() : nullptr));
+        held_ = std::move(images);
+        ApplyNodes();
+    }
+
     void ApplyNodes() {
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
         items_.clear();
+        const auto images = tree_.Images();
         for (int i = 1; i <= tree_.Count(); ++i) {
             auto node = tree_.Node(i);
             HTREEITEM parent = TVI_ROOT;
@@ -266,8 +302,11 @@ private:
             TVINSERTSTRUCTW ins{};
             ins.hParent = parent;
             ins.hInsertAfter = TVI_LAST;
-            ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+            ins.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
             ins.item.pszText = const_cast<wchar_t*>(W(node->Text()));
+            // A node without a selected image keeps its image when selected.
+            ins.item.iImage = ImageIndex(images, node->Image());
+            ins.item.iSelectedImage = node->SelectedImage().empty() ? ins.item.iImage : ImageIndex(images, node->SelectedImage());
             ins.item.lParam = i;
             auto h = reinterpret_cast<HTREEITEM>(SendMessageW(hwnd_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
             items_.emplace_back(node.get(), h);
@@ -291,6 +330,7 @@ private:
     }
 
     ui::TreeView& tree_;
+    std::shared_ptr<GdiObject> held_;
     // The model's nodes as shown; the model holds the nodes for as long as these rows exist.
     std::vector<std::pair<const ui::TreeNode*, HTREEITEM>> items_;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);

@@ -109,28 +109,32 @@ void NativePeer::Changed(ui::Control& c, ui::Prop p) {
 bool NativePeer::ReportMouse(UINT msg, WPARAM wp, LPARAM lp) {
     // Most messages are not mouse messages: the key states cost a round trip each under Wine.
     switch (msg) {
-        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_MOUSEMOVE:
-        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: break;
-        case WM_LBUTTONDBLCLK:
-            Fire(c_, c_.DblClick);
-            return true;
-        default:
-            return false;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: break;
+        case WM_LBUTTONDBLCLK: Fire(c_, c_.DblClick); return true;
+        default: return false;
     }
     const float x = b_.TwipsX(GET_X_LPARAM(lp));
     const float y = b_.TwipsY(GET_Y_LPARAM(lp));
     const std::int16_t shift = ShiftState();
     std::int16_t button = 0;
     switch (msg) {
-        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
             button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
             SetCapture(hwnd_);
             Fire(c_, c_.MouseDown, button, shift, x, y);
             return true;
-        case WM_MOUSEMOVE:
-            Fire(c_, c_.MouseMove, ButtonsOf(wp), shift, x, y);
-            return true;
-        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP: {
+        case WM_MOUSEMOVE: Fire(c_, c_.MouseMove, ButtonsOf(wp), shift, x, y); return true;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: {
             button = msg == WM_LBUTTONUP ? 1 : msg == WM_RBUTTONUP ? 2 : 4;
             if (!(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetCapture() == hwnd_) ReleaseCapture();
             // Click follows the release of the left button; only the control is used after MouseUp.
@@ -140,8 +144,7 @@ bool NativePeer::ReportMouse(UINT msg, WPARAM wp, LPARAM lp) {
                 if (auto c = weak.lock()) Fire(*c, c->Click);
             return true;
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -64,7 +64,9 @@ public:
     virtual void ParentResized() {}
 
     // The window was created for this peer (set before its first message is handled).
-    void Bind(HWND h) { if (!hwnd_) hwnd_ = h; }
+    void Bind(HWND h) {
+        if (!hwnd_) hwnd_ = h;
+    }
     // The platform destroyed the window (its parent went first).
     void WindowGone();
 
@@ -89,6 +91,11 @@ protected:
 private:
     std::shared_ptr<int> token_ = std::make_shared<int>(0);
 };
+
+class GdiObject;
+// The platform image list of an image-list control, shared with the controls that draw from it
+// so that it outlives them whatever order they go in; null when it has none.
+std::shared_ptr<GdiObject> SharedImages(const std::shared_ptr<ui::ImageList>& images);
 
 std::unique_ptr<NativePeer> MakePeer(Backend& b, ui::Control& c);
 std::unique_ptr<NativePeer> MakeWindowPeer(Backend& b, ui::Window& w);

@@ -7,6 +7,45 @@
 #include "automation/Error.h"
 
 namespace win32::backend {
+namespace {
+
+// A menu shortcut as a menu shows it ("F5", "Ctrl+S", "Shift+Del", "Alt+Bksp"): its virtual key
+// and modifiers; false for a text that names no key.
+bool ParseShortcut(const automation::BStr& text, WORD& key, BYTE& modifiers) {
+    automation::BStr rest = automation::UpperAscii(text);
+    modifiers = 0;
+    for (;;) {
+        const auto plus = rest.find(u'+');
+        if (plus == automation::BStr::npos || plus + 1 == rest.size()) break;
+        const auto word = rest.substr(0, plus);
+        if (word == u"CTRL") modifiers |= FCONTROL;
+        else if (word == u"SHIFT") modifiers |= FSHIFT;
+        else if (word == u"ALT") modifiers |= FALT;
+        else return false;
+        rest.erase(0, plus + 1);
+    }
+    key = 0;
+    if (rest.size() == 1 && ((rest[0] >= u'A' && rest[0] <= u'Z') || (rest[0] >= u'0' && rest[0] <= u'9'))) {
+        key = static_cast<WORD>(rest[0]);
+    } else if (rest.size() >= 2 && rest.size() <= 3 && rest[0] == u'F') {
+        int n = 0;
+        for (std::size_t i = 1; i < rest.size(); ++i) {
+            if (rest[i] < u'0' || rest[i] > u'9') return false;
+            n = n * 10 + (rest[i] - u'0');
+        }
+        if (n < 1 || n > 24) return false;
+        key = static_cast<WORD>(VK_F1 + n - 1);
+    } else if (rest == u"DEL" || rest == u"DELETE") {
+        key = VK_DELETE;
+    } else if (rest == u"INS" || rest == u"INSERT") {
+        key = VK_INSERT;
+    } else if (rest == u"BKSP" || rest == u"BACKSPACE") {
+        key = VK_BACK;
+    }
+    return key != 0;
+}
+
+}  // namespace
 
 std::unique_ptr<NativePeer> MakeWindowPeer(Backend& b, ui::Window& w) { return std::make_unique<WindowPeer>(b, w); }
 
@@ -36,6 +75,8 @@ void WindowPeer::Release() {
     if (hwnd_) {
         b_.EndModal(hwnd_);
         if (tooltip_) DestroyWindow(std::exchange(tooltip_, nullptr));
+        shortcuts_.clear();
+        b_.WatchShortcuts(hwnd_, false);
         NativePeer::Release();  // the menu bar goes with the window
     }
     // Only once the window and its controls are gone: they drew with these.
@@ -128,7 +169,9 @@ void WindowPeer::ApplyFormVisible() {
         }
     }
     const int state = f.WindowState();
-    const int cmd = state == ui::state::kMinimized ? SW_SHOWMINIMIZED : state == ui::state::kMaximized ? SW_SHOWMAXIMIZED : SW_SHOW;
+    const int cmd = state == ui::state::kMinimized   ? SW_SHOWMINIMIZED
+                    : state == ui::state::kMaximized ? SW_SHOWMAXIMIZED
+                                                     : SW_SHOW;
     auto token = Token();
     if (!f.IsModal()) b_.Showing();
     if (token.expired() || !Live(f)) return;
@@ -170,8 +213,16 @@ void WindowPeer::ApplyIcon() {
     smallIcon_ = std::move(small);
 }
 
+bool WindowPeer::PlacedByModel() const {
+    if (autoPlaced_) return false;
+    const auto& f = Form();
+    return shownOnce_ || f.Left() != 0 || f.Top() != 0;
+}
+
 void WindowPeer::CenterOver(HWND other) {
-    if (other && !autoPlaced_) return;
+    if (other && PlacedByModel()) return;
+    // Placed here before it first shows: showing it must not place it again.
+    if (!shownOnce_) shownOnce_ = autoPlaced_ = true;
     RECT area;
     if (other && IsWindowVisible(other) && !IsIconic(other)) GetWindowRect(other, &area);
     else SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -192,8 +243,8 @@ void WindowPeer::CenterOver(HWND other) {
 void WindowPeer::SizedByPlatform(WPARAM kind) {
     auto& f = Form();
     const int state = kind == SIZE_MINIMIZED || IsIconic(hwnd_) ? ui::state::kMinimized
-                      : IsZoomed(hwnd_)                          ? ui::state::kMaximized
-                                                                 : ui::state::kNormal;
+                      : IsZoomed(hwnd_)                         ? ui::state::kMaximized
+                                                                : ui::state::kNormal;
     f.SetWindowStateFromPlatform(state);
     // Only a real change moves the model: rounding to pixels must not shift what it holds.
     if (state != ui::state::kMinimized && PixelsDiffer()) {
@@ -264,8 +315,7 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                     return true;
                 }
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 
@@ -285,8 +335,10 @@ void WindowPeer::BuildMenus(const ui::Control* leaving) {
     menusDirty_ = false;
     if (!hwnd_ || Form().IsUnloaded()) return;
     popups_.clear();
+    shortcuts_.clear();
     HMENU bar = CreateMenu();
     AddMenuItems(bar, nullptr, leaving);
+    b_.WatchShortcuts(hwnd_, !shortcuts_.empty());
     const bool any = GetMenuItemCount(bar) > 0;
     HMENU old = GetMenu(hwnd_);
     HWND h = hwnd_;
@@ -324,7 +376,8 @@ void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::C
         std::vector<ui::ControlRef> elements;
         for (auto& e : children)
             if (e->Index() >= 0 && e->Name() == c->Name()) elements.push_back(e);
-        std::stable_sort(elements.begin(), elements.end(), [](const ui::ControlRef& a, const ui::ControlRef& b) { return a->Index() < b->Index(); });
+        std::stable_sort(elements.begin(), elements.end(),
+                         [](const ui::ControlRef& a, const ui::ControlRef& b) { return a->Index() < b->Index(); });
         ordered.insert(ordered.end(), elements.begin(), elements.end());
     }
 
@@ -350,8 +403,24 @@ void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::C
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else {
             AppendMenuW(menu, MF_STRING | grayed, peer->Id(), W(text));
+            Shortcut sc{0, 0, peer->Id(), item};
+            if (!item->Shortcut().empty() && ParseShortcut(item->Shortcut(), sc.key, sc.modifiers)) shortcuts_.push_back(sc);
         }
     }
+}
+
+UINT WindowPeer::ShortcutCommand(WPARAM key, bool altDown) const {
+    if (shortcuts_.empty()) return 0;
+    BYTE modifiers = altDown ? FALT : 0;
+    if (GetKeyState(VK_CONTROL) < 0) modifiers |= FCONTROL;
+    if (GetKeyState(VK_SHIFT) < 0) modifiers |= FSHIFT;
+    for (const auto& sc : shortcuts_) {
+        if (sc.key != key || sc.modifiers != modifiers) continue;
+        auto item = sc.item.lock();
+        if (!item || !item->Enabled()) return 0;  // a grayed item's shortcut does nothing
+        return sc.command;
+    }
+    return 0;
 }
 
 // ---- tooltips -----------------------------------------------------------------------------
@@ -360,8 +429,9 @@ void WindowPeer::SetToolTip(HWND tool, const automation::BStr& text) {
     if (!hwnd_ || !tool) return;
     if (!tooltip_) {
         if (text.empty()) return;
-        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, b_.Module(), nullptr);
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, b_.Module(), nullptr);
         if (!tooltip_) return;
     }
     TOOLINFOW ti{};

@@ -29,6 +29,9 @@ public:
     void SetToolTip(HWND tool, const automation::BStr& text);
     // Centres the window on the screen, or over another window when the model never placed it.
     void CenterOver(HWND other);
+    // The command of the menu item whose shortcut is this key with the modifiers now held; 0 when
+    // no shown, enabled item has it.
+    UINT ShortcutCommand(WPARAM key, bool altDown) const;
 
 private:
     void ApplyFormGeometry();
@@ -39,9 +42,18 @@ private:
     void AddMenuItems(HMENU menu, const ui::Control* parent, const ui::Control* leaving);
     void SizedByPlatform(WPARAM kind);
     bool PixelsDiffer() const;
+    bool PlacedByModel() const;
+
+    struct Shortcut {
+        WORD key;
+        BYTE modifiers;  // FCONTROL, FSHIFT, FALT
+        UINT command;
+        std::weak_ptr<ui::Control> item;
+    };
 
     GdiObject font_, bigIcon_, smallIcon_;
     std::vector<std::pair<HMENU, std::weak_ptr<ui::Control>>> popups_;  // each popup's menu item
+    std::vector<Shortcut> shortcuts_;                                   // of the items the menu bar shows
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool applying_ = false;
