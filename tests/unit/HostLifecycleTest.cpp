@@ -35,7 +35,12 @@ TEST(HostLifecycle, FullSessionFromStartToAppExit) {
     EXPECT_EQ(MMain::PluginServerLink(), nullptr) << "no link before the first LoadDevicePlugin";
     EXPECT_EQ(s.Form()->InHalvern(), kTrue);
 
+    // Shown and repainted at once, before the device goes to the plug-in server.
+    int repaintsAtHandOver = -1;
+    s.world->OnCall("NetServDevice.Create", [&] { repaintsAtHandOver = w.RepaintCount(); });
+    const int repaintsBefore = w.RepaintCount();
     EXPECT_EQ(s.Open(), -1);
+    EXPECT_EQ(repaintsAtHandOver, repaintsBefore + 1);
     EXPECT_TRUE(w.IsShown());
     EXPECT_EQ(w.Caption(), u"Fan Controller");
     EXPECT_EQ(s.Form()->HalvernPIOnly(), kFalse);
@@ -117,6 +122,16 @@ TEST(HostLifecycle, AppExitArrivesInsideExitAppAndHostMayReleaseTheServer) {
     keep.reset();
     EXPECT_EQ(MMain::LnsAppDevice(), nullptr) << "destruction clears the device";
     EXPECT_EQ(MMain::LnsObjSvrVersion(), -1.0f);
+}
+
+TEST(HostLifecycle, ExitAppOfAnObjectNeverStartedLeavesTheDisplayOpen) {
+    HostSession s;
+    s.StartAndOpen();
+    auto other = std::make_shared<IHalvernServer>();
+    other->ExitApp();
+    EXPECT_NE(MMain::MainForm(), nullptr);
+    EXPECT_FALSE(s.Window().IsUnloaded());
+    EXPECT_TRUE(s.hostEvents.empty());
 }
 
 TEST(HostLifecycle, RunFullAppViewReturnsThePluginServersAnswer) {

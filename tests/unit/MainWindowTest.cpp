@@ -354,6 +354,7 @@ TEST(MainWindowClosing, UnloadReleasesTheControllersInItsOrder) {
     // The unloaded window has let go of its timer: nothing starts it again.
     f->SetStatusTimer(kTrue);
     EXPECT_FALSE(timer->Enabled());
+    EXPECT_NO_THROW(f->Resize()) << "a resize after the window has gone does nothing";
 }
 
 TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {

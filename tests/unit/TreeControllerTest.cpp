@@ -200,6 +200,9 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     EXPECT_EQ(ErrorCode([&] { tree->PopulateTree(); }), automation::code::kObjectNotSet);
     EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear"}));
     EXPECT_EQ(ErrorCode([&] { tree->ShowWorkspace(nullptr); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(ErrorCode([&] { tree->ShowWorkspace(std::make_shared<ui::TreeNode>(u"Dev_1", u"")); }),
+              automation::code::kObjectNotSet)
+        << "no status controller before Initialization";
 
     tree->Initialization(tre);
     std::vector<automation::VBool> repopulating;

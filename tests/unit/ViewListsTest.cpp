@@ -290,7 +290,10 @@ TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     const float x = 600;
     auto boxes = [&] { return s.platform->MessageBoxes().size(); };
 
-    // Enter with no press stored does nothing.
+    // A click or Enter with no press stored does nothing.
+    list.Select(1, true);
+    list.Click.Raise();
+    EXPECT_EQ(list.SelectedIndex(), 1);
     list.KeyDown.Raise(13, 0);
     list.DblClick.Raise();
     EXPECT_EQ(boxes(), 0u);

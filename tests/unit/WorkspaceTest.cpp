@@ -398,7 +398,9 @@ TEST(Workspace, NodeKeysChooseTheViewAndAnUnshowableDeviceResetsTheServer) {
     auto ws = Workspace(s);
     auto view = [&] { return ws->CurrentView().get(); };
 
+    const int repaints = s.Window().RepaintCount();
     ws->ShowViewForNode(Node(u"agRt", u"Active Group"));
+    EXPECT_GT(s.Window().RepaintCount(), repaints) << "a list view repaints the window once it is emptied";
     EXPECT_EQ(view(), ws->GroupView().get());
     EXPECT_EQ(ShownFrames(s), std::vector<int>{0});
     EXPECT_FALSE(TimerRunning(s)) << "hiding the device view stops the status timer";
