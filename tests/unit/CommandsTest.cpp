@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "commands/CMenu_Toolbar.h"
+#include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
 #include "sim/SimPluginServer.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 
@@ -329,4 +331,29 @@ TEST(Commands, ExitFromTheMenuEndsTheHostSession) {
     EXPECT_THROW(menu->MenuClickView(0), automation::Error);
     EXPECT_THROW(menu->MenuClickPluginFeature(1), automation::Error);
     EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+TEST(Commands, StatusControllerWithoutTheMainWindowBindsNothing) {
+    HostSession s;  // not started: no MainForm
+    auto w = ui::Window::Create(u"frmOther");
+    auto sta = w->Add<ui::StatusBar>(u"staOther");
+    sta->AddPanel(ui::Panel{u"before", {}});
+    CQuilletStatus status;
+    status.Initialization(sta);
+    EXPECT_EQ(ErrorCode([&] { status.SetQuilletStat(u"after"); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(sta->GetPanel(1).text, u"before");
+}
+
+TEST(Commands, StatusTextIsReadFromThePanelAndCanBeEmptied) {
+    HostSession s;
+    ASSERT_EQ(s.Start(), kTrue);
+    auto status = s.Form()->StatusBar();
+    status->SetQuilletStat(u"Getting device data...");
+    EXPECT_EQ(s.Status(), u"Getting device data...");
+    EXPECT_EQ(status->QuilletStat(), u"Getting device data...");
+    s.Control<ui::StatusBar>(u"staStatusBar")->SetPanelText(1, u"written on the panel");
+    EXPECT_EQ(status->QuilletStat(), u"written on the panel");
+    status->SetQuilletStat(u"");
+    EXPECT_EQ(s.Status(), u"");
+    EXPECT_EQ(status->QuilletStat(), u"");
 }

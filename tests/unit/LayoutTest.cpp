@@ -34,6 +34,16 @@ TEST(Layout, LoadedWindowAt12075By9270) {
     EXPECT_EQ(At(s.Control(u"fraButtons")), (Box{10155, 195, 1485, 7875}));
     EXPECT_EQ(At(s.Control(u"ctlWorkspace")), (Box{150, 300, 9855, 7725}));
     EXPECT_TRUE(s.Control(u"staStatusBar")->Visible());
+    auto progress = s.Control(u"ProgressBar");
+    EXPECT_EQ(progress->Container(), s.Control(u"staStatusBar"));
+    EXPECT_EQ(At(progress), (Box{7080, 45, 2300, 225}));
+    EXPECT_FALSE(progress->Visible());
+
+    // The button column hangs 150 below its frame's top, wherever the frames start.
+    s.Control(u"treActive")->SetTop(300);
+    s.Form()->Resize();
+    EXPECT_EQ(s.Control(u"FraWorkspace", 2)->Top(), 300);
+    EXPECT_EQ(s.Control(u"fraButtons")->Top(), 450);
 }
 
 TEST(Layout, ButtonColumnFollowsTheButtonsThatExist) {

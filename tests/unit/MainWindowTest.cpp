@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/CMenu_Toolbar.h"
+#include "mainwindow/FMainHalvern.h"
 #include "session/MMain.h"
 #include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
@@ -28,25 +29,17 @@ std::pair<std::int64_t, bool> NextTick(HostSession& s, std::int64_t& since) {
 }
 }  // namespace
 
-TEST(MainWindowLoad, AuthoredControlsCaptionsAndPlacement) {
+TEST(MainWindowLoad, AuthoredControlsAndPlacement) {
     HostSession s;
     ASSERT_EQ(s.Start(), kTrue);
     auto& w = s.Window();
-    EXPECT_EQ(s.Control(u"mnuPlugin")->Caption(), u"&Plugin");
-    EXPECT_EQ(s.Control(u"mnuPlugins", 0)->Caption(), u"E&xit");
-    EXPECT_EQ(s.Control(u"mnuViews", 0)->Caption(), u"&Refresh");
     EXPECT_EQ(s.Control(u"mnuViews", 0)->Shortcut(), u"F5");
-    EXPECT_EQ(s.Control(u"mnuHelps", 1)->Caption(), u"&What's This?");
-    EXPECT_EQ(s.Control(u"mnuDevPI", 0)->Caption(), u"PI Features");
-    EXPECT_EQ(s.Control(u"FraWorkspace", 1)->Caption(), u"Device Type - ");
-    EXPECT_EQ(s.Control(u"lblViewError")->Caption(),
-              u"Unable to display information about this device. The required plug-in file is not available.");
-    EXPECT_EQ(s.Control<ui::ListView>(u"lvwGroup")->Column(3).text, u"Program ID");
     EXPECT_EQ(w.IconId(), 101) << "the main window keeps its own icon, the component's";
     EXPECT_EQ(w.Width(), 12075);
     EXPECT_EQ(w.Height(), 9270);
     EXPECT_EQ(w.WindowState(), ui::state::kNormal);
     EXPECT_EQ(s.Control(u"picVertSplitter")->Left(), 90);
+    EXPECT_FALSE(s.Control(u"picVertSplitter")->Visible()) << "the splitter bar shows only while it is dragged";
     EXPECT_FALSE(s.Control(u"treActive")->Visible());
     EXPECT_FALSE(s.Control(u"imgVertSplitter")->Visible());
     EXPECT_EQ(s.Form()->TreeLeftEdge(), 75);
@@ -96,6 +89,39 @@ TEST(ImageListLinks, HeldWeaklyAndTakenOverByLoadedElements) {
     EXPECT_EQ(tree->Images(), nullptr);
 }
 
+TEST(MainWindowLoad, ServerFirstThenControllersOnAWindowAlreadyInHalvern) {
+    HostSession s;
+    // When the plug-in server is created the window is marked and holds no controller yet.
+    std::vector<std::string> atServerCreate;
+    s.world->OnCall("PluginServer.Create", [&] {
+        auto f = std::dynamic_pointer_cast<FMainHalvern>(MMain::MainForm());
+        if (!f) return atServerCreate.push_back("no window");
+        std::string held = automation::IsTrue(f->InHalvern()) ? "in host:" : "stand-alone:";
+        if (f->ActiveTree()) held += " tree";
+        if (f->StatusBar()) held += " status";
+        if (f->QuilletWorkspace()) held += " workspace";
+        if (f->MenuToolbar()) held += " menu";
+        atServerCreate.push_back(held);
+    });
+    ASSERT_EQ(s.Start(), kTrue);
+    EXPECT_EQ(atServerCreate, std::vector<std::string>{"in host:"});
+    ASSERT_EQ(s.Open(), -1);
+
+    // The workspace manager came before the command controller: the device view hears that the
+    // plug-in was cleared before the menu does.
+    std::vector<std::string> removed;
+    auto sub = s.Window().ControlRemoved.Subscribe([&](const ui::ControlRef& c) {
+        const std::string name = U8(c->Name());
+        if (removed.empty() || removed.back() != name) removed.push_back(name);
+    });
+    s.Control<ui::ListView>(u"lvwGroup")->Add(u"a", u"A");
+    s.Control<ui::ListView>(u"lvwDeviceTypes")->Add(u"b", u"B");
+    s.Form()->ActiveTree()->ClearWorkspace();
+    EXPECT_EQ(removed, (std::vector<std::string>{"ctlWorkspace", "mnuDevPI", "cmdDevice"}));
+    EXPECT_EQ(s.Control<ui::ListView>(u"lvwGroup")->Count(), 0) << "and the window empties both lists";
+    EXPECT_EQ(s.Control<ui::ListView>(u"lvwDeviceTypes")->Count(), 0);
+}
+
 TEST(MainWindowLoad, ScreenSmallerThanPlacementLimitsTheSize) {
     HostSession s;
     s.platform->SetScreen(9000, 6000);
@@ -119,6 +145,7 @@ TEST(MainWindowTimer, PhaseSequencesForShortAndLongPeriods) {
         HostSession s;
         s.StartAndOpen();
         auto f = s.Form();
+        f->SetTimerInterval(120);  // a long period before leaves nothing behind
         f->SetTimerInterval(c.period);
         f->SetStatusTimer(kTrue);
         std::int64_t since = s.platform->Now();
@@ -181,6 +208,30 @@ TEST(MainWindowTimer, DeviceStopsAnsweringMidSession) {
     EXPECT_EQ(s.Status(), u"");
 }
 
+TEST(MainWindowTimer, WorkingTicksUpdateTheMenus) {
+    HostSession s;
+    s.StartAndOpen();
+    auto& w = s.Window();
+    auto showBoth = [&] {
+        w.Get(u"mnuDevPI", 0)->SetVisible(true);
+        w.Get(u"mnuHelps", 1)->SetVisible(true);
+    };
+    auto bothHidden = [&] { return !w.Get(u"mnuDevPI", 0)->Visible() && !w.Get(u"mnuHelps", 1)->Visible(); };
+    s.Form()->SetTimerInterval(90);
+    s.Form()->SetStatusTimer(kTrue);
+    std::int64_t since = s.platform->Now();
+    showBoth();
+    EXPECT_EQ(NextTick(s, since).second, false);
+    EXPECT_FALSE(bothHidden()) << "a tick that only changes the interval leaves the menus";
+    for (bool answering : {true, false}) {
+        s.world->SetAnswering(s.device, answering);
+        EXPECT_EQ(NextTick(s, since).second, true);
+        EXPECT_TRUE(bothHidden()) << "answering " << answering;
+        NextTick(s, since);
+        showBoth();
+    }
+}
+
 TEST(MainWindowTimer, MinimizedWindowProbesWithoutRefreshing) {
     HostSession s;
     s.StartAndOpen();
@@ -236,10 +287,14 @@ TEST(MainWindowClosing, ShutdownOrderAndMinimizedRestore) {
     HostSession s;
     s.StartAndOpen();
     s.Window().SetWindowState(ui::state::kMinimized);
-    int stateAtUnload = -1, doEventsAtUnload = 0;
-    auto unloadSub = s.Window().Unloading.Subscribe([&] {
-        stateAtUnload = s.Window().WindowState();
-        doEventsAtUnload = s.platform->DoEventsCount();
+    // The window's own closing step runs before this handler; a message waiting in the queue runs
+    // inside that step, once the window is restored.
+    bool closingStepDone = false;
+    auto closingSub = s.Window().QueryUnload.Subscribe([&] { closingStepDone = true; });
+    std::vector<std::string> waiting;
+    s.platform->Post([&] {
+        waiting.push_back(std::string(closingStepDone ? "after" : "inside") + " the closing step, " +
+                          (s.Window().WindowState() == ui::state::kNormal ? "restored" : "not restored"));
     });
     int liveServersAtExit = -1, liveControlsAtExit = -1;
     auto exitSub = s.server->OnAppExit.Subscribe([&] {
@@ -247,10 +302,8 @@ TEST(MainWindowClosing, ShutdownOrderAndMinimizedRestore) {
         liveControlsAtExit = s.world->LiveWorkspaceControls();
     });
     s.world->ClearLog();
-    const int doEventsBefore = s.platform->DoEventsCount();
     s.Exit();
-    EXPECT_EQ(stateAtUnload, ui::state::kNormal) << "a minimized window is restored before it unloads";
-    EXPECT_GT(doEventsAtUnload, doEventsBefore);
+    EXPECT_EQ(waiting, std::vector<std::string>{"inside the closing step, restored"});
     auto log = s.world->LogOf("PluginServer.");
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[0], "PluginServer.Reset");
@@ -258,6 +311,49 @@ TEST(MainWindowClosing, ShutdownOrderAndMinimizedRestore) {
     EXPECT_EQ(liveServersAtExit, 0) << "the plug-in server is released before the host hears OnAppExit";
     EXPECT_EQ(liveControlsAtExit, 0) << "the workspace control went with the plug-in";
     EXPECT_EQ(s.hostEvents.size(), 1u);
+}
+
+namespace {
+// Runs `gone` when the event's source goes (its subscriber list, this handler with it, is freed).
+template <class... Args>
+automation::Subscription WhenGone(automation::Event<Args...>& ev, std::function<void()> gone) {
+    struct Sentinel {
+        std::function<void()> gone;
+        ~Sentinel() {
+            if (gone) gone();
+        }
+    };
+    auto sentinel = std::make_shared<Sentinel>();
+    sentinel->gone = std::move(gone);
+    return ev.Subscribe([sentinel](Args...) {});
+}
+}  // namespace
+
+TEST(MainWindowClosing, UnloadReleasesTheControllersInItsOrder) {
+    HostSession s;
+    s.StartAndOpen();
+    auto f = s.Form();
+    std::weak_ptr<IQuilletWorkspace> workspace = f->QuilletWorkspace();
+    std::weak_ptr<IQuilletStatus> status = f->StatusBar();
+    std::vector<std::string> ends;
+    auto note = [&](const char* what) {
+        std::string e = what;
+        if (!workspace.expired()) e += " +workspace";
+        if (!status.expired()) e += " +status";
+        ends.push_back(e);
+    };
+    auto menuEnd = WhenGone(f->MenuToolbar()->PIButtonsChanged, [&] { note("menu"); });
+    auto treeEnd = WhenGone(f->ActiveTree()->DevicePluginChanged, [&] { note("tree"); });
+    auto serverEnd = WhenGone(f->PluginServer()->Events().RequestUpload, [&] { note("server"); });
+    auto timer = StatusTimer(s);
+    s.platform->CloseWindow(s.Window());
+    EXPECT_EQ(ends, (std::vector<std::string>{"menu +workspace +status", "tree +status", "server +status"}));
+    EXPECT_TRUE(status.expired());
+    EXPECT_EQ(s.hostEvents.size(), 1u);
+
+    // The unloaded window has let go of its timer: nothing starts it again.
+    f->SetStatusTimer(kTrue);
+    EXPECT_FALSE(timer->Enabled());
 }
 
 TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {
@@ -268,6 +364,20 @@ TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {
     EXPECT_EQ(MMain::MainForm(), nullptr);
     EXPECT_EQ(MMain::MainWindow(), nullptr);
     EXPECT_TRUE(s.hostEvents.empty()) << "no host to tell";
+}
+
+TEST(MainWindowClosing, StandAloneWindowHasNoDeviceFramesToLayOut) {
+    // Loaded without a host, the views take no frames; a device view made current is then laid
+    // out without them.
+    HostSession s;
+    auto f = FMainHalvern::Create();
+    MMain::MainForm() = f;
+    MMain::MainWindow() = f->Window();
+    f->Load();
+    f->QuilletWorkspace()->ShowViewForNode(std::make_shared<ui::TreeNode>(u"Dev_1", u"Fan"));
+    EXPECT_NO_THROW(f->Resize());
+    EXPECT_EQ(s.Window().Find(u"ctlWorkspace"), nullptr);
+    EXPECT_FALSE(s.Control(u"FraWorkspace", 2)->Visible());
 }
 
 TEST(MainWindowClosing, MessagesPendingDuringShutdownRunInsideIt) {

@@ -91,6 +91,14 @@ TEST(Options, DialogIsBuiltAndCaptionedOnLoad) {
     EXPECT_EQ((std::vector<float>{cancel->Left(), cancel->Top(), cancel->Width(), cancel->Height()}),
               (std::vector<float>{5790, 5310, 1575, 375}));
     EXPECT_EQ(w->Caption(), u"Quillet Options") << "the title is not part of the caption pass";
+    // The units control sits in its frame, the frame on the tab, the tab in the dialog.
+    auto fits = [](const ui::Control& c, const ui::Control& in) {
+        return c.Width() > 0 && c.Height() > 0 && c.Left() >= 0 && c.Top() >= 0 && c.Left() + c.Width() <= in.Width() &&
+               c.Top() + c.Height() <= in.Height();
+    };
+    EXPECT_TRUE(fits(*tab, *w));
+    EXPECT_TRUE(fits(*frame, *tab));
+    EXPECT_TRUE(fits(*host, *frame));
 
     units.reset();
     dialog->Unload();

@@ -5,6 +5,7 @@
 #include "session/MMain.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeDevice.h"
 #include "tree/CTreeViewActive.h"
@@ -177,7 +178,11 @@ TEST(TreeOperations, ShutdownClearsThePluginAndStaysSafe) {
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_FALSE(changes[0].node || changes[0].list);
     EXPECT_EQ(s.Window().Find(u"ctlWorkspace"), nullptr) << "the device view let the control go";
-    EXPECT_EQ(tree->PopulateTree(), nullptr);
+    // From now on repopulating does nothing at all, not even failing for want of a tree control.
+    s.world->ClearLog();
+    EXPECT_NO_THROW(tree->PopulateTree());
+    EXPECT_TRUE(s.world->LogOf("PluginServer.").empty());
+    EXPECT_EQ(changes.size(), 2u);
     tree->SetMode(7);
     EXPECT_EQ(tree->Mode(), CTreeViewActive::kModeExiting) << "only 0, 1 and 2 are taken";
 }
@@ -190,12 +195,24 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     // Without a tree control the device path reports, the root path fails to the caller.
     tree->SelectNodeInTree(u"42");
     EXPECT_EQ(s.Boxes(), std::vector<std::string>{"LNSQuilletVexaProxy|Unable to locate this device in the tree."});
-    EXPECT_THROW(tree->SelectNodeInTree(u"Root"), automation::Error);
+    EXPECT_EQ(ErrorCode([&] { tree->SelectNodeInTree(u"Root"); }), automation::code::kObjectNotSet);
+    s.world->ClearLog();
+    EXPECT_EQ(ErrorCode([&] { tree->PopulateTree(); }), automation::code::kObjectNotSet);
+    EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear"}));
+    EXPECT_EQ(ErrorCode([&] { tree->ShowWorkspace(nullptr); }), automation::code::kObjectNotSet);
 
     tree->Initialization(tre);
     std::vector<automation::VBool> repopulating;
-    auto sub = tree->TreeRepopulating.Subscribe([&](automation::VBool& remote) { repopulating.push_back(remote); });
-    EXPECT_EQ(tree->PopulateTree(), nullptr);
+    std::vector<bool> rootCurrentWhenRepopulating;
+    auto sub = tree->TreeRepopulating.Subscribe([&](automation::VBool& remote) {
+        repopulating.push_back(remote);
+        rootCurrentWhenRepopulating.push_back(tree->CurrentNode() == tre->Node(1));
+    });
+    tre->Add({}, u"old", u"left from before");
+    s.world->ClearLog();
+    tree->PopulateTree();
+    EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear"}));
+    EXPECT_EQ(rootCurrentWhenRepopulating, std::vector<bool>{false}) << "the root becomes current after the notification";
     ASSERT_EQ(tre->Count(), 2);
     EXPECT_EQ(tre->Node(1)->Key(), u"agRt");
     EXPECT_EQ(tre->Node(1)->Text(), u"Active Group");
@@ -205,6 +222,8 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     EXPECT_EQ(tre->Node(2)->Image(), u"typenormal");
     EXPECT_EQ(tre->Node(2)->SelectedImage(), u"typeselect");
     EXPECT_EQ(tre->Node(2)->Parent(), tre->Node(1));
+    EXPECT_TRUE(tre->Node(2)->SortsChildren());
+    EXPECT_TRUE(tre->Node(1)->Expanded()) << "the group node was made visible";
     EXPECT_FALSE(tre->TabStop());
     EXPECT_EQ(tree->CurrentNode(), tre->Node(1));
     EXPECT_EQ(s.platform->MousePointer(), 13);
@@ -223,12 +242,28 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     EXPECT_EQ(tree->CurrentNode(), nullptr);
     EXPECT_EQ(s.platform->MessageBoxes().size(), 2u);
 
-    // Showing a device node writes the status text first; the group node does not.
-    s.Form()->StatusBar();
+    // Showing a device node writes the status text before the view shows; the group node does not.
+    std::vector<automation::BStr> statusAtCreate;
+    s.world->OnCall("Workspace.Create", [&] { statusAtCreate.push_back(s.Status()); });
+    s.Form()->StatusBar()->SetQuilletStat(u"marker");
     tree->ShowWorkspace(tre->Node(u"AlD_"));
-    EXPECT_EQ(s.Status(), u"");
-    tre->NodeClick.Raise(tre->Node(u"Dev_7"));
-    EXPECT_EQ(tree->CurrentNode()->Key(), u"Dev_7");
+    EXPECT_EQ(s.Status(), u"marker");
+    EXPECT_TRUE(statusAtCreate.empty());
+    tree->ShowWorkspace(tre->Node(u"Dev_7"));
+    EXPECT_EQ(statusAtCreate, std::vector<automation::BStr>{u"Getting device data..."});
+    EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible());
+    tre->NodeClick.Raise(tre->Node(u"AlD_"));
+    EXPECT_EQ(tree->CurrentNode()->Key(), u"AlD_");
+
+    // Shutdown empties the tree, and repopulating after it leaves the tree as it stands.
+    tree->PrepareForShutdown();
+    EXPECT_EQ(tre->Count(), 0);
+    tre->Add({}, u"kept", u"kept");
+    s.world->ClearLog();
+    tree->PopulateTree();
+    EXPECT_EQ(tre->Count(), 1);
+    EXPECT_EQ(repopulating.size(), 2u);
+    EXPECT_TRUE(s.world->LogOf("PluginServer.").empty());
 }
 
 TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
@@ -241,9 +276,19 @@ TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
     automation::ObjectRef arg = units;
     tree->UpdateWorkspaceUnits(arg);
     EXPECT_EQ(seen, units);
-    EXPECT_EQ(tree->GetNodeIcon(u"agRt"), u"");
-    EXPECT_EQ(tree->GetNodeIcon(u"AlD_"), u"");
-    EXPECT_EQ(tree->GetNodeIcon(u"anything"), u"");
+}
+
+TEST(TreeNotifications, LoadingTwiceKeepsOneSubscriptionPerServer) {
+    HostSession s;
+    s.StartAndOpen();
+    EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kTrue);
+    EXPECT_EQ(s.Open(), -1);
+    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    ASSERT_TRUE(server);
+    s.world->uploadOutcome = sim::Outcome::ReturnFalse;
+    EXPECT_TRUE(server->RaiseRequestUpload());
+    EXPECT_EQ(s.Boxes().size(), 1u) << "one notification, one box";
+    EXPECT_EQ(s.world->CountOf("NetServDevice.UploadDevice"), 1);
 }
 
 TEST(TreeVocabulary, DeviceRecordAndNodeKeys) {

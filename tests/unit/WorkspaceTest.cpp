@@ -78,7 +78,10 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     HostSession s;
     ASSERT_EQ(s.Start(), automation::kTrue);
     EXPECT_TRUE(ShownFrames(s).empty()) << "nothing shows before the first view";
+    std::vector<BStr> statusAtUpload;
+    s.world->OnCall("Workspace.Upload", [&] { statusAtUpload.push_back(s.Status()); });
     ASSERT_EQ(s.Open(), -1);
+    EXPECT_EQ(statusAtUpload, std::vector<BStr>{kUploading});
 
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2}) << s.Dump();
     auto hosted = HostedControls(s);
@@ -123,6 +126,29 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     EXPECT_EQ(HostedControls(s).size(), 1u);
     EXPECT_EQ(s.world->CountOf("Workspace.Create"), 2);
     EXPECT_EQ(s.world->LiveWorkspaceControls(), 1);
+
+    // The report that the plug-in was cleared takes it away.
+    tree->DevicePluginChanged.Raise(nullptr, nullptr, automation::kFalse);
+    EXPECT_TRUE(HostedControls(s).empty());
+    EXPECT_TRUE(ShownFrames(s).empty());
+    EXPECT_EQ(ws->DeviceView()->Visible(), automation::kFalse);
+}
+
+TEST(Workspace, UploadAnswerIsNotConsulted) {
+    HostSession s(false);
+    UsePlugin(s, u"Acme.GrumpyWorkspace");
+    sim::WorkspaceControlConfig c;
+    c.progId = u"Acme.GrumpyWorkspace";
+    c.uploadReturns = false;
+    s.world->AddWorkspaceControl(c);
+    s.StartAndOpen();
+    auto hosted = HostedControls(s);
+    ASSERT_EQ(hosted.size(), 1u);
+    EXPECT_EQ(hosted[0]->ProgId(), u"Acme.GrumpyWorkspace") << "no fallback for a false answer";
+    EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
+    EXPECT_EQ(s.Status(), u"");
+    Workspace(s)->RefreshWorkspace();
+    EXPECT_EQ(s.Status(), u"") << "a refresh counts it as read too";
 }
 
 TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
@@ -139,13 +165,16 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
         automation::ObjectRef units = si;
         tree->UpdateWorkspaceUnits(units);
         EXPECT_EQ(s.world->LastAppliedUnits(), si);
+        Workspace(s)->DeviceView()->Initialization(tree);
+        tree->UpdateWorkspaceUnits(units);
+        EXPECT_EQ(s.world->CountOf("Workspace.ApplyEngUnits"), 2) << "initialised again, the view still listens once";
 
         // Hidden, the view passes nothing on.
         Workspace(s)->ShowViewForNode(Node(u"agRt"));
         automation::ObjectRef us = s.world->MakeUnits(u"US");
         tree->UpdateWorkspaceUnits(us);
         EXPECT_EQ(s.world->LastAppliedUnits(), si);
-        EXPECT_EQ(s.world->CountOf("Workspace.ApplyEngUnits"), 1);
+        EXPECT_EQ(s.world->CountOf("Workspace.ApplyEngUnits"), 2);
     }
     {
         HostSession s(false);
@@ -374,6 +403,10 @@ TEST(Workspace, NodeKeysChooseTheViewAndAnUnshowableDeviceResetsTheServer) {
     EXPECT_EQ(ShownFrames(s), std::vector<int>{0});
     EXPECT_FALSE(TimerRunning(s)) << "hiding the device view stops the status timer";
     EXPECT_EQ(s.Control(u"FraWorkspace", 0)->Caption(), u"Active Group View");
+    auto group = s.Control<ui::ListView>(u"lvwGroup");
+    group->Add(u"stale", u"Stale");
+    ws->SetIsDirty(automation::kTrue);
+    EXPECT_EQ(group->Count(), 0) << "refreshing the group view shows its node afresh";
 
     ws->ShowViewForNode(Node(u"AlD_", u" All Devices"));
     EXPECT_EQ(view(), ws->DeviceTypeView().get());
