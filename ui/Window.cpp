@@ -133,9 +133,8 @@ void Window::UnloadElement(const ControlRef& element) {
 }
 
 void Window::Remove(const ControlRef& ref) {
-    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the caller's reference may live in controls_, which changes
-    // below
-    const ControlRef c = ref;
+    // The caller's reference may live in controls_, which changes below.
+    const ControlRef c = ref;  // NOLINT(performance-unnecessary-copy-initialization)
     // Controls inside it go first.
     std::vector<ControlRef> inside;
     for (auto& k : controls_)
