@@ -32,11 +32,6 @@ using namespace qvtest;
 
 namespace {
 
-constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
-constexpr DISPID kStartApp = 0x60030002;
-constexpr DISPID kRunFullAppView = 0x60030003;
-constexpr DISPID kIsPlugInExist = 0x60030004;
-constexpr DISPID kExitApp = 0x60030005;
 constexpr UINT kNoArgErr = 0xDEADBEEF;
 constexpr UINT kLongestText = 1048576;  // characters
 
@@ -130,22 +125,6 @@ const char* DispErrorName(HRESULT hr) {
     }
 }
 
-// Every window of this thread, top-level and child.
-BOOL CALLBACK CountChild(HWND, LPARAM p) {
-    ++*reinterpret_cast<int*>(p);
-    return TRUE;
-}
-BOOL CALLBACK CountTopLevel(HWND h, LPARAM p) {
-    ++*reinterpret_cast<int*>(p);
-    EnumChildWindows(h, CountChild, p);
-    return TRUE;
-}
-int ThreadWindows() {
-    int n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
-
 // A message box left open inside a call would block it: closed from a timer, and counted.
 int g_dialogsClosed = 0;
 BOOL CALLBACK CloseDialog(HWND h, LPARAM) {
@@ -172,21 +151,6 @@ void Pump() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-}
-
-// Bytes in use in all the process's heaps (PrivateUsage answers 0 under Wine).
-long long HeapInUse() {
-    long long total = 0;
-    HANDLE heaps[64];
-    const DWORD n = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < n && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY e{};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &e))
-            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += static_cast<long long>(e.cbData);
-        HeapUnlock(heaps[i]);
-    }
-    return total;
 }
 
 // A record type the callee can safely read: a few bytes behind a record information object of
@@ -898,10 +862,10 @@ public:
         objects_.system = world_.system.Get();
         objects_.collection = world_.collection.Get();
         CLSID clsid{};
-        CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+        CHECK_HR(CLSIDFromProgID(kServerProgId, &clsid), S_OK);
 
         Pump();
-        out_.windowsBefore = ThreadWindows();
+        out_.windowsBefore = WindowCount();
         const DWORD began = GetTickCount();
         while (out_.invokes < count) {
             ComRef<IDispatch> obj;
@@ -949,7 +913,7 @@ public:
                            "the server object kept " + std::to_string(left) + " references after its last Release");
             }
             Pump();
-            const int windows = ThreadWindows();
+            const int windows = WindowCount();
             if (windows != out_.windowsBefore)
                 out_.v.Add("windows", std::to_string(windows) + " windows of the thread after object " +
                                           std::to_string(out_.objects) + ", " + std::to_string(out_.windowsBefore) + " before");
@@ -963,7 +927,7 @@ public:
         }
         out_.ms = GetTickCount() - began;
         out_.heapAtEnd = Heap();
-        out_.windowsAfter = ThreadWindows();
+        out_.windowsAfter = WindowCount();
         out_.ran = true;
         if (RefCount(plain.Get()) != 1 || RefCount(&record) != 1 || RefCount(&sizedRecord) != 1)
             out_.v.Add("reference count", "an argument object of the test's own kept a reference at the end");
@@ -1102,7 +1066,7 @@ private:
         state_ = State::Open;
         Pump();
         if (out_.objects == 1 || r_.Percent(70)) {
-            const int windows = ThreadWindows();
+            const int windows = WindowCount();
             CallArgs none;
             const HRESULT run = Invoke(obj, kRunFullAppView, DISPATCH_METHOD, {}, {}, IID_NULL, LOCALE_USER_DEFAULT, true, true,
                                        true, "RunFullAppView after StartApp", &none, &result);
@@ -1113,7 +1077,7 @@ private:
                 if (V_VT(&result) != VT_I4 || V_I4(&result) != -1)
                     out_.v.Add("wrong answer", "RunFullAppView answered " + Maker::Name(V_VT(&result)) + " " +
                                                    std::to_string(V_I4(&result)) + ", not -1");
-                const int now = ThreadWindows();
+                const int now = WindowCount();
                 if (now <= windows) ++out_.displaysWithoutWindows;
                 if (now > out_.windowsOpenMax) out_.windowsOpenMax = now;
             }
@@ -1474,14 +1438,6 @@ private:
     int badParam_ = -1;     // and the parameter that argument is for
 };
 
-ComRef<IDispatch> NewServer() {
-    ComRef<IDispatch> d;
-    CLSID clsid{};
-    CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put())), S_OK);
-    return d;
-}
-
 struct NamesAnswer {
     HRESULT hr;
     std::vector<DISPID> ids;
@@ -1818,7 +1774,7 @@ int main(int argc, char** argv) {
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, DialogTimer);
     int rc = 1;
-    if (!SimulatedWorld::Available() || !IsRegistered(kProgId)) {
+    if (!SimulatedWorld::Available() || !IsRegistered(kServerProgId)) {
         std::printf("invoke_fuzz: LNSQuilletVexaProxy.dll or QuilletSimComponents.dll is not registered\n");
         std::printf("invoke_fuzz: 0 passed, 1 failed\n");
     } else {
