@@ -80,8 +80,12 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     EXPECT_TRUE(ShownFrames(s).empty()) << "nothing shows before the first view";
     std::vector<BStr> statusAtUpload;
     s.world->OnCall("Workspace.Upload", [&] { statusAtUpload.push_back(s.Status()); });
+    // The control is on the screen, in its frame, by the time it gets its link.
+    std::vector<int> framesAtAttach;
+    s.world->OnCall("Workspace.AttachLink", [&] { framesAtAttach = ShownFrames(s); });
     ASSERT_EQ(s.Open(), -1);
     EXPECT_EQ(statusAtUpload, std::vector<BStr>{kUploading});
+    EXPECT_EQ(framesAtAttach, std::vector<int>{2});
 
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2}) << s.Dump();
     auto hosted = HostedControls(s);
