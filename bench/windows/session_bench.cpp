@@ -1,6 +1,9 @@
 // One display session under Wine, timed against a bare Win32 program that makes the same windows.
-//   quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline]
-// --census prints the windows both sides build; --only times one side alone, for a profiler.
+//   quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline] [--profile]
+//   quillet-bench-win.exe --first dll|baseline
+// --census prints the windows both sides build; --only times one side alone, for a profiler;
+// --profile counts the messages of one session of each side by phase, window class and message;
+// --first times the first session of this process (DLL load, type library, window classes) alone.
 // Needs LNSQuilletVexaProxy.dll and QuilletSimComponents.dll registered (tools/windows/bench.sh).
 // Prints markdown: the per-session times of both, their ratio and the phases of each.
 #include <windows.h>
@@ -11,7 +14,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <numeric>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -113,7 +118,8 @@ HWND FindDisplay() {
 // The host's side: the simulated world and the LNS objects it hands to StartApp.
 class Host {
 public:
-    bool Prepare(std::string& why) {
+    // checkServer: the DLL is loaded to see that it is registered (not for a first session).
+    bool Prepare(std::string& why, bool checkServer = true) {
         control_ = Create(L"QuilletSim.Control");
         device_ = Create(L"QuilletSim.AppDevice");
         system_ = Create(L"QuilletSim.System");
@@ -122,7 +128,7 @@ public:
             why = "QuilletSimComponents.dll is not registered";
             return false;
         }
-        if (!Create(kServerProgId)) {
+        if (checkServer && !Create(kServerProgId)) {
             why = "LNSQuilletVexaProxy.dll is not registered";
             return false;
         }
@@ -161,7 +167,9 @@ public:
             next = bench::NowUs();
             times[p] = next - t;
             t = next;
+            bench::PhaseBegins(p + 1);
         };
+        bench::PhaseBegins(0);
         CLSID clsid;
         ComRef<_IHalvernServer> server;
         if (SUCCEEDED(CLSIDFromProgID(kServerProgId, &clsid)))
@@ -249,13 +257,131 @@ long MessagesOf(Fn session) {
     return hook ? g_messages : -1;
 }
 
+// The profile: messages of one session by phase, class of the receiving window and message.
+// Sent ones as the window procedure gets them, posted ones as the loop takes them out.
+using ProfileKey = std::tuple<int, std::wstring, UINT, bool>;  // phase, class, message, posted
+std::map<ProfileKey, long>* g_profile = nullptr;
+
+void Record(HWND h, UINT msg, bool posted) {
+    if (!g_profile) return;
+    wchar_t cls[64] = L"(none)";
+    if (h) GetClassNameW(h, cls, 64);
+    ++(*g_profile)[{bench::g_phase, cls, msg, posted}];
+}
+LRESULT CALLBACK ProfileSent(int code, WPARAM wp, LPARAM lp) {
+    if (code >= 0)
+        if (auto* cwp = reinterpret_cast<CWPSTRUCT*>(lp)) Record(cwp->hwnd, cwp->message, false);
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+LRESULT CALLBACK ProfilePosted(int code, WPARAM wp, LPARAM lp) {
+    if (code >= 0 && wp == PM_REMOVE)
+        if (auto* m = reinterpret_cast<MSG*>(lp)) Record(m->hwnd, m->message, true);
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+const char* MessageName(UINT m) {
+    static const std::map<UINT, const char*> names = {
+        {WM_CREATE, "WM_CREATE"}, {WM_DESTROY, "WM_DESTROY"}, {WM_MOVE, "WM_MOVE"}, {WM_SIZE, "WM_SIZE"},
+        {WM_ACTIVATE, "WM_ACTIVATE"}, {WM_SETFOCUS, "WM_SETFOCUS"}, {WM_KILLFOCUS, "WM_KILLFOCUS"},
+        {WM_ENABLE, "WM_ENABLE"}, {WM_SETREDRAW, "WM_SETREDRAW"}, {WM_SETTEXT, "WM_SETTEXT"}, {WM_GETTEXT, "WM_GETTEXT"},
+        {WM_GETTEXTLENGTH, "WM_GETTEXTLENGTH"}, {WM_PAINT, "WM_PAINT"}, {WM_CLOSE, "WM_CLOSE"}, {WM_ERASEBKGND, "WM_ERASEBKGND"},
+        {WM_SHOWWINDOW, "WM_SHOWWINDOW"}, {WM_ACTIVATEAPP, "WM_ACTIVATEAPP"}, {WM_SETCURSOR, "WM_SETCURSOR"},
+        {WM_MOUSEACTIVATE, "WM_MOUSEACTIVATE"}, {WM_GETMINMAXINFO, "WM_GETMINMAXINFO"}, {WM_SETFONT, "WM_SETFONT"},
+        {WM_GETFONT, "WM_GETFONT"}, {WM_WINDOWPOSCHANGING, "WM_WINDOWPOSCHANGING"}, {WM_WINDOWPOSCHANGED, "WM_WINDOWPOSCHANGED"},
+        {WM_NOTIFY, "WM_NOTIFY"}, {WM_NOTIFYFORMAT, "WM_NOTIFYFORMAT"}, {WM_STYLECHANGING, "WM_STYLECHANGING"},
+        {WM_STYLECHANGED, "WM_STYLECHANGED"}, {WM_GETICON, "WM_GETICON"}, {WM_SETICON, "WM_SETICON"}, {WM_NCCREATE, "WM_NCCREATE"},
+        {WM_NCDESTROY, "WM_NCDESTROY"}, {WM_NCCALCSIZE, "WM_NCCALCSIZE"}, {WM_NCHITTEST, "WM_NCHITTEST"}, {WM_NCPAINT, "WM_NCPAINT"},
+        {WM_NCACTIVATE, "WM_NCACTIVATE"}, {WM_GETDLGCODE, "WM_GETDLGCODE"}, {WM_TIMER, "WM_TIMER"}, {WM_INITMENU, "WM_INITMENU"},
+        {WM_CTLCOLORSTATIC, "WM_CTLCOLORSTATIC"}, {WM_CTLCOLORBTN, "WM_CTLCOLORBTN"}, {WM_PARENTNOTIFY, "WM_PARENTNOTIFY"},
+        {WM_IME_SETCONTEXT, "WM_IME_SETCONTEXT"}, {WM_IME_NOTIFY, "WM_IME_NOTIFY"}, {WM_COMMAND, "WM_COMMAND"},
+        {WM_SYNCPAINT, "WM_SYNCPAINT"}, {WM_CHANGEUISTATE, "WM_CHANGEUISTATE"}, {WM_UPDATEUISTATE, "WM_UPDATEUISTATE"},
+        {WM_QUERYUISTATE, "WM_QUERYUISTATE"}, {WM_PRINTCLIENT, "WM_PRINTCLIENT"}, {WM_USER, "WM_USER"},
+        {WM_THEMECHANGED, "WM_THEMECHANGED"}, {WM_SETTINGCHANGE, "WM_SETTINGCHANGE"}, {WM_DWMNCRENDERINGCHANGED, "WM_DWMNCRENDERINGCHANGED"},
+        {WM_GETOBJECT, "WM_GETOBJECT"}, {WM_NCMOUSEMOVE, "WM_NCMOUSEMOVE"}, {WM_MOUSEMOVE, "WM_MOUSEMOVE"}, {0x0090, "WM_UAHDESTROYWINDOW"},
+        {0x0093, "WM_UAHINITMENU"}, {0x031F, "WM_DWMNCRENDERINGCHANGED"}, {0x02A2, "WM_NCMOUSELEAVE"}, {0x0086, "WM_NCACTIVATE"},
+    };
+    auto it = names.find(m);
+    return it == names.end() ? nullptr : it->second;
+}
+
+template <std::size_t N>
+void PrintProfile(const std::map<ProfileKey, long>& profile, const char* side, const char* const (&phases)[N]) {
+    std::map<int, std::vector<std::pair<long, std::string>>> byPhase;
+    std::map<int, long> totals;
+    for (const auto& [key, n] : profile) {
+        const auto& [phase, cls, msg, posted] = key;
+        char what[160];
+        const char* name = MessageName(msg);
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%04X", msg);
+        std::snprintf(what, sizeof what, "%s%s to %s", name ? name : number, posted ? " (posted)" : "", bench::Utf8(cls).c_str());
+        byPhase[phase].emplace_back(n, what);
+        totals[phase] += n;
+    }
+    for (auto& [phase, rows] : byPhase) {
+        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::printf("%s, %s: %ld messages\n", side, phase < static_cast<int>(N) ? phases[phase] : "after", totals[phase]);
+        for (std::size_t i = 0; i < rows.size() && i < 25; ++i) std::printf("  %5ld %s\n", rows[i].first, rows[i].second.c_str());
+    }
+}
+
+template <class Fn>
+std::map<ProfileKey, long> Profiled(Fn session) {
+    std::map<ProfileKey, long> profile;
+    HHOOK sent = SetWindowsHookExW(WH_CALLWNDPROC, ProfileSent, nullptr, GetCurrentThreadId());
+    HHOOK posted = SetWindowsHookExW(WH_GETMESSAGE, ProfilePosted, nullptr, GetCurrentThreadId());
+    g_profile = &profile;
+    session();
+    g_profile = nullptr;
+    if (sent) UnhookWindowsHookEx(sent);
+    if (posted) UnhookWindowsHookEx(posted);
+    return profile;
+}
+
+// The first session of the process alone, on one line: "first SIDE TOTAL;PHASE=US;..." in
+// microseconds, for tools/windows/bench.sh to gather over fresh processes.
+int First(const std::wstring& side) {
+    std::string why;
+    std::string line;
+    double total = 0;
+    auto add = [&](const char* name, double us) {
+        line += std::string(";") + name + "=" + std::to_string(us);
+        total += us;
+    };
+    if (side == L"dll") {
+        Host host;
+        double d[kDllPhases] = {};
+        // The host's own objects are made first: only the DLL's first session is timed.
+        if (!host.Prepare(why, false) || !host.Session(d)) {
+            std::printf("cannot run: %s\n", why.empty() ? "the session failed" : why.c_str());
+            return 1;
+        }
+        for (int p = 0; p < kDllPhases; ++p) add(kDllPhaseNames[p], d[p]);
+    } else {
+        double b[kBarePhases] = {};
+        const double start = bench::NowUs();
+        const bool prepared = bench::PrepareBare(why);
+        const double prepare = bench::NowUs() - start;
+        if (!prepared || !bench::BareSession(kDisplay, b)) {
+            std::printf("cannot run: %s\n", why.empty() ? "the session failed" : why.c_str());
+            return 1;
+        }
+        add("atl.dll and window classes", prepare);
+        for (int p = 0; p < kBarePhases; ++p) add(bench::kBarePhaseNames[p], b[p]);
+    }
+    std::printf("first %s %f%s\n", side == L"dll" ? "dll" : "baseline", total, line.c_str());
+    return 0;
+}
+
 int Usage() {
-    std::printf("usage: quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline]\n");
+    std::printf(
+        "usage: quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline] [--profile]\n"
+        "       quillet-bench-win.exe --first dll|baseline\n");
     return 2;
 }
 
 // Everything that holds COM objects, so that they are gone before COM is.
-int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
+int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only, bool profile) {
     Host host;
     std::string why;
     // Both sides must build the same window: compared once, before any timing. The DLL goes
@@ -278,6 +404,12 @@ int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
     }
 
     for (int i = 0; ok && i < warmup; ++i) ok = host.Session(scratch) && bench::BareSession(kDisplay, scratch);
+    if (profile) {
+        bench::g_markPhases = true;
+        PrintProfile(Profiled([&] { ok = ok && host.Session(scratch); }), "DLL", kDllPhaseNames);
+        PrintProfile(Profiled([&] { ok = ok && bench::BareSession(kDisplay, scratch); }), "baseline", bench::kBarePhaseNames);
+        return ok ? 0 : 1;
+    }
     const long dllMessages = MessagesOf([&] { ok = ok && host.Session(scratch); });
     const long bareMessages = MessagesOf([&] { ok = ok && bench::BareSession(kDisplay, scratch); });
 
@@ -339,13 +471,17 @@ int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
 
 int wmain(int argc, wchar_t** argv) {
     int runs = 30, warmup = 5;
-    bool censusOnly = false;
-    std::wstring only;
+    bool censusOnly = false, profile = false;
+    std::wstring only, first;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--runs" && i + 1 < argc) runs = _wtoi(argv[++i]);
         else if (a == L"--warmup" && i + 1 < argc) warmup = _wtoi(argv[++i]);
         else if (a == L"--census") censusOnly = true;
+        else if (a == L"--profile") profile = true;
+        else if (a == L"--first" && i + 1 < argc &&
+                 (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
+            first = argv[++i];
         else if (a == L"--only" && i + 1 < argc &&
                  (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
             only = argv[++i];
@@ -354,7 +490,7 @@ int wmain(int argc, wchar_t** argv) {
     if (runs < 1 || warmup < 0) return Usage();
 
     OleInitialize(nullptr);
-    const int rc = Bench(runs, warmup, censusOnly, only);
+    const int rc = first.empty() ? Bench(runs, warmup, censusOnly, only, profile) : First(first);
     OleUninitialize();
     return rc;
 }
