@@ -150,6 +150,9 @@ private:
 
     // Rows in display order (sorted by the model when it sorts); each row keeps its item's index.
     void ApplyItems() {
+        // Nothing shown and nothing to show: the redraw switch alone costs round trips to the Wine
+        // server, and a new list is told of its columns, images and sort order one by one.
+        if (shownRows_ == 0 && list_.Count() == 0) return;
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
@@ -174,6 +177,7 @@ private:
             }
             ++row;
         }
+        shownRows_ = row;
         SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
@@ -224,6 +228,7 @@ private:
     ui::ListView& list_;
     std::vector<std::shared_ptr<GdiObject>> held_;  // normal, small and header images
     std::vector<ShownColumn> shown_;
+    int shownRows_ = 0;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
     std::shared_ptr<bool> applyingColumns_ = std::make_shared<bool>(false);
 };
@@ -288,6 +293,7 @@ private:
     }
 
     void ApplyNodes() {
+        if (items_.empty() && tree_.Count() == 0) return;  // as for the list's rows
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
