@@ -26,6 +26,9 @@ void Fire(ui::Control& c, Ev& ev, A&&... args) {
     ev.Raise(std::forward<A>(args)...);
 }
 
+// Sets the window's text unless it shows that text already.
+void SetText(HWND h, const automation::BStr& text);
+
 // VB mouse button and shift codes from a mouse message.
 std::int16_t ShiftState();
 std::int16_t ButtonsOf(WPARAM keys);
