@@ -69,7 +69,8 @@ void NativePeer::MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool 
     WindowPeer* form = b_.FormPeer(c_);
     if (form && form->Font()) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(form->Font()), FALSE);
     // Later controls lie over earlier ones, as they were drawn at design time.
-    SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(h, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | (IsWindowVisible(parent) ? 0 : SWP_DEFERERASE));
     if (auto* container = b_.ContainerPeer(c_)) container->ChildCreated(h);
     if (form && !c_.ToolTipText().empty()) form->SetToolTip(h, c_.ToolTipText());
 }
@@ -78,13 +79,34 @@ void NativePeer::MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool 
 // Wine server: what is already so on the screen is left alone. Reading a window's place, style or
 // text (without a message) stays inside the process.
 void NativePeer::ApplyGeometry() {
+    // While its form is hidden a control only notes that it moved: the form's layout passes move
+    // most controls several times before it first shows, and every move of a list lays out its
+    // header again. The form takes the places when it shows.
+    if (WindowPeer* form = b_.FormPeer(c_); form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) &&
+                                            GetAncestor(hwnd_, GA_ROOT) == form->Hwnd()) {
+        placePending_ = true;
+        return;
+    }
+    Place();
+}
+
+void NativePeer::Place() {
+    placePending_ = false;
     const int x = b_.PxX(c_.Left()), y = b_.PxY(c_.Top());
     const int w = std::max(0, b_.PxX(c_.Width())), h = std::max(0, b_.PxY(c_.Height()));
     RECT r{};
     GetWindowRect(hwnd_, &r);
     MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
     if (r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h) return;
-    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Behind a hidden parent there is nothing to erase now: all of it is painted when it shows.
+    const UINT erase = IsWindowVisible(GetParent(hwnd_)) ? 0 : SWP_DEFERERASE;
+    auto token = Token();
+    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | erase);
+    if (!token.expired() && hwnd_) Placed();
+}
+
+void NativePeer::ApplyPendingGeometry() {
+    if (placePending_ && hwnd_) Place();
 }
 
 void NativePeer::ApplyVisible() {

@@ -307,6 +307,10 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         case WM_SHOWWINDOW:
             // Shown by other means than the model's Visible: the menu bar must be there.
             if (wp && menusDirty_) BuildMenus(nullptr);
+            if (wp) PlaceControls();
+            return false;
+        case WM_WINDOWPOSCHANGING:
+            if (reinterpret_cast<WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) PlaceControls();
             return false;
         case WM_INITMENUPOPUP:
             result = 0;
@@ -318,6 +322,16 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                 }
             return true;
         default: return false;
+    }
+}
+
+// The places the controls were given while the form was hidden, before it shows.
+void WindowPeer::PlaceControls() {
+    auto token = Token();
+    const auto controls = Form().Controls();
+    for (const auto& c : controls) {
+        if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPendingGeometry();
+        if (token.expired()) return;
     }
 }
 
@@ -362,13 +376,11 @@ void WindowPeer::BuildMenus(const ui::Control* leaving) {
     const bool any = GetMenuItemCount(bar) > 0;
     bar_ = any ? bar : nullptr;
     barShape_ = std::move(shape);
-    HWND h = hwnd_;
-    auto token = Token();
-    SetMenu(h, any ? bar : nullptr);  // a new client height may run the model's Resize
+    // SetMenu gives the window its new frame and draws the bar: no DrawMenuBar after it. A new
+    // client height may run the model's Resize.
+    SetMenu(hwnd_, any ? bar : nullptr);
     if (!any) DestroyMenu(bar);
     if (old) DestroyMenu(old);
-    if (token.expired()) return;
-    DrawMenuBar(h);
 }
 
 // Items in their form's order, except that the elements of a control array keep together in

@@ -55,6 +55,7 @@ private:
     std::vector<MenuEntry> MenuEntries(const ui::Control* parent, const ui::Control* leaving) const;
     void AddMenuItems(HMENU menu, const std::vector<MenuEntry>& entries, const ui::Control* leaving);
     void SizedByPlatform(WPARAM kind);
+    void PlaceControls();
     bool PixelsDiffer() const;
     bool PlacedByModel() const;
 
