@@ -145,6 +145,19 @@ for bits in 64 32; do
   [ -f "$BUILD/bench-windows-$bits.md" ] && { echo; cat "$BUILD/bench-windows-$bits.md"; } >>"$OUT.part"
   WINEPREFIX="$WINEPREFIX" wineserver -w >/dev/null 2>&1 || true
 done
+# Both ratios together, where each was measured.
+{
+  echo
+  echo "| bitness | session ratio DLL / baseline | messages DLL / baseline | first session ratio |"
+  echo "|---|---|---|---|"
+  for bits in 64 32; do
+    raw="$BUILD/bench-windows-$bits.md"
+    ratio="$(grep -m1 '^Ratio DLL / baseline:' "$raw" 2>/dev/null | sed 's/^Ratio DLL \/ baseline: //; s/;.*//')"
+    msgs="$(grep -m1 '^Messages sent' "$raw" 2>/dev/null | sed -E 's/.*DLL ([0-9]+), baseline ([0-9]+).*/\1 \/ \2/')"
+    first="$(grep -m1 '^Ratio DLL / baseline for the first' "$raw" 2>/dev/null | sed 's/.*: //; s/\.$//')"
+    echo "| $bits-bit | ${ratio:-not measured} | ${msgs:-not measured} | ${first:-not measured} |"
+  done
+} | tee -a "$OUT.part"
 mv "$OUT.part" "$OUT"
 echo "== wrote build/bench-windows.md"
 exit $status

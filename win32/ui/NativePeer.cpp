@@ -82,8 +82,8 @@ void NativePeer::ApplyGeometry() {
     // While its form is hidden a control only notes that it moved: the form's layout passes move
     // most controls several times before it first shows, and every move of a list lays out its
     // header again. The form takes the places when it shows.
-    if (WindowPeer* form = b_.FormPeer(c_); form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) &&
-                                            GetAncestor(hwnd_, GA_ROOT) == form->Hwnd()) {
+    if (WindowPeer* form = b_.FormPeer(c_);
+        form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd()) {
         placePending_ = true;
         return;
     }
