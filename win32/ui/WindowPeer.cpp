@@ -87,7 +87,10 @@ void WindowPeer::Release() {
 
 bool WindowPeer::ClientSize(float& width, float& height) const {
     if (!hwnd_) return false;
-    // The menu bar takes its height from the client area: a pending one is built first.
+    // The menu bar takes its height from the client area: a pending one is built first, on the
+    // window at its pending place.
+    const_cast<WindowPeer*>(this)->PlaceForm();
+    if (!hwnd_) return false;
     if (menusDirty_) const_cast<WindowPeer*>(this)->BuildMenus(nullptr);
     if (!hwnd_) return false;
     RECT rc;
@@ -120,6 +123,20 @@ bool WindowPeer::PixelsDiffer() const {
 }
 
 void WindowPeer::ApplyFormGeometry() {
+    // A hidden window only notes its new place until someone needs it (its client size, its
+    // showing): a form is placed at design time and again from its saved placement before it
+    // shows, and each move of a top-level window is a trip to the X server as well.
+    if (!IsWindowVisible(hwnd_) && !IsIconic(hwnd_) && !IsZoomed(hwnd_)) {
+        formPlacePending_ = true;
+        return;
+    }
+    formPlacePending_ = true;
+    PlaceForm();
+}
+
+void WindowPeer::PlaceForm() {
+    if (!formPlacePending_ || !hwnd_) return;
+    formPlacePending_ = false;
     const auto& f = Form();
     RECT r{b_.PxX(f.Left()), b_.PxY(f.Top()), 0, 0};
     r.right = r.left + std::max(0, b_.PxX(f.Width()));
@@ -161,6 +178,11 @@ void WindowPeer::ApplyFormVisible() {
         // time costs dozens of round trips to the Wine server and shows nothing new.
         RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
         return;
+    }
+    {
+        auto token = Token();
+        PlaceForm();
+        if (token.expired() || !hwnd_) return;
     }
     if (!shownOnce_) {
         shownOnce_ = true;
@@ -222,6 +244,9 @@ bool WindowPeer::PlacedByModel() const {
 }
 
 void WindowPeer::CenterOver(HWND other) {
+    auto token = Token();
+    PlaceForm();
+    if (token.expired() || !hwnd_) return;
     if (other && PlacedByModel()) return;
     // Placed here before it first shows: showing it must not place it again.
     if (!shownOnce_) shownOnce_ = autoPlaced_ = true;
@@ -233,7 +258,6 @@ void WindowPeer::CenterOver(HWND other) {
     const int w = me.right - me.left, h = me.bottom - me.top;
     const int x = std::max(0, static_cast<int>(area.left + (area.right - area.left - w) / 2));
     const int y = std::max(0, static_cast<int>(area.top + (area.bottom - area.top - h) / 2));
-    auto token = Token();
     applying_ = true;
     SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (token.expired()) return;
@@ -306,8 +330,9 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
             return true;
         case WM_SHOWWINDOW:
             // Shown by other means than the model's Visible: the menu bar must be there.
-            if (wp && menusDirty_) BuildMenus(nullptr);
-            if (wp) PlaceControls();
+            if (wp) PlaceForm();
+            if (wp && menusDirty_ && hwnd_) BuildMenus(nullptr);
+            if (wp && hwnd_) PlaceControls();
             return false;
         case WM_WINDOWPOSCHANGING:
             if (reinterpret_cast<WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) PlaceControls();

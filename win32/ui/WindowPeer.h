@@ -35,6 +35,7 @@ public:
 
 private:
     void ApplyFormGeometry();
+    void PlaceForm();
     void ApplyFormVisible();
     void ApplyState();
     void ApplyIcon();
@@ -77,6 +78,7 @@ private:
     bool shownOnce_ = false;
     bool autoPlaced_ = false;
     bool menusDirty_ = false;  // the bar waits for the window to show
+    bool formPlacePending_ = false;
 };
 
 }  // namespace win32::backend
