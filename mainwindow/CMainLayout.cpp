@@ -56,18 +56,20 @@ void CMainLayout::Arrange(bool showStatusBar, const std::shared_ptr<IQuilletDevi
     auto& lvwGroup = *c_.lvwGroup;
     auto& lvwTypes = *c_.lvwDeviceTypes;
     auto& lbl = *c_.lblGroupDeviceCount;
-    if (frame0.Width() - 2 * lvwGroup.Left() > 0) {
-        lvwGroup.SetWidth(frame0.Width() - 2 * lvwGroup.Left());
-        lvwTypes.SetWidth(lvwGroup.Width());
-    }
+    // Each list is placed in one move: every move of a list lays out its header again.
+    float groupWidth = lvwGroup.Width(), typesWidth = lvwTypes.Width();
+    if (frame0.Width() - 2 * lvwGroup.Left() > 0) groupWidth = typesWidth = frame0.Width() - 2 * lvwGroup.Left();
+    float groupTop = lvwGroup.Top(), typesTop = lvwTypes.Top();
+    float groupHeight = lvwGroup.Height(), typesHeight = lvwTypes.Height();
     if (frame0.Height() - lvwGroup.Top() - lbl.Top() > 0) {
         if (haveWorkspace) {
-            lvwGroup.SetTop(kListTopFactor * lbl.Height());
-            lvwTypes.SetTop(lvwGroup.Top());
-            lvwGroup.SetHeight(frame0.Height() - lvwGroup.Top() - lbl.Top() + kListHeightAllowance);
+            groupTop = typesTop = kListTopFactor * lbl.Height();
+            groupHeight = frame0.Height() - groupTop - lbl.Top() + kListHeightAllowance;
         }
-        lvwTypes.SetHeight(lvwGroup.Height());
+        typesHeight = groupHeight;
     }
+    lvwGroup.Move(lvwGroup.Left(), groupTop, groupWidth, groupHeight);
+    lvwTypes.Move(lvwTypes.Left(), typesTop, typesWidth, typesHeight);
 }
 
 void CMainLayout::ArrangeButtons(bool showHelp) {
@@ -80,25 +82,21 @@ void CMainLayout::ArrangeButtons(bool showHelp) {
     auto& help = *c_.cmdHelp;
     if (!devices.empty() && devices.front()->Index() == 0) devices.front()->SetVisible(false);
     bindings.SetVisible(false);
-    help.SetVisible(false);
+    bindings.SetEnabled(false);
 
+    // Every control goes straight to where it ends: a button hidden and shown again, or moved
+    // twice, is painted twice.
     float t = kFirstButtonTop;
     for (auto& b : devices) {
         if (b->Index() < 1) continue;
         b->Move(0, t, kButtonWidth, kButtonHeight);
+        b->SetVisible(true);
+        b->SetEnabled(true);
         t += kButtonPitch;
     }
     bindings.Move(0, t, kButtonWidth, kButtonHeight);
-    t += kButtonPitch;
+    // Help takes the place of the hidden Bindings button.
     help.Move(0, t, kButtonWidth, kButtonHeight);
-    for (auto& b : devices) {
-        if (b->Index() < 1) continue;
-        b->SetVisible(true);
-        b->SetEnabled(true);
-    }
-    bindings.SetVisible(false);
-    bindings.SetEnabled(false);
-    help.SetTop(bindings.Top());
     help.SetVisible(showHelp);
 }
 

@@ -161,8 +161,7 @@ void FMainHalvern::Load() {
     });
     IgnoreFailure([&] {
         if (!width || !height) automation::RaiseObjectNotSet(u"placement");
-        w.SetWidth(*width);
-        w.SetHeight(*height);
+        w.SetSize(*width, *height);
     });
     IgnoreFailure([&] {
         if (!parsed) automation::RaiseObjectNotSet(u"placement");

@@ -5,7 +5,10 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BIN="$1"; shift
 JSON="$(mktemp)"
-trap 'rm -f "$JSON"' EXIT
+NOTE="$(mktemp)"
+trap 'rm -f "$JSON" "$NOTE"' EXIT
+# The written analysis at the end of the file (from its heading on) outlives the figures above it.
+sed -n '/^## Where the time goes under Wine/,$p' "$ROOT/bench/results.md" 2>/dev/null >"$NOTE"
 "$BIN" --benchmark_out="$JSON" --benchmark_out_format=json "$@"
 
 cpu="$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
@@ -35,6 +38,10 @@ PY
   if [ -f "$ROOT/build/bench-windows.md" ]; then
     echo
     cat "$ROOT/build/bench-windows.md"
+  fi
+  if [ -s "$NOTE" ]; then
+    echo
+    cat "$NOTE"
   fi
 } > "$ROOT/bench/results.md"
 echo

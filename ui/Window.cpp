@@ -195,6 +195,12 @@ void Window::SetHeight(float v) {
     Resize.Raise();
 }
 
+void Window::SetSize(float width, float height) {
+    if (width == Width() && height == Height()) return;
+    Move(Left(), Top(), width, height);
+    Resize.Raise();
+}
+
 void Window::Show() {
     const bool first = !shown_;
     shown_ = true;

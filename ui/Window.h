@@ -65,6 +65,8 @@ public:
     float ClientHeight() const;
     void SetWidth(float v) override;
     void SetHeight(float v) override;
+    // Width and height at once: one move of the window and one Resize, where each alone raises its own.
+    void SetSize(float width, float height);
 
     void Show();
     void Hide();

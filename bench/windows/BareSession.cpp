@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <string>
 #include <utility>
 
 namespace bench {
@@ -203,6 +204,11 @@ double NowUs() {
     return static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(g_frequency.QuadPart);
 }
 
+void PhaseBegins(int phase) {
+    g_phase = phase;
+    if (g_markPhases) OutputDebugStringA(("quillet-bench phase " + std::to_string(phase) + "\n").c_str());
+}
+
 void Drain() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -256,7 +262,9 @@ bool BareSession(const Display& d, double* times, Census* census) {
         next = NowUs();
         times[p] = next - t;
         t = next;
+        PhaseBegins(p + 1);
     };
+    PhaseBegins(0);
     bool ok = s.Build(d);
     phase(kBareCreate);
     ok = ok && s.Host(d);

@@ -27,6 +27,13 @@ bool PrepareBare(std::string& why);
 // window shows.
 bool BareSession(const Display& d, double* times, Census* census = nullptr);
 
+// The phase the running session is in (its index, set as each phase begins), for the profile;
+// with g_markPhases each start is also written to the debugger (WINEDEBUG=+server,+debugstr
+// traces then show which requests to the Wine server belong to which phase).
+inline int g_phase = 0;
+inline bool g_markPhases = false;
+void PhaseBegins(int phase);
+
 // Microseconds since an arbitrary start.
 double NowUs();
 // Runs what is waiting in the thread's queue.

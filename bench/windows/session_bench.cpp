@@ -1,17 +1,23 @@
 // One display session under Wine, timed against a bare Win32 program that makes the same windows.
-//   quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline]
-// --census prints the windows both sides build; --only times one side alone, for a profiler.
+//   quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline] [--profile]
+//   quillet-bench-win.exe --first dll|baseline
+// --census prints the windows both sides build; --only times one side alone, for a profiler;
+// --profile counts the messages of one session of each side by phase, window class and message;
+// --first times the first session of this process (DLL load, type library, window classes) alone.
 // Needs LNSQuilletVexaProxy.dll and QuilletSimComponents.dll registered (tools/windows/bench.sh).
 // Prints markdown: the per-session times of both, their ratio and the phases of each.
 #include <windows.h>
 #include <ole2.h>
+#include <commctrl.h>
 
 #include <initguid.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <numeric>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -29,6 +35,7 @@ constexpr wchar_t kServerProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
 constexpr wchar_t kProgramId[] = L"80000A1B2C3D4E5F";
 constexpr wchar_t kWorkspace[] = L"QuilletSim.UnitsWorkspace";
 constexpr double kTarget = 1.5;
+constexpr double kMessageTarget = 1.3;
 
 const bench::Display kDisplay{L"Fan Coil Unit", kWorkspace, {L"&Configure", L"&Recalibrate"}};
 
@@ -113,7 +120,8 @@ HWND FindDisplay() {
 // The host's side: the simulated world and the LNS objects it hands to StartApp.
 class Host {
 public:
-    bool Prepare(std::string& why) {
+    // checkServer: the DLL is loaded to see that it is registered (not for a first session).
+    bool Prepare(std::string& why, bool checkServer = true) {
         control_ = Create(L"QuilletSim.Control");
         device_ = Create(L"QuilletSim.AppDevice");
         system_ = Create(L"QuilletSim.System");
@@ -122,7 +130,7 @@ public:
             why = "QuilletSimComponents.dll is not registered";
             return false;
         }
-        if (!Create(kServerProgId)) {
+        if (checkServer && !Create(kServerProgId)) {
             why = "LNSQuilletVexaProxy.dll is not registered";
             return false;
         }
@@ -161,7 +169,9 @@ public:
             next = bench::NowUs();
             times[p] = next - t;
             t = next;
+            bench::PhaseBegins(p + 1);
         };
+        bench::PhaseBegins(0);
         CLSID clsid;
         ComRef<_IHalvernServer> server;
         if (SUCCEEDED(CLSIDFromProgID(kServerProgId, &clsid)))
@@ -249,13 +259,158 @@ long MessagesOf(Fn session) {
     return hook ? g_messages : -1;
 }
 
+// The profile: messages of one session by phase, class of the receiving window and message.
+// Sent ones as the window procedure gets them, posted ones as the loop takes them out.
+using ProfileKey = std::tuple<int, std::wstring, UINT, bool>;  // phase, class, message, posted
+std::map<ProfileKey, long>* g_profile = nullptr;
+
+void Record(HWND h, UINT msg, bool posted) {
+    if (!g_profile) return;
+    wchar_t cls[64] = L"(none)";
+    if (h) GetClassNameW(h, cls, 64);
+    ++(*g_profile)[{bench::g_phase, cls, msg, posted}];
+}
+LRESULT CALLBACK ProfileSent(int code, WPARAM wp, LPARAM lp) {
+    if (code >= 0)
+        if (auto* cwp = reinterpret_cast<CWPSTRUCT*>(lp)) Record(cwp->hwnd, cwp->message, false);
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+LRESULT CALLBACK ProfilePosted(int code, WPARAM wp, LPARAM lp) {
+    if (code >= 0 && wp == PM_REMOVE)
+        if (auto* m = reinterpret_cast<MSG*>(lp)) Record(m->hwnd, m->message, true);
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// The messages a session sends most; others print as numbers (the WM_USER range means one thing
+// to a status bar and another to a tooltip).
+const char* MessageName(UINT m) {
+#define QV_NAME(id) \
+    { id, #id }
+    static const std::map<UINT, const char*> names = {
+        QV_NAME(WM_CREATE),
+        QV_NAME(WM_DESTROY),
+        QV_NAME(WM_MOVE),
+        QV_NAME(WM_SIZE),
+        QV_NAME(WM_ACTIVATE),
+        QV_NAME(WM_SETREDRAW),
+        QV_NAME(WM_SETTEXT),
+        QV_NAME(WM_GETTEXT),
+        QV_NAME(WM_PAINT),
+        QV_NAME(WM_ERASEBKGND),
+        QV_NAME(WM_SHOWWINDOW),
+        QV_NAME(WM_ACTIVATEAPP),
+        QV_NAME(WM_CHILDACTIVATE),
+        QV_NAME(WM_SETFONT),
+        QV_NAME(WM_WINDOWPOSCHANGING),
+        QV_NAME(WM_WINDOWPOSCHANGED),
+        QV_NAME(WM_NOTIFY),
+        QV_NAME(WM_GETICON),
+        QV_NAME(WM_SETICON),
+        QV_NAME(WM_NCCREATE),
+        QV_NAME(WM_NCDESTROY),
+        QV_NAME(WM_NCCALCSIZE),
+        QV_NAME(WM_NCPAINT),
+        QV_NAME(WM_NCACTIVATE),
+        QV_NAME(WM_CTLCOLORBTN),
+        QV_NAME(WM_PARENTNOTIFY),
+        QV_NAME(WM_COMMAND),
+        QV_NAME(WM_TIMER),
+        QV_NAME(LVM_SETIMAGELIST),
+        QV_NAME(LVM_INSERTCOLUMNW),
+        QV_NAME(LVM_SETCOLUMNW),
+        QV_NAME(HDM_LAYOUT),
+        QV_NAME(HDM_GETITEMW),
+        QV_NAME(HDM_SETITEMW),
+        QV_NAME(HDM_ORDERTOINDEX),
+    };
+#undef QV_NAME
+    auto it = names.find(m);
+    return it == names.end() ? nullptr : it->second;
+}
+
+template <std::size_t N>
+void PrintProfile(const std::map<ProfileKey, long>& profile, const char* side, const char* const (&phases)[N]) {
+    std::map<int, std::vector<std::pair<long, std::string>>> byPhase;
+    std::map<int, long> totals;
+    for (const auto& [key, n] : profile) {
+        const auto& [phase, cls, msg, posted] = key;
+        char what[160];
+        const char* name = MessageName(msg);
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%04X", msg);
+        std::snprintf(what, sizeof what, "%s%s to %s", name ? name : number, posted ? " (posted)" : "", bench::Utf8(cls).c_str());
+        byPhase[phase].emplace_back(n, what);
+        totals[phase] += n;
+    }
+    for (auto& [phase, rows] : byPhase) {
+        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::printf("%s, %s: %ld messages\n", side, phase < static_cast<int>(N) ? phases[phase] : "after", totals[phase]);
+        for (std::size_t i = 0; i < rows.size() && i < 25; ++i) std::printf("  %5ld %s\n", rows[i].first, rows[i].second.c_str());
+    }
+}
+
+template <class Fn>
+std::map<ProfileKey, long> Profiled(Fn session) {
+    std::map<ProfileKey, long> profile;
+    HHOOK sent = SetWindowsHookExW(WH_CALLWNDPROC, ProfileSent, nullptr, GetCurrentThreadId());
+    HHOOK posted = SetWindowsHookExW(WH_GETMESSAGE, ProfilePosted, nullptr, GetCurrentThreadId());
+    g_profile = &profile;
+    session();
+    g_profile = nullptr;
+    if (sent) UnhookWindowsHookEx(sent);
+    if (posted) UnhookWindowsHookEx(posted);
+    return profile;
+}
+
+// The first session of the process alone, on one line: "first SIDE TOTAL;PHASE=US;..." in
+// microseconds, for tools/windows/bench.sh to gather over fresh processes.
+int First(const std::wstring& side) {
+    std::string why;
+    std::string line;
+    double total = 0;
+    auto add = [&](const char* name, double us) {
+        line += std::string(";") + name + "=" + std::to_string(us);
+        total += us;
+    };
+    // The host's own objects are made first on both sides (the simulated components are loaded):
+    // only the first session is timed.
+    Host host;
+    if (!host.Prepare(why, false)) {
+        std::printf("cannot run: %s\n", why.c_str());
+        return 1;
+    }
+    if (side == L"dll") {
+        double d[kDllPhases] = {};
+        if (!host.Session(d)) {
+            std::printf("cannot run: %s\n", why.empty() ? "the session failed" : why.c_str());
+            return 1;
+        }
+        for (int p = 0; p < kDllPhases; ++p) add(kDllPhaseNames[p], d[p]);
+    } else {
+        double b[kBarePhases] = {};
+        const double start = bench::NowUs();
+        const bool prepared = bench::PrepareBare(why);
+        const double prepare = bench::NowUs() - start;
+        if (!prepared || !bench::BareSession(kDisplay, b)) {
+            std::printf("cannot run: %s\n", why.empty() ? "the session failed" : why.c_str());
+            return 1;
+        }
+        add("atl.dll and window classes", prepare);
+        for (int p = 0; p < kBarePhases; ++p) add(bench::kBarePhaseNames[p], b[p]);
+    }
+    std::printf("first %s %f%s\n", side == L"dll" ? "dll" : "baseline", total, line.c_str());
+    return 0;
+}
+
 int Usage() {
-    std::printf("usage: quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline]\n");
+    std::printf(
+        "usage: quillet-bench-win.exe [--runs N] [--warmup N] [--census] [--only dll|baseline] [--profile]\n"
+        "       quillet-bench-win.exe --first dll|baseline\n");
     return 2;
 }
 
 // Everything that holds COM objects, so that they are gone before COM is.
-int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
+int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only, bool profile) {
     Host host;
     std::string why;
     // Both sides must build the same window: compared once, before any timing. The DLL goes
@@ -278,6 +433,12 @@ int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
     }
 
     for (int i = 0; ok && i < warmup; ++i) ok = host.Session(scratch) && bench::BareSession(kDisplay, scratch);
+    if (profile) {
+        bench::g_markPhases = true;
+        PrintProfile(Profiled([&] { ok = ok && host.Session(scratch); }), "DLL", kDllPhaseNames);
+        PrintProfile(Profiled([&] { ok = ok && bench::BareSession(kDisplay, scratch); }), "baseline", bench::kBarePhaseNames);
+        return ok ? 0 : 1;
+    }
     const long dllMessages = MessagesOf([&] { ok = ok && host.Session(scratch); });
     const long bareMessages = MessagesOf([&] { ok = ok && bench::BareSession(kDisplay, scratch); });
 
@@ -325,8 +486,11 @@ int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
         const Stats s = Of(barePhase[p]);
         std::printf("| baseline: %s | %s | %s |\n", bench::kBarePhaseNames[p], Ms(s.median).c_str(), Ms(s.mean).c_str());
     }
-    std::printf("\nMessages sent to window procedures in one session (outside the timed runs): DLL %ld, baseline %ld.\n",
-                dllMessages, bareMessages);
+    const double messageRatio = bareMessages > 0 ? static_cast<double>(dllMessages) / static_cast<double>(bareMessages) : 0;
+    std::printf(
+        "\nMessages sent to window procedures in one session (outside the timed runs): DLL %ld, baseline %ld; %.2fx, "
+        "target at most %.1fx: %s.\n",
+        dllMessages, bareMessages, messageRatio, kMessageTarget, messageRatio <= kMessageTarget ? "met" : "missed");
     std::printf("Windows built: DLL %zu, baseline %zu; menu entries %zu and %zu; %s.\n", dllCensus.windows.size(),
                 bareCensus.windows.size(), dllCensus.menu.size(), bareCensus.menu.size(),
                 differences.empty() ? "the same classes and menu" : "they differ");
@@ -339,13 +503,17 @@ int Bench(int runs, int warmup, bool censusOnly, const std::wstring& only) {
 
 int wmain(int argc, wchar_t** argv) {
     int runs = 30, warmup = 5;
-    bool censusOnly = false;
-    std::wstring only;
+    bool censusOnly = false, profile = false;
+    std::wstring only, first;
     for (int i = 1; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"--runs" && i + 1 < argc) runs = _wtoi(argv[++i]);
         else if (a == L"--warmup" && i + 1 < argc) warmup = _wtoi(argv[++i]);
         else if (a == L"--census") censusOnly = true;
+        else if (a == L"--profile") profile = true;
+        else if (a == L"--first" && i + 1 < argc &&
+                 (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
+            first = argv[++i];
         else if (a == L"--only" && i + 1 < argc &&
                  (std::wstring(argv[i + 1]) == L"dll" || std::wstring(argv[i + 1]) == L"baseline"))
             only = argv[++i];
@@ -354,7 +522,7 @@ int wmain(int argc, wchar_t** argv) {
     if (runs < 1 || warmup < 0) return Usage();
 
     OleInitialize(nullptr);
-    const int rc = Bench(runs, warmup, censusOnly, only);
+    const int rc = first.empty() ? Bench(runs, warmup, censusOnly, only, profile) : First(first);
     OleUninitialize();
     return rc;
 }

@@ -74,6 +74,16 @@ TEST(Layout, ButtonColumnFollowsTheButtonsThatExist) {
     EXPECT_EQ(s.Control(u"cmdHelp")->Top(), 450);
 }
 
+TEST(Layout, WidthAndHeightAtOnceLayOutOnce) {
+    HostSession s;
+    s.StartAndOpen();
+    int resizes = 0;
+    auto sub = s.Window().Resize.Subscribe([&] { ++resizes; });
+    for (int i = 0; i < 2; ++i) s.Window().SetSize(7000, 6000);  // the second changes nothing
+    EXPECT_EQ(resizes, 1);
+    EXPECT_EQ(At(s.Control(u"FraWorkspace", 0)), (Box{90, 45, 6880 - 165, 4995 - 90}));
+}
+
 TEST(Layout, TinyMinimizedAndLargeWindows) {
     HostSession s;
     s.StartAndOpen();

@@ -140,6 +140,18 @@ void Backend::Attach(ui::Control& c) {
 void Backend::Detach(ui::Control& c) {
     if (auto* p = dynamic_cast<NativePeer*>(c.GetPeer())) p->Release();
     if (auto a = active_.lock(); a.get() == &c) active_.reset();
+    // An unloading form loses its controls one by one, the last made first. Once no hosted control
+    // is left (each lets go of its object before its host window goes), the form's window goes and
+    // takes the windows of the controls still to come with it: one destroy, not one a control with
+    // a repaint of the form each.
+    ui::Window* form = c.Form();
+    if (!form || form == &c || !form->IsUnloaded()) return;
+    auto* formPeer = FormPeer(*form);
+    if (!formPeer || !formPeer->Hwnd()) return;
+    for (const auto& other : form->Controls())
+        if (other.get() != &c && other->GetKind() == ui::Kind::HostedControl && other->GetPeer() && other->GetPeer()->Handle())
+            return;
+    formPeer->Release();
 }
 
 int Backend::PxX(float twips) const { return static_cast<int>(std::lround(static_cast<double>(twips) * dpiX_ / 1440.0)); }

@@ -327,11 +327,11 @@ public:
             return;
         }
         NativePeer::Changed(c, p);
-        if (p == ui::Prop::Geometry) {
-            RECT rc;
-            GetClientRect(hwnd_, &rc);
-            SetWindowPos(strip_, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+    }
+    void Placed() override {
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        SetWindowPos(strip_, nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT&) override { return ReportMouse(msg, wp, lp); }
 
@@ -351,6 +351,9 @@ private:
 
 // Image lists hold one simple 16x16 picture per key: a coloured square told apart by its key. The
 // list keeps its handle for life (the tree and lists hold it), so new keys are drawn into it.
+// Keys are only ever added, one by one as a form is made: the pictures wait until the list is
+// first handed out and are then drawn in one strip (each screen DC and bitmap costs round trips
+// to the Wine server); after that each new key is drawn as it comes.
 class ImageListPeer final : public NativePeer {
 public:
     ImageListPeer(Backend& b, ui::ImageList& l) : NativePeer(b, l), list_(l) {}
@@ -360,49 +363,74 @@ public:
             GdiObject::Type::ImageList,
             ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(list_.Keys().size()), 4));
         if (!*images_) automation::Raise(automation::code::kFail, u"Cannot create the image list " + c_.Name());
-        Rebuild();
     }
     void Release() override {
         images_.reset();
         NativePeer::Release();
     }
-    std::intptr_t Handle() const override { return images_ ? reinterpret_cast<std::intptr_t>(images_->ImageList()) : 0; }
-    void Changed(ui::Control&, ui::Prop p) override {
-        if (p == ui::Prop::Items && images_) Rebuild();
+    std::intptr_t Handle() const override {
+        HandOut();
+        return images_ ? reinterpret_cast<std::intptr_t>(images_->ImageList()) : 0;
     }
-    std::shared_ptr<GdiObject> Shared() const { return images_; }
+    void Changed(ui::Control&, ui::Prop p) override {
+        if (p == ui::Prop::Items && images_ && handedOut_) Draw();
+    }
+    std::shared_ptr<GdiObject> Shared() const {
+        HandOut();
+        return images_;
+    }
 
 private:
-    void Rebuild() {
+    void HandOut() const {
+        if (!images_) return;
+        handedOut_ = true;
+        Draw();
+    }
+    // The pictures of the keys the list does not hold yet, in one strip.
+    void Draw() const {
         HIMAGELIST list = images_->ImageList();
-        ImageList_RemoveAll(list);
+        const auto& keys = list_.Keys();
+        auto have = static_cast<std::size_t>(std::max(0, ImageList_GetImageCount(list)));
+        if (have > keys.size()) {
+            ImageList_RemoveAll(list);
+            have = 0;
+        }
+        if (have == keys.size()) return;
+        const int n = static_cast<int>(keys.size() - have);
         HDC screen = GetDC(nullptr);
         HDC dc = CreateCompatibleDC(screen);
-        for (const auto& key : list_.Keys()) {
-            GdiObject bitmap(GdiObject::Type::Bitmap, CreateCompatibleBitmap(screen, 16, 16));
-            GdiObject mask(GdiObject::Type::Bitmap, CreateBitmap(16, 16, 1, 1, nullptr));
-            if (!bitmap || !mask) continue;
-            unsigned hash = 2166136261u;
-            for (char16_t ch : key) hash = (hash ^ ch) * 16777619u;
-            GdiObject fill(GdiObject::Type::Brush,
-                           CreateSolidBrush(RGB(64 + (hash & 0x7F), 64 + ((hash >> 8) & 0x7F), 64 + ((hash >> 16) & 0x7F))));
-            RECT all{0, 0, 16, 16}, square{2, 2, 14, 14};
+        GdiObject bitmap(GdiObject::Type::Bitmap, CreateCompatibleBitmap(screen, 16 * n, 16));
+        GdiObject mask(GdiObject::Type::Bitmap, CreateBitmap(16 * n, 16, 1, 1, nullptr));
+        if (bitmap && mask) {
+            RECT all{0, 0, 16 * n, 16};
+            auto square = [](int i) { return RECT{16 * i + 2, 2, 16 * i + 14, 14}; };
             HGDIOBJ old = SelectObject(dc, mask.Bitmap());
             // Mask: white is transparent, black is drawn.
             FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            FillRect(dc, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            for (int i = 0; i < n; ++i) {
+                RECT r = square(i);
+                FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            }
             SelectObject(dc, bitmap.Bitmap());
             FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-            FillRect(dc, &square, fill.Brush());
-            FrameRect(dc, &square, GetSysColorBrush(COLOR_WINDOWTEXT));
+            for (int i = 0; i < n; ++i) {
+                unsigned hash = 2166136261u;
+                for (char16_t ch : keys[have + static_cast<std::size_t>(i)]) hash = (hash ^ ch) * 16777619u;
+                GdiObject fill(GdiObject::Type::Brush,
+                               CreateSolidBrush(RGB(64 + (hash & 0x7F), 64 + ((hash >> 8) & 0x7F), 64 + ((hash >> 16) & 0x7F))));
+                RECT r = square(i);
+                FillRect(dc, &r, fill.Brush());
+                FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWTEXT));
+            }
             SelectObject(dc, old);
-            ImageList_Add(list, bitmap.Bitmap(), mask.Bitmap());
+            ImageList_Add(list, bitmap.Bitmap(), mask.Bitmap());  // n pictures, 16 pixels wide each
         }
         DeleteDC(dc);
         ReleaseDC(nullptr, screen);
     }
     ui::ImageList& list_;
     std::shared_ptr<GdiObject> images_;
+    mutable bool handedOut_ = false;
 };
 
 // A control of a kind the backend draws nothing for (a plain element of a specialised kind).

@@ -103,15 +103,20 @@ public:
 private:
     // Each list is held for as long as the control may draw from it; the rows take their images
     // from the keys again.
+    // Only a list that changes is handed over: a new small-icon list lays the rows and the header
+    // out again, and a new list is told of its three image lists one by one.
     void ApplyImages() {
-        auto normal = SharedImages(list_.Icons()), small = SharedImages(list_.SmallIcons()),
-             header = SharedImages(list_.ColumnHeaderIcons());
+        std::vector<std::shared_ptr<GdiObject>> now{SharedImages(list_.Icons()), SharedImages(list_.SmallIcons()),
+                                                    SharedImages(list_.ColumnHeaderIcons())};
         auto handle = [](const std::shared_ptr<GdiObject>& g) { return reinterpret_cast<LPARAM>(g ? g->ImageList() : nullptr); };
-        SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, handle(normal));
-        SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, handle(small));
-        if (HWND h = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0)))
-            SendMessageW(h, HDM_SETIMAGELIST, 0, handle(header));
-        held_ = {std::move(normal), std::move(small), std::move(header)};
+        // A new list view has none.
+        auto changed = [&](std::size_t i) { return handle(now[i]) != (i < held_.size() ? handle(held_[i]) : 0); };
+        if (changed(0)) SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, handle(now[0]));
+        if (changed(1)) SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, handle(now[1]));
+        if (changed(2))
+            if (HWND h = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0)))
+                SendMessageW(h, HDM_SETIMAGELIST, 0, handle(now[2]));
+        held_ = std::move(now);
         ApplyItems();
     }
 
@@ -150,6 +155,9 @@ private:
 
     // Rows in display order (sorted by the model when it sorts); each row keeps its item's index.
     void ApplyItems() {
+        // Nothing shown and nothing to show: the redraw switch alone costs round trips to the Wine
+        // server, and a new list is told of its columns, images and sort order one by one.
+        if (shownRows_ == 0 && list_.Count() == 0) return;
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
@@ -174,6 +182,7 @@ private:
             }
             ++row;
         }
+        shownRows_ = row;
         SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
@@ -224,6 +233,7 @@ private:
     ui::ListView& list_;
     std::vector<std::shared_ptr<GdiObject>> held_;  // normal, small and header images
     std::vector<ShownColumn> shown_;
+    int shownRows_ = 0;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
     std::shared_ptr<bool> applyingColumns_ = std::make_shared<bool>(false);
 };
@@ -288,6 +298,7 @@ private:
     }
 
     void ApplyNodes() {
+        if (items_.empty() && tree_.Count() == 0) return;  // as for the list's rows
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));

@@ -3,6 +3,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <string>
 
 #include "automation/Error.h"
 #include "win32/ui/WindowPeer.h"
@@ -67,17 +69,57 @@ void NativePeer::MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool 
     WindowPeer* form = b_.FormPeer(c_);
     if (form && form->Font()) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(form->Font()), FALSE);
     // Later controls lie over earlier ones, as they were drawn at design time.
-    SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(h, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | (IsWindowVisible(parent) ? 0 : SWP_DEFERERASE));
     if (auto* container = b_.ContainerPeer(c_)) container->ChildCreated(h);
     if (form && !c_.ToolTipText().empty()) form->SetToolTip(h, c_.ToolTipText());
 }
 
+// Layout passes repeat themselves and a moved or shown window costs several round trips to the
+// Wine server: what is already so on the screen is left alone. Reading a window's place, style or
+// text (without a message) stays inside the process.
 void NativePeer::ApplyGeometry() {
-    SetWindowPos(hwnd_, nullptr, b_.PxX(c_.Left()), b_.PxY(c_.Top()), std::max(0, b_.PxX(c_.Width())),
-                 std::max(0, b_.PxY(c_.Height())), SWP_NOZORDER | SWP_NOACTIVATE);
+    // While its form is hidden a control only notes that it moved: the form's layout passes move
+    // most controls several times before it first shows, and every move of a list lays out its
+    // header again. The form takes the places when it shows.
+    if (WindowPeer* form = b_.FormPeer(c_);
+        form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd()) {
+        placePending_ = true;
+        return;
+    }
+    Place();
 }
 
-void NativePeer::ApplyVisible() { ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE); }
+void NativePeer::Place() {
+    placePending_ = false;
+    const int x = b_.PxX(c_.Left()), y = b_.PxY(c_.Top());
+    const int w = std::max(0, b_.PxX(c_.Width())), h = std::max(0, b_.PxY(c_.Height()));
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+    if (r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h) return;
+    // Behind a hidden parent there is nothing to erase now: all of it is painted when it shows.
+    const UINT erase = IsWindowVisible(GetParent(hwnd_)) ? 0 : SWP_DEFERERASE;
+    auto token = Token();
+    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | erase);
+    if (!token.expired() && hwnd_) Placed();
+}
+
+void NativePeer::ApplyPendingGeometry() {
+    if (placePending_ && hwnd_) Place();
+}
+
+void NativePeer::ApplyVisible() {
+    const bool shown = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (shown != c_.Visible()) ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void SetText(HWND h, const automation::BStr& text) {
+    std::wstring shown(text.size() + 2, L'\0');
+    const int n = InternalGetWindowText(h, shown.data(), static_cast<int>(shown.size()));
+    if (n == static_cast<int>(text.size()) && std::wmemcmp(shown.data(), W(text), text.size()) == 0) return;
+    SetWindowTextW(h, W(text));
+}
 
 void NativePeer::SetStyleBit(DWORD bit, bool on, bool ex) {
     const int which = ex ? GWL_EXSTYLE : GWL_STYLE;
@@ -92,7 +134,7 @@ void NativePeer::SetStyleBit(DWORD bit, bool on, bool ex) {
 void NativePeer::Changed(ui::Control& c, ui::Prop p) {
     if (!hwnd_) return;
     switch (p) {
-        case ui::Prop::Caption: SetWindowTextW(hwnd_, W(c.Caption())); break;
+        case ui::Prop::Caption: SetText(hwnd_, c.Caption()); break;
         case ui::Prop::Visible: ApplyVisible(); break;
         case ui::Prop::Enabled: EnableWindow(hwnd_, c.Enabled() ? TRUE : FALSE); break;
         case ui::Prop::Geometry: ApplyGeometry(); break;

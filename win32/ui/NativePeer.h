@@ -26,6 +26,9 @@ void Fire(ui::Control& c, Ev& ev, A&&... args) {
     ev.Raise(std::forward<A>(args)...);
 }
 
+// Sets the window's text unless it shows that text already.
+void SetText(HWND h, const automation::BStr& text);
+
 // VB mouse button and shift codes from a mouse message.
 std::int16_t ShiftState();
 std::int16_t ButtonsOf(WPARAM keys);
@@ -62,6 +65,8 @@ public:
     virtual bool OnNotify(NMHDR&, LRESULT&) { return false; }
     // The form's client area changed size.
     virtual void ParentResized() {}
+    // The window is about to show: a place noted while it was hidden is taken now.
+    void ApplyPendingGeometry();
 
     // The window was created for this peer (set before its first message is handled).
     void Bind(HWND h) {
@@ -74,6 +79,9 @@ protected:
     // Creates the child window at the model's place; ownClass windows get the peer at creation.
     void MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool ownClass, const wchar_t* text = nullptr);
     void ApplyGeometry();
+    void Place();
+    // The window went to the model's place (sized: what lies inside follows).
+    virtual void Placed() {}
     void ApplyVisible();
     void SetStyleBit(DWORD bit, bool on, bool ex = false);
     // Reports a mouse message as MouseDown/MouseMove/MouseUp in twips; true when it was one.
@@ -87,6 +95,7 @@ protected:
     HWND hwnd_ = nullptr;
     UINT id_ = 0;
     bool subclass_ = true;  // system-class windows report their messages to the peer
+    bool placePending_ = false;
 
 private:
     std::shared_ptr<int> token_ = std::make_shared<int>(0);

@@ -87,7 +87,10 @@ void WindowPeer::Release() {
 
 bool WindowPeer::ClientSize(float& width, float& height) const {
     if (!hwnd_) return false;
-    // The menu bar takes its height from the client area: a pending one is built first.
+    // The menu bar takes its height from the client area: a pending one is built first, on the
+    // window at its pending place.
+    const_cast<WindowPeer*>(this)->PlaceForm();
+    if (!hwnd_) return false;
     if (menusDirty_) const_cast<WindowPeer*>(this)->BuildMenus(nullptr);
     if (!hwnd_) return false;
     RECT rc;
@@ -100,7 +103,7 @@ bool WindowPeer::ClientSize(float& width, float& height) const {
 void WindowPeer::Changed(ui::Control& c, ui::Prop p) {
     if (!hwnd_) return;
     switch (p) {
-        case ui::Prop::Caption: SetWindowTextW(hwnd_, W(c.Caption())); break;
+        case ui::Prop::Caption: SetText(hwnd_, c.Caption()); break;
         case ui::Prop::Visible: ApplyFormVisible(); break;
         case ui::Prop::Geometry: ApplyFormGeometry(); break;
         case ui::Prop::WindowState: ApplyState(); break;
@@ -120,6 +123,20 @@ bool WindowPeer::PixelsDiffer() const {
 }
 
 void WindowPeer::ApplyFormGeometry() {
+    // A hidden window only notes its new place until someone needs it (its client size, its
+    // showing): a form is placed at design time and again from its saved placement before it
+    // shows, and each move of a top-level window is a trip to the X server as well.
+    if (!IsWindowVisible(hwnd_) && !IsIconic(hwnd_) && !IsZoomed(hwnd_)) {
+        formPlacePending_ = true;
+        return;
+    }
+    formPlacePending_ = true;
+    PlaceForm();
+}
+
+void WindowPeer::PlaceForm() {
+    if (!formPlacePending_ || !hwnd_) return;
+    formPlacePending_ = false;
     const auto& f = Form();
     RECT r{b_.PxX(f.Left()), b_.PxY(f.Top()), 0, 0};
     r.right = r.left + std::max(0, b_.PxX(f.Width()));
@@ -156,9 +173,16 @@ void WindowPeer::ApplyFormVisible() {
         if (token.expired() || !hwnd_) return;
     }
     if (IsWindowVisible(hwnd_)) {
-        // Showing what already shows is the model's Refresh: repaint now.
-        RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // Showing what already shows is the model's Refresh: what waits to be painted is painted
+        // now. A display refreshes several times while it opens; painting all of it again each
+        // time costs dozens of round trips to the Wine server and shows nothing new.
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
         return;
+    }
+    {
+        auto token = Token();
+        PlaceForm();
+        if (token.expired() || !hwnd_) return;
     }
     if (!shownOnce_) {
         shownOnce_ = true;
@@ -220,6 +244,9 @@ bool WindowPeer::PlacedByModel() const {
 }
 
 void WindowPeer::CenterOver(HWND other) {
+    auto token = Token();
+    PlaceForm();
+    if (token.expired() || !hwnd_) return;
     if (other && PlacedByModel()) return;
     // Placed here before it first shows: showing it must not place it again.
     if (!shownOnce_) shownOnce_ = autoPlaced_ = true;
@@ -231,7 +258,6 @@ void WindowPeer::CenterOver(HWND other) {
     const int w = me.right - me.left, h = me.bottom - me.top;
     const int x = std::max(0, static_cast<int>(area.left + (area.right - area.left - w) / 2));
     const int y = std::max(0, static_cast<int>(area.top + (area.bottom - area.top - h) / 2));
-    auto token = Token();
     applying_ = true;
     SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (token.expired()) return;
@@ -304,7 +330,12 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
             return true;
         case WM_SHOWWINDOW:
             // Shown by other means than the model's Visible: the menu bar must be there.
-            if (wp && menusDirty_) BuildMenus(nullptr);
+            if (wp) PlaceForm();
+            if (wp && menusDirty_ && hwnd_) BuildMenus(nullptr);
+            if (wp && hwnd_) PlaceControls();
+            return false;
+        case WM_WINDOWPOSCHANGING:
+            if (reinterpret_cast<WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW) PlaceControls();
             return false;
         case WM_INITMENUPOPUP:
             result = 0;
@@ -316,6 +347,16 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                 }
             return true;
         default: return false;
+    }
+}
+
+// The places the controls were given while the form was hidden, before it shows.
+void WindowPeer::PlaceControls() {
+    auto token = Token();
+    const auto controls = Form().Controls();
+    for (const auto& c : controls) {
+        if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPendingGeometry();
+        if (token.expired()) return;
     }
 }
 
@@ -336,23 +377,40 @@ void WindowPeer::BuildMenus(const ui::Control* leaving) {
     if (!hwnd_ || Form().IsUnloaded()) return;
     popups_.clear();
     shortcuts_.clear();
+    const auto top = MenuEntries(nullptr, leaving);
+    std::vector<BarEntry> shape;
+    for (const auto& e : top) shape.push_back(BarEntry{e.text, e.flags, e.id});
+    HMENU old = GetMenu(hwnd_);
+    if (old && old == bar_ && shape == barShape_) {
+        // The bar looks as it did: only its menus are filled again. A new bar would be a new frame
+        // for the window, with a repaint of it, and a display changes its menus a dozen times
+        // while it opens.
+        for (std::size_t i = 0; i < top.size(); ++i) {
+            HMENU sub = GetSubMenu(old, static_cast<int>(i));
+            if (!sub) continue;
+            while (GetMenuItemCount(sub) > 0) DeleteMenu(sub, 0, MF_BYPOSITION);
+            AddMenuItems(sub, MenuEntries(top[i].item.get(), leaving), leaving);
+            popups_.emplace_back(sub, top[i].item);
+        }
+        b_.WatchShortcuts(hwnd_, !shortcuts_.empty());
+        return;
+    }
     HMENU bar = CreateMenu();
-    AddMenuItems(bar, nullptr, leaving);
+    AddMenuItems(bar, top, leaving);
     b_.WatchShortcuts(hwnd_, !shortcuts_.empty());
     const bool any = GetMenuItemCount(bar) > 0;
-    HMENU old = GetMenu(hwnd_);
-    HWND h = hwnd_;
-    auto token = Token();
-    SetMenu(h, any ? bar : nullptr);  // a new client height may run the model's Resize
+    bar_ = any ? bar : nullptr;
+    barShape_ = std::move(shape);
+    // SetMenu gives the window its new frame and draws the bar: no DrawMenuBar after it. A new
+    // client height may run the model's Resize.
+    SetMenu(hwnd_, any ? bar : nullptr);
     if (!any) DestroyMenu(bar);
     if (old) DestroyMenu(old);
-    if (token.expired()) return;
-    DrawMenuBar(h);
 }
 
 // Items in their form's order, except that the elements of a control array keep together in
-// index order where the first of them stands.
-void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::Control* leaving) {
+// index order where the first of them stands. Hidden items are not in the menu at all.
+std::vector<WindowPeer::MenuEntry> WindowPeer::MenuEntries(const ui::Control* parent, const ui::Control* leaving) const {
     auto& f = Form();
     auto isItemUnder = [&](const ui::ControlRef& c, const ui::Control* under) {
         if (c.get() == leaving || c->GetKind() != ui::Kind::MenuItem) return false;
@@ -381,30 +439,40 @@ void WindowPeer::AddMenuItems(HMENU menu, const ui::Control* parent, const ui::C
         ordered.insert(ordered.end(), elements.begin(), elements.end());
     }
 
+    std::vector<MenuEntry> entries;
     for (auto& item : ordered) {
-        if (!item->Visible()) continue;  // hidden items are not in the menu at all
+        if (!item->Visible()) continue;
         auto* peer = dynamic_cast<NativePeer*>(item->GetPeer());
         if (!peer || !peer->Id()) continue;
-        const UINT grayed = item->Enabled() ? 0 : MF_GRAYED;
-        automation::BStr text = item->Caption();
-        if (!item->Shortcut().empty()) text += u"\t" + item->Shortcut();
+        MenuEntry e{item, item->Caption(), item->Enabled() ? 0u : static_cast<UINT>(MF_GRAYED), 0};
+        if (!item->Shortcut().empty()) e.text += u"\t" + item->Shortcut();
         bool hasChildren = false;
         for (auto& c : f.Controls())
             if (isItemUnder(c, item.get())) {
                 hasChildren = true;
                 break;
             }
-        if (hasChildren) {
+        if (hasChildren) e.flags |= MF_POPUP | MF_STRING;
+        else if (item->Caption() == u"-") e.flags = MF_SEPARATOR;
+        else e.id = peer->Id();
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+void WindowPeer::AddMenuItems(HMENU menu, const std::vector<MenuEntry>& entries, const ui::Control* leaving) {
+    for (const auto& e : entries) {
+        if (e.flags & MF_POPUP) {
             HMENU sub = CreatePopupMenu();
-            AddMenuItems(sub, item.get(), leaving);
-            AppendMenuW(menu, MF_POPUP | MF_STRING | grayed, reinterpret_cast<UINT_PTR>(sub), W(text));
-            popups_.emplace_back(sub, item);
-        } else if (item->Caption() == u"-") {
+            AddMenuItems(sub, MenuEntries(e.item.get(), leaving), leaving);
+            AppendMenuW(menu, e.flags, reinterpret_cast<UINT_PTR>(sub), W(e.text));
+            popups_.emplace_back(sub, e.item);
+        } else if (e.flags & MF_SEPARATOR) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuW(menu, MF_STRING | grayed, peer->Id(), W(text));
-            Shortcut sc{0, 0, peer->Id(), item};
-            if (!item->Shortcut().empty() && ParseShortcut(item->Shortcut(), sc.key, sc.modifiers)) shortcuts_.push_back(sc);
+            AppendMenuW(menu, MF_STRING | e.flags, e.id, W(e.text));
+            Shortcut sc{0, 0, e.id, e.item};
+            if (!e.item->Shortcut().empty() && ParseShortcut(e.item->Shortcut(), sc.key, sc.modifiers)) shortcuts_.push_back(sc);
         }
     }
 }

@@ -35,12 +35,28 @@ public:
 
 private:
     void ApplyFormGeometry();
+    void PlaceForm();
     void ApplyFormVisible();
     void ApplyState();
     void ApplyIcon();
+    // One entry of a menu as it is to show: the item, its text, MF_ flags and command id.
+    struct MenuEntry {
+        ui::ControlRef item;
+        automation::BStr text;
+        UINT flags;
+        UINT id;
+    };
+    struct BarEntry {
+        automation::BStr text;
+        UINT flags;
+        UINT id;
+        bool operator==(const BarEntry& o) const { return text == o.text && flags == o.flags && id == o.id; }
+    };
     void BuildMenus(const ui::Control* leaving);
-    void AddMenuItems(HMENU menu, const ui::Control* parent, const ui::Control* leaving);
+    std::vector<MenuEntry> MenuEntries(const ui::Control* parent, const ui::Control* leaving) const;
+    void AddMenuItems(HMENU menu, const std::vector<MenuEntry>& entries, const ui::Control* leaving);
     void SizedByPlatform(WPARAM kind);
+    void PlaceControls();
     bool PixelsDiffer() const;
     bool PlacedByModel() const;
 
@@ -54,12 +70,15 @@ private:
     GdiObject font_, bigIcon_, smallIcon_;
     std::vector<std::pair<HMENU, std::weak_ptr<ui::Control>>> popups_;  // each popup's menu item
     std::vector<Shortcut> shortcuts_;                                   // of the items the menu bar shows
+    HMENU bar_ = nullptr;                                               // the bar we set, and what it showed
+    std::vector<BarEntry> barShape_;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool applying_ = false;
     bool shownOnce_ = false;
     bool autoPlaced_ = false;
     bool menusDirty_ = false;  // the bar waits for the window to show
+    bool formPlacePending_ = false;
 };
 
 }  // namespace win32::backend
