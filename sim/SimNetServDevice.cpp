@@ -32,14 +32,7 @@ automation::VBool SimNetServDevice::UploadDevice() { return Run("UploadDevice", 
 automation::VBool SimNetServDevice::DownloadDevice() { return Run("DownloadDevice", false); }
 
 automation::ObjectRef SimNetServDevice::QueryInterface(std::u16string_view iid) {
-    auto self = std::static_pointer_cast<SimNetServDevice>(weak_from_this().lock());
-    if (!self) return nullptr;
-    const BStr id = automation::UpperAscii(iid);
-    if (id == automation::UpperAscii(outside::INetServDevice::kIid))
-        return std::static_pointer_cast<outside::INetServDevice>(self);
-    if (id == automation::UpperAscii(outside::INetServDeviceLink::kIid))
-        return std::static_pointer_cast<outside::INetServDeviceLink>(self);
-    return nullptr;
+    return Answer<SimNetServDevice, outside::INetServDevice, outside::INetServDeviceLink>(iid);
 }
 
 }  // namespace sim

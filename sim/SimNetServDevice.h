@@ -2,7 +2,7 @@
 // The network-services device object: wraps the host's LNS device for the plug-in server and
 // hands itself to the workspace control through its second interface.
 #include "outside/NetServDevice.h"
-#include "sim/SimComponent.h"
+#include "sim/SimWorld.h"
 
 namespace sim {
 

@@ -4,11 +4,6 @@ namespace sim {
 
 SimQtyUnitsControl::SimQtyUnitsControl(const std::shared_ptr<SimWorld>& world) : SimComponent(world, "QtyUnits") {}
 
-void SimQtyUnitsControl::SetFlag(automation::VBool value) {
-    auto keep = Enter("SetFlag");
-    flag_ = value;
-}
-
 void SimQtyUnitsControl::Apply() {
     auto keep = Enter("Apply");
     ++applies_;
@@ -17,5 +12,7 @@ void SimQtyUnitsControl::Apply() {
     if (world->applyHandsBackUnits) UnitsApplied.Raise(world->MakeUnits(world->NextUnitsName()));
     if (world->applyAsksToClose) CloseRequest.Raise();
 }
+
+SimUnits::SimUnits(automation::BStr name) : name_(std::move(name)) {}
 
 }  // namespace sim

@@ -5,11 +5,6 @@ namespace sim {
 SimWorkspaceControl::SimWorkspaceControl(const std::shared_ptr<SimWorld>& world, WorkspaceControlConfig config)
     : SimComponent(world, "Workspace"), config_(std::move(config)) {}
 
-automation::VBool SimWorkspaceControl::NeedsUpload() {
-    auto keep = Enter("NeedsUpload");
-    return automation::ToVBool(config_.needsUpload);
-}
-
 automation::Variant SimWorkspaceControl::AttachLink(automation::ObjectRef& link) {
     auto keep = Enter("AttachLink");
     link_ = link;
@@ -22,6 +17,20 @@ automation::VBool SimWorkspaceControl::Upload() {
     if (!link_) automation::RaiseObjectNotSet(u"the device link of " + config_.progId);
     ++uploads_;
     return automation::ToVBool(config_.uploadReturns);
+}
+
+SimUnitsWorkspaceControl::SimUnitsWorkspaceControl(const std::shared_ptr<SimWorld>& world, WorkspaceControlConfig config)
+    : SimWorkspaceControl(world, std::move(config)) {}
+
+automation::Variant SimUnitsWorkspaceControl::ApplyEngUnits(automation::ObjectRef& units) {
+    auto keep = Enter("ApplyEngUnits");
+    units_ = units;
+    if (auto world = World()) world->NoteAppliedUnits(units);
+    return {};
+}
+
+automation::ObjectRef SimUnitsWorkspaceControl::QueryInterface(std::u16string_view iid) {
+    return Answer<SimUnitsWorkspaceControl, outside::IPluginWorkspace, outside::IPluginWorkspaceUnits>(iid);
 }
 
 }  // namespace sim

@@ -4,13 +4,10 @@
 #include <map>
 
 #include "automation/ComponentFactory.h"
-#include "sim/SimLnsAppDevice.h"
-#include "sim/SimLnsSystem.h"
+#include "sim/SimLns.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
 #include "sim/SimQtyUnitsControl.h"
-#include "sim/SimUnits.h"
-#include "sim/SimUnitsWorkspaceControl.h"
 #include "sim/SimWorkspaceControl.h"
 
 namespace sim {
@@ -305,6 +302,21 @@ bool SimWorld::AskToClose() {
 BStr UnitsName(const automation::ObjectRef& units) {
     auto u = std::dynamic_pointer_cast<SimUnits>(units);
     return u ? u->Name() : BStr();
+}
+
+SimComponent::SimComponent(const std::shared_ptr<SimWorld>& world, std::string className)
+    : world_(world), className_(std::move(className)) {
+    if (world) world->NoteLive(className_, +1);
+}
+
+SimComponent::~SimComponent() {
+    if (auto w = world_.lock()) w->NoteLive(className_, -1);
+}
+
+std::shared_ptr<SimComponent> SimComponent::Enter(const char* member) {
+    auto self = weak_from_this().lock();
+    if (auto w = world_.lock()) w->Call(className_ + "." + member);
+    return self;
 }
 
 }  // namespace sim

@@ -10,7 +10,6 @@
 #include "automation/ComponentFactory.h"
 #include "session/MMain.h"
 #include "sim/SimQtyUnitsControl.h"
-#include "sim/SimUnits.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 

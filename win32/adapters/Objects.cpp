@@ -194,15 +194,9 @@ ObjectRef WrapDispatch(IDispatch* disp) {
     return std::make_shared<DispatchObject>(ComRef<IDispatch>(disp));
 }
 
-std::shared_ptr<outside::ILnsAppDevice> WrapAppDevice(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<AppDeviceAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::ILnsAppDevice> WrapAppDevice(IDispatch* disp) { return Wrap<AppDeviceAdapter>(disp); }
 
-std::shared_ptr<outside::ILnsSystem> WrapSystem(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<SystemAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::ILnsSystem> WrapSystem(IDispatch* disp) { return Wrap<SystemAdapter>(disp); }
 
 std::shared_ptr<automation::Collection> WrapCollection(IDispatch* disp) {
     if (!disp) return nullptr;
@@ -210,10 +204,7 @@ std::shared_ptr<automation::Collection> WrapCollection(IDispatch* disp) {
     return std::make_shared<CollectionAdapter>(ComRef<IDispatch>(disp));
 }
 
-std::shared_ptr<outside::INetServDevice> WrapNetServDevice(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<NetServDeviceAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::INetServDevice> WrapNetServDevice(IDispatch* disp) { return Wrap<NetServDeviceAdapter>(disp); }
 
 std::vector<Variant> Enumerate(const VARIANT& enumerator) {
     std::vector<Variant> items;

@@ -174,21 +174,9 @@ private:
 
 }  // namespace
 
-std::shared_ptr<outside::IPluginServer> WrapPluginServer(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<PluginServerAdapter>(ComRef<IDispatch>(disp));
-}
-std::shared_ptr<outside::IFeatureList> WrapFeatureList(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<FeatureListAdapter>(ComRef<IDispatch>(disp));
-}
-std::shared_ptr<outside::IFeature> WrapFeature(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<FeatureAdapter>(ComRef<IDispatch>(disp));
-}
-std::shared_ptr<outside::IPluginEntry> WrapPluginEntry(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<PluginEntryAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::IPluginServer> WrapPluginServer(IDispatch* disp) { return Wrap<PluginServerAdapter>(disp); }
+std::shared_ptr<outside::IFeatureList> WrapFeatureList(IDispatch* disp) { return Wrap<FeatureListAdapter>(disp); }
+std::shared_ptr<outside::IFeature> WrapFeature(IDispatch* disp) { return Wrap<FeatureAdapter>(disp); }
+std::shared_ptr<outside::IPluginEntry> WrapPluginEntry(IDispatch* disp) { return Wrap<PluginEntryAdapter>(disp); }
 
 }  // namespace win32::adapters
