@@ -1,7 +1,6 @@
 #include "sim/SimPluginServer.h"
 
 #include "outside/Picture.h"
-#include "sim/SimLns.h"
 #include "sim/SimNetServDevice.h"
 
 namespace sim {

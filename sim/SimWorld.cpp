@@ -4,10 +4,8 @@
 #include <map>
 
 #include "automation/ComponentFactory.h"
-#include "sim/SimLns.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
-#include "sim/SimQtyUnitsControl.h"
 #include "sim/SimWorkspaceControl.h"
 
 namespace sim {
@@ -36,6 +34,14 @@ public:
 private:
     std::vector<std::weak_ptr<T>> all_;
 };
+
+// The configuration whose id, whatever its ASCII case, is `id`; none when absent.
+template <class Config>
+Config* ById(std::vector<Config>& all, BStr Config::*field, const BStr& id) {
+    const BStr wanted = automation::UpperAscii(id);
+    auto it = std::find_if(all.begin(), all.end(), [&](const Config& c) { return automation::UpperAscii(c.*field) == wanted; });
+    return it == all.end() ? nullptr : &*it;
+}
 
 template <class I, class T, class U>
 automation::ObjectRef Track(Instances<T>& instances, const std::shared_ptr<U>& p) {
@@ -159,18 +165,10 @@ void SimWorld::SetFallbackWorkspaceInstalled(bool installed) {
 
 bool SimWorld::FallbackWorkspaceInstalled() const { return impl_->fallbackInstalled; }
 
-PluginConfig* SimWorld::Plugin(const BStr& programId) {
-    const BStr wanted = automation::UpperAscii(programId);
-    for (auto& p : impl_->plugins)
-        if (automation::UpperAscii(p.programId) == wanted) return &p;
-    return nullptr;
-}
+PluginConfig* SimWorld::Plugin(const BStr& programId) { return ById(impl_->plugins, &PluginConfig::programId, programId); }
 
 WorkspaceControlConfig* SimWorld::WorkspaceControl(const BStr& progId) {
-    const BStr wanted = automation::UpperAscii(progId);
-    for (auto& c : impl_->workspaces)
-        if (automation::UpperAscii(c.progId) == wanted) return &c;
-    return nullptr;
+    return ById(impl_->workspaces, &WorkspaceControlConfig::progId, progId);
 }
 
 std::optional<PluginConfig> SimWorld::FindPlugin(const BStr& programId) const {

@@ -133,13 +133,7 @@ HRESULT ComObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 }
 
 HRESULT ComObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!names || !ids) return E_POINTER;
-    if (count == 0) return S_OK;
-    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    const BStr wanted = automation::UpperAscii(reinterpret_cast<const char16_t*>(names[0]));
-    for (const auto& m : kind_.members)
-        if (automation::UpperAscii(m.name) == wanted) ids[0] = m.id;
-    return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+    return win32::IdsOfNames(kind_.members, names, count, ids);
 }
 
 HRESULT ComObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) {

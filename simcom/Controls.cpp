@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "SimCom.h"
-#include "sim/SimQtyUnitsControl.h"
 #include "sim/SimWorkspaceControl.h"
 #include "win32/comsupport/TypeInfo.h"
 

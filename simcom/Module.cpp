@@ -112,19 +112,9 @@ HRESULT UnregisterForUser() {
 
 HRESULT WriteForUser(UserClasses& classes, const std::wstring& path) {
     const std::wstring libId = GuidText(kLibId);
-    for (const auto& c : kClasses) {
-        const std::wstring clsid = GuidText(*c.clsid), key = L"CLSID\\" + clsid;
-        if (classes.Set({{key, nullptr, c.name},
-                         {key + L"\\InprocServer32", nullptr, path},
-                         {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-                         {key + L"\\ProgID", nullptr, c.progId},
-                         {key + L"\\TypeLib", nullptr, libId},
-                         {key + L"\\Version", nullptr, L"1.0"},
-                         {c.progId, nullptr, c.name},
-                         {std::wstring(c.progId) + L"\\CLSID", nullptr, clsid}}) != ERROR_SUCCESS ||
-            (c.control && classes.Set({{key + L"\\Control", nullptr, L""}}) != ERROR_SUCCESS))
+    for (const auto& c : kClasses)
+        if (classes.SetClass(*c.clsid, c.progId, c.name, path, kLibId, L"1.0", c.control ? L"Control" : nullptr) != ERROR_SUCCESS)
             return SELFREG_E_CLASS;
-    }
     const std::wstring libKey = L"TypeLib\\" + libId + L"\\1.0";
     LSTATUS st = classes.Set({{libKey, nullptr, L"Quillet simulated outside components"},
                               {libKey + L"\\FLAGS", nullptr, L"0"},

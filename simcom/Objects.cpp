@@ -3,9 +3,8 @@
 // "QuilletSim.Control" through which a test host sets up the one world of the process.
 #include "SimCom.h"
 #include "sim/SimPluginServer.h"
-#include "sim/SimLns.h"
 #include "sim/SimNetServDevice.h"
-#include "sim/SimQtyUnitsControl.h"
+#include "sim/SimWorkspaceControl.h"
 
 namespace qsim {
 

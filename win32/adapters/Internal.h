@@ -34,6 +34,16 @@ public:
     virtual IDispatch* Dispatch() const = 0;  // not AddRef'ed
 };
 
+// An adapter over one outside object, reached late-bound.
+class LateBoundAdapter : public ComAdapter {
+public:
+    explicit LateBoundAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    IDispatch* Dispatch() const override { return d_.Get(); }
+
+protected:
+    mutable LateBound d_;
+};
+
 // The one shape of interface questions: the object gives the interface through QueryInterface,
 // or (where `member` is given) it names that member through IDispatch.
 ComRef<IDispatch> InterfaceOf(IDispatch* disp, REFIID iid, std::u16string_view member = {});

@@ -1,5 +1,6 @@
 // Automation wrappers that carry the system's own objects out to COM callers, and back.
 #include <cwctype>
+#include <span>
 
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/Internal.h"
@@ -30,6 +31,13 @@ struct ICollectionVtable : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE NewEnum(IUnknown** result) = 0;
 };
 
+struct NamedMember {
+    const char16_t* name;
+    DISPID id;
+};
+const NamedMember kCollectionMembers[] = {
+    {u"Item", 0}, {u"Add", 1}, {u"Count", 2}, {u"Remove", 3}, {u"_NewEnum", DISPID_NEWENUM}};
+
 bool Missing(const VARIANT* v) {
     return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND) || V_VT(v) == VT_EMPTY;
 }
@@ -51,21 +59,7 @@ public:
         return DISP_E_BADINDEX;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        if (count == 0) return S_OK;
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        if (!collection_) return DISP_E_UNKNOWNNAME;
-        static const struct {
-            const wchar_t* name;
-            DISPID id;
-        } kMembers[] = {{L"Item", 0}, {L"Add", 1}, {L"Count", 2}, {L"Remove", 3}, {L"_NewEnum", DISPID_NEWENUM}};
-        for (const auto& m : kMembers) {
-            if (_wcsicmp(names[0], m.name) == 0) {
-                ids[0] = m.id;
-                return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-            }
-        }
-        return DISP_E_UNKNOWNNAME;
+        return IdsOfNames(collection_ ? std::span(kCollectionMembers) : std::span<const NamedMember>(), names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
                                      UINT*) override {

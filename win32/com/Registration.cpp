@@ -50,22 +50,9 @@ HRESULT Register() {
     HRESULT hr = LoadOwnLibrary(lib, attr);
     if (FAILED(hr)) return hr;
 
-    const std::wstring clsid = GuidText(CLSID_IHalvernServer);
-    const std::wstring classKey = L"CLSID\\" + clsid;
-    const std::wstring progId = kProgId;
     const std::wstring version = std::to_wstring(attr.wMajorVerNum) + L"." + std::to_wstring(attr.wMinorVerNum);
     const LSTATUS st = RegistryKeys(HKEY_CLASSES_ROOT)
-                           .Set({
-                               {classKey, nullptr, progId},
-                               {classKey + L"\\InprocServer32", nullptr, path},
-                               {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-                               {classKey + L"\\ProgID", nullptr, progId},
-                               {classKey + L"\\VERSION", nullptr, version},
-                               {classKey + L"\\TypeLib", nullptr, GuidText(attr.guid)},
-                               {classKey + L"\\Programmable", nullptr, L""},
-                               {progId, nullptr, progId},
-                               {progId + L"\\CLSID", nullptr, clsid},
-                           });
+                           .SetClass(CLSID_IHalvernServer, kProgId, kProgId, path, attr.guid, version, L"Programmable");
     if (st != ERROR_SUCCESS) return HRESULT_FROM_WIN32(st);
     std::wstring helpDir = Directory(path);
     return RegisterTypeLib(lib.Get(), const_cast<LPOLESTR>(path.c_str()),

@@ -34,6 +34,19 @@ automation::Variant FromVariant(const VARIANT& v, const ObjectBridge& objects);
 // `out` must be VariantInit'ed; what it held is cleared.
 void ToVariant(const automation::Variant& in, VARIANT* out, const ObjectBridge& objects);
 
+// GetIDsOfNames over a table of members (each with `name`, char16_t text, and `id`): the name is
+// found whatever its ASCII case; named arguments are not known.
+template <class Table>
+HRESULT IdsOfNames(const Table& members, LPOLESTR* names, UINT count, DISPID* ids) {
+    if (!names || !ids) return E_POINTER;
+    if (count == 0) return S_OK;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    const automation::BStr wanted = automation::UpperAscii(reinterpret_cast<const char16_t*>(names[0]));
+    for (const auto& m : members)
+        if (automation::UpperAscii(m.name) == wanted) ids[0] = m.id;
+    return ids[0] == DISPID_UNKNOWN || count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+}
+
 // An error code as a failing HRESULT: a bare error number becomes an automation-runtime code.
 HRESULT ToHresult(std::int32_t code);
 // Sets the thread's error information and returns the code as an HRESULT.

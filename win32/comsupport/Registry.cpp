@@ -28,6 +28,20 @@ LSTATUS RegistryKeys::Set(std::initializer_list<Value> values) {
     return ERROR_SUCCESS;
 }
 
+LSTATUS RegistryKeys::SetClass(REFCLSID clsid, const std::wstring& progId, const std::wstring& name, const std::wstring& server,
+                               REFGUID libId, const std::wstring& version, const wchar_t* extra) {
+    const std::wstring id = GuidText(clsid), key = L"CLSID\\" + id;
+    const LSTATUS st = Set({{key, nullptr, name},
+                            {key + L"\\InprocServer32", nullptr, server},
+                            {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+                            {key + L"\\ProgID", nullptr, progId},
+                            {key + L"\\Version", nullptr, version},
+                            {key + L"\\TypeLib", nullptr, GuidText(libId)},
+                            {progId, nullptr, name},
+                            {progId + L"\\CLSID", nullptr, id}});
+    return st != ERROR_SUCCESS || !extra ? st : Set({{key + L"\\" + extra, nullptr, L""}});
+}
+
 std::wstring RegistryKeys::Get(const std::wstring& key, const wchar_t* name) const {
     wchar_t value[1024] = {};
     DWORD size = sizeof(value) - sizeof(wchar_t);

@@ -26,6 +26,10 @@ public:
     };
     // Writes the values in order, creating their keys; stops at the first failure.
     LSTATUS Set(std::initializer_list<Value> values);
+    // An apartment-threaded in-process server class and its ProgID; `extra` a flag subkey
+    // ("Programmable", "Control") or none.
+    LSTATUS SetClass(REFCLSID clsid, const std::wstring& progId, const std::wstring& name, const std::wstring& server,
+                     REFGUID libId, const std::wstring& version, const wchar_t* extra = nullptr);
     // Empty when the key or the value is missing or not a string.
     std::wstring Get(const std::wstring& key, const wchar_t* name = nullptr) const;
     void Remove(const std::wstring& key);
