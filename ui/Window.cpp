@@ -223,7 +223,8 @@ void Window::ShowModal(Window* owner) {
 }
 
 void Window::Refresh() {
-    ++repaints_;
+    // A hidden window has nothing on the screen to paint.
+    if (IsShown()) ++repaints_;
     Notify(Prop::Visible);
 }
 

@@ -1,6 +1,7 @@
 // At every point where messages run (found by watching the platform's pump) and inside every call
-// to an outside component, something goes away in turn: the user closes the window, the host calls
-// ExitApp, or the host drops its last reference to the object. Nothing crashes or leaks, the
+// to an outside component, something happens in turn: the user closes the window, the host calls
+// ExitApp, the host drops its last reference to the object, or the plug-in server sends its
+// notifications from a message of its own. Nothing crashes or leaks, the
 // session ends as designed, and a new object's display works afterwards.
 #include <gtest/gtest.h>
 
@@ -15,13 +16,14 @@
 
 namespace {
 
-enum class Action { Close, ExitApp, Drop };
+enum class Action { Close, ExitApp, Drop, Announce };
 
 const char* Name(Action a) {
     switch (a) {
         case Action::Close: return "close";
         case Action::ExitApp: return "ExitApp";
         case Action::Drop: return "drop";
+        case Action::Announce: return "announce";
     }
     return "?";
 }
@@ -82,6 +84,13 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
                 if (s.server) Quietly([&] { s.server->ExitApp(); });
                 break;
             case Action::Drop: s.server.reset(); break;
+            case Action::Announce:
+                if (auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer())) {
+                    server->RaiseRequestUpload();
+                    server->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId);
+                    server->RaiseRequestDownload();
+                }
+                break;
         }
     };
     s.platform->ObservePumps([&fire](ui::PumpPoint where) { fire(ui::PumpPointName(where)); });
@@ -204,7 +213,7 @@ TEST(PumpSweep, SomethingGoesAwayAtEveryPoint) {
     const std::set<std::string> calls = OutsideCalls();
     const Outcome reference = Play(Action::Close, -1, calls);
     std::map<std::string, int> firedPerKind;
-    for (Action action : {Action::Close, Action::ExitApp, Action::Drop}) {
+    for (Action action : {Action::Close, Action::ExitApp, Action::Drop, Action::Announce}) {
         for (int i = 0; i < static_cast<int>(reference.points.size()); ++i) {
             const Outcome o = Play(action, i, calls);
             SCOPED_TRACE(std::string(Name(action)) + " at point " + std::to_string(i) + " (" + o.firedAt + ")");
@@ -228,5 +237,5 @@ TEST(PumpSweep, SomethingGoesAwayAtEveryPoint) {
             EXPECT_EQ(o.liveWorkspaceControls, 0);
         }
     }
-    for (const auto& [where, count] : firedPerKind) EXPECT_EQ(count % 3, 0) << where << ": every action at every point";
+    for (const auto& [where, count] : firedPerKind) EXPECT_EQ(count % 4, 0) << where << ": every action at every point";
 }

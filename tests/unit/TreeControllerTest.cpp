@@ -245,15 +245,22 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     EXPECT_EQ(tree->CurrentNode(), nullptr);
     EXPECT_EQ(s.platform->MessageBoxes().size(), 2u);
 
-    // Showing a device node writes the status text before the view shows; the group node does not.
+    // Showing a device node writes the status text, and paints it, before the view shows; the group
+    // node does not.
     std::vector<automation::BStr> statusAtCreate;
-    s.world->OnCall("Workspace.Create", [&] { statusAtCreate.push_back(s.Status()); });
+    std::vector<int> repaintsAtCreate;
+    s.world->OnCall("Workspace.Create", [&] {
+        statusAtCreate.push_back(s.Status());
+        repaintsAtCreate.push_back(s.Window().RepaintCount());
+    });
     s.Form()->StatusBar()->SetQuilletStat(u"marker");
     tree->ShowWorkspace(tre->Node(u"AlD_"));
     EXPECT_EQ(s.Status(), u"marker");
     EXPECT_TRUE(statusAtCreate.empty());
+    const int repaints = s.Window().RepaintCount();
     tree->ShowWorkspace(tre->Node(u"Dev_7"));
     EXPECT_EQ(statusAtCreate, std::vector<automation::BStr>{u"Getting device data..."});
+    EXPECT_EQ(repaintsAtCreate, std::vector<int>{repaints + 1});
     EXPECT_TRUE(s.Control(u"FraWorkspace", 2)->Visible());
     tre->NodeClick.Raise(tre->Node(u"AlD_"));
     EXPECT_EQ(tree->CurrentNode()->Key(), u"AlD_");

@@ -341,4 +341,12 @@ TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     EXPECT_EQ(list.SelectedIndex(), 0);
     list.DblClick.Raise();
     EXPECT_EQ(boxes(), 1u);
+
+    // A press at the very left edge reads as no press at all: neither the click nor Enter acts.
+    list.Select(IndexOf(list, u"Dev_D2"), true);
+    list.MouseDown.Raise(1, 0, 0, RowY(list, u"Dev_D2"));
+    list.Click.Raise();
+    EXPECT_EQ(list.SelectedIndex(), 0);
+    list.KeyDown.Raise(13, 0);
+    EXPECT_EQ(l.tree->CurrentNode(), nullptr);
 }

@@ -1,7 +1,12 @@
 #include "ComTestSupport.h"
 
+#include <commctrl.h>
+
+#include <initguid.h>
+
 #include <algorithm>
 
+#include "LNSQuilletVexaProxy_h.h"
 #include "TestHarness.h"
 
 namespace qvtest {
@@ -225,6 +230,27 @@ ULONG PlainObject::Release() {
     return n;
 }
 
+ComRef<IDispatch> NewServer() {
+    ComRef<IDispatch> d;
+    CLSID clsid{};
+    CHECK_HR(CLSIDFromProgID(kServerProgId, &clsid), S_OK);
+    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put())), S_OK);
+    return d;
+}
+
+bool SameObject(IUnknown* a, IUnknown* b) {
+    auto ua = As<IUnknown>(a, IID_IUnknown), ub = As<IUnknown>(b, IID_IUnknown);
+    return ua && ua.Get() == ub.Get();
+}
+
+HRESULT CanUnloadNow() {
+    HMODULE module = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
+    auto fn =
+        module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
+               : nullptr;
+    return fn ? fn() : E_FAIL;
+}
+
 SimulatedWorld::SimulatedWorld(const wchar_t* programId) {
     control = CreateByProgId(L"QuilletSim.Control");
     device = CreateByProgId(L"QuilletSim.AppDevice");
@@ -234,15 +260,10 @@ SimulatedWorld::SimulatedWorld(const wchar_t* programId) {
     if (!control || !device || !system || !collection) return;
     Args none;
     CHECK_HR(CallByName(control.Get(), L"Reset", none), S_OK);
-    Args plugin;
-    plugin.Str(programId).Str(L"").Str(L"QuilletSim.Workspace").Bool(true);
-    CHECK_HR(CallByName(control.Get(), L"AddPlugin", plugin), S_OK);
-    Args first, second;
-    first.Str(programId).I4(1).Str(L"&Configure");
+    AddPlugin(programId, L"", L"QuilletSim.Workspace");
+    Args second, name, program, asksToClose;
     second.Str(programId).I4(2).Str(L"&Test");
-    CHECK_HR(CallByName(control.Get(), L"AddFeature", first), S_OK);
     CHECK_HR(CallByName(control.Get(), L"AddFeature", second), S_OK);
-    Args name, program, asksToClose;
     name.Str(L"Quillet Test Node");
     program.Str(programId);
     asksToClose.Bool(true);
@@ -252,32 +273,187 @@ SimulatedWorld::SimulatedWorld(const wchar_t* programId) {
     CHECK_HR(PutByName(control.Get(), L"ApplyAsksToClose", asksToClose), S_OK);
 }
 
+void SimulatedWorld::AddPlugin(const wchar_t* programId, const wchar_t* help, const wchar_t* workspace) {
+    Args plugin, feature;
+    plugin.Str(programId).Str(help).Str(workspace).Bool(true);
+    CHECK_HR(CallByName(control.Get(), L"AddPlugin", plugin), S_OK);
+    feature.Str(programId).I4(1).Str(L"&Configure");
+    CHECK_HR(CallByName(control.Get(), L"AddFeature", feature), S_OK);
+}
+
+namespace {
+
+// A result of the control (or another simulated object) by name, as a variant of the caller's.
+struct Answer {
+    VARIANT v;
+    Answer(IDispatch* from, const wchar_t* name, Args& args) {
+        VariantInit(&v);
+        if (from) CallByName(from, name, args, &v);
+    }
+    ~Answer() { VariantClear(&v); }
+};
+
+}  // namespace
+
+long SimulatedWorld::CountOf(const wchar_t* call) {
+    Args a;
+    a.Str(call);
+    Answer r(control.Get(), L"CountOf", a);
+    return V_VT(&r.v) == VT_I4 ? V_I4(&r.v) : -1;
+}
+
+long SimulatedWorld::Long(const wchar_t* name) {
+    Args none;
+    Answer r(control.Get(), name, none);
+    return V_VT(&r.v) == VT_I4 ? V_I4(&r.v) : -1;
+}
+
+ComRef<IDispatch> SimulatedWorld::Object(IDispatch* from, const wchar_t* name) {
+    Args none;
+    Answer r(from, name, none);
+    return V_VT(&r.v) == VT_DISPATCH ? ComRef<IDispatch>::Share(V_DISPATCH(&r.v)) : ComRef<IDispatch>();
+}
+
+std::wstring SimulatedWorld::String(IDispatch* from, const wchar_t* name) {
+    Args none;
+    Answer r(from, name, none);
+    return V_VT(&r.v) == VT_BSTR ? Text(V_BSTR(&r.v)) : std::wstring();
+}
+
+void SimulatedWorld::Set(IDispatch* on, const wchar_t* name, bool value) {
+    Args a;
+    a.Bool(value);
+    CHECK_HR(PutByName(on, name, a), S_OK);
+}
+
+bool SimulatedWorld::Start(_IHalvernServer* server, const wchar_t* description, const wchar_t* address, IDispatch* properties) {
+    if (!server) return false;
+    auto dev = As<AppDevice>(device.Get(), IID_AppDevice);
+    auto sys = As<System>(system.Get(), IID_System);
+    auto col = As<Collection>(properties ? properties : collection.Get(), IID_Collection);
+    AppDevice* d = dev.Get();
+    System* s = sys.Get();
+    Collection* c = col.Get();
+    float version = 3.2f;
+    VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
+    BSTR text = SysAllocString(description), where = SysAllocString(address);
+    CHECK_HR(server->StartApp(&d, &s, &version, &ft2, &text, &where, &c, &lnspi, &started), S_OK);
+    SysFreeString(text);
+    SysFreeString(where);
+    CHECK_EQ(started, VARIANT_TRUE);
+    return started == VARIANT_TRUE;
+}
+
+std::wstring TextOf(HWND w) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(w, buf, 1024);
+    return buf;
+}
+
+std::wstring ClassOf(HWND w) {
+    wchar_t buf[128] = {};
+    GetClassNameW(w, buf, 128);
+    return buf;
+}
+
 namespace {
 
 struct WindowSearch {
-    const std::wstring* caption;
-    HWND found;
+    const std::wstring& cls;
+    const wchar_t* text;
+    bool shownOnly;
+    std::vector<HWND> found;
 };
 
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
-    auto* s = reinterpret_cast<WindowSearch*>(param);
-    if (!IsWindowVisible(hwnd)) return TRUE;
-    wchar_t text[512] = {};
-    GetWindowTextW(hwnd, text, 512);
-    if (*s->caption == text) {
-        s->found = hwnd;
-        return FALSE;
-    }
+BOOL CALLBACK MatchWindow(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<WindowSearch*>(p);
+    if ((s->shownOnly && !IsWindowVisible(h)) || (!s->cls.empty() && ClassOf(h) != s->cls) || (s->text && TextOf(h) != s->text))
+        return TRUE;
+    s->found.push_back(h);
+    return TRUE;
+}
+
+BOOL CALLBACK CountChild(HWND h, LPARAM p) {
+    ++(*reinterpret_cast<std::map<std::wstring, int>*>(p))[ClassOf(h)];
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND h, LPARAM p) {
+    CountChild(h, p);
+    EnumChildWindows(h, CountChild, p);
     return TRUE;
 }
 
 }  // namespace
 
-HWND FindShownWindow(const std::wstring& caption) {
-    WindowSearch s{&caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&s));
+std::vector<HWND> Children(HWND parent, const std::wstring& cls, const wchar_t* text) {
+    WindowSearch s{cls, text, false, {}};
+    if (parent) EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
+
+HWND Child(HWND parent, const std::wstring& cls, const wchar_t* text) {
+    auto all = Children(parent, cls, text);
+    return all.empty() ? nullptr : all.front();
+}
+
+HWND TopLevel(const std::wstring& cls, const std::wstring& caption, bool shownOnly) {
+    WindowSearch s{cls, caption.empty() ? nullptr : caption.c_str(), shownOnly, {}};
+    EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&s));
+    return s.found.empty() ? nullptr : s.found.front();
+}
+
+std::map<std::wstring, int> WindowCensus() {
+    std::map<std::wstring, int> byClass;
+    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&byClass));
+    return byClass;
+}
+
+int WindowCount(const std::map<std::wstring, int>& census) {
+    int n = 0;
+    for (const auto& [cls, count] : census) n += count;
+    return n;
+}
+
+std::string CensusChange(const std::map<std::wstring, int>& before, const std::map<std::wstring, int>& after) {
+    std::string out;
+    auto keys = before;
+    for (const auto& [cls, n] : after) keys[cls];
+    for (const auto& [cls, unused] : keys) {
+        auto b = before.count(cls) ? before.at(cls) : 0;
+        auto a = after.count(cls) ? after.at(cls) : 0;
+        if (a != b) out += " " + Show(cls) + " " + std::to_string(b) + "->" + std::to_string(a);
+    }
+    return out;
+}
+
+UINT MenuCommand(HMENU menu, const std::wstring& caption, UINT* state) {
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            if (UINT id = MenuCommand(sub, caption, state)) return id;
+            continue;
+        }
+        wchar_t buf[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
+        std::wstring text = buf;
+        if (caption == text.substr(0, text.find(L'\t'))) {
+            if (state) *state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            return GetMenuItemID(menu, i);
+        }
+    }
+    return 0;
+}
+
+std::wstring StatusText(HWND main, int panel) {
+    HWND bar = Child(main, STATUSCLASSNAMEW);
+    if (!bar) return L"(no status bar)";
+    wchar_t text[512] = {};
+    if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(panel), 0)) >= 512) return L"(too long)";
+    SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
 
 void Pump(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -289,6 +465,53 @@ void Pump(DWORD ms) {
         }
         Sleep(10);
     } while (GetTickCount() - start < ms);
+}
+
+long long HeapInUse() {
+    long long total = 0;
+    HANDLE heaps[64];
+    const DWORD n = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < n && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY e{};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += static_cast<long long>(e.cbData);
+        HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+ModalScript::ModalScript(std::wstring cls, std::wstring caption, Action act)
+    : cls_(std::move(cls)), caption_(std::move(caption)), act_(std::move(act)) {
+    current_ = this;
+    started_ = GetTickCount();
+    timer_ = SetTimer(nullptr, 0, 50, &ModalScript::Tick);
+}
+
+ModalScript::~ModalScript() {
+    KillTimer(nullptr, timer_);
+    current_ = nullptr;
+}
+
+void ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ModalScript* s = current_;
+    if (!s || s->done_ || s->busy_) return;
+    HWND w = TopLevel(s->cls_, s->caption_);
+    if (!w) return;
+    if (GetTickCount() - s->started_ > 10000) {
+        // A window the script cannot finish with would hang the test.
+        Fail("a " + Show(s->cls_) + " window stayed open: closing it", __LINE__);
+        s->done_ = true;
+        PostMessageW(w, WM_CLOSE, 0, 0);
+        return;
+    }
+    ++s->seen_;
+    s->busy_ = true;
+    const bool finished = s->act_(w);
+    if (current_ == s) {
+        s->busy_ = false;
+        s->done_ = finished;
+    }
 }
 
 }  // namespace qvtest

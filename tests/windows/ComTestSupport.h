@@ -5,12 +5,19 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "win32/com/ComRef.h"
 
+struct _IHalvernServer;
+
 namespace qvtest {
+
+constexpr wchar_t kServerProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
+constexpr DISPID kStartApp = 0x60030002, kRunFullAppView = 0x60030003, kIsPlugInExist = 0x60030004, kExitApp = 0x60030005;
 
 using win32::com::ComRef;
 
@@ -69,6 +76,17 @@ HRESULT PutByName(IDispatch* d, const wchar_t* name, Args& value);
 ComRef<IDispatch> CreateByProgId(const wchar_t* progId);
 bool IsRegistered(const wchar_t* progId);
 std::wstring Text(BSTR s);
+// A new server object by ProgID; fails the check when none is made.
+ComRef<IDispatch> NewServer();
+template <class I>
+ComRef<I> As(IUnknown* u, REFIID iid) {
+    ComRef<I> p;
+    if (u) u->QueryInterface(iid, reinterpret_cast<void**>(p.Put()));
+    return p;
+}
+bool SameObject(IUnknown* a, IUnknown* b);
+// The server DLL's answer to DllCanUnloadNow (E_FAIL when it is not loaded).
+HRESULT CanUnloadNow();
 
 // Records each call of the outgoing interface, and whether it came while `insideCall` was set.
 class EventSink final : public IDispatch {
@@ -128,12 +146,62 @@ private:
 struct SimulatedWorld {
     static bool Available() { return IsRegistered(L"QuilletSim.Control"); }
     explicit SimulatedWorld(const wchar_t* programId = L"QV.TEST.DEVICE");
+    // One more plug-in (its help file and workspace control) with a feature 1, "&Configure".
+    void AddPlugin(const wchar_t* programId, const wchar_t* help, const wchar_t* workspace);
+    // What the simulation was asked and holds: calls made, numbers, objects and texts by name.
+    long CountOf(const wchar_t* call);
+    long Long(const wchar_t* name);
+    ComRef<IDispatch> Object(IDispatch* from, const wchar_t* name);
+    std::wstring String(IDispatch* from, const wchar_t* name);
+    void Set(IDispatch* on, const wchar_t* name, bool value);
+    // StartApp through the dual interface with these objects (the collection: `collection`, when
+    // given); whether it started.
+    bool Start(_IHalvernServer* server, const wchar_t* description, const wchar_t* address, IDispatch* collection = nullptr);
     ComRef<IDispatch> control, device, system, collection;
 };
 
-// Top-level windows of this thread that are shown with this caption.
-HWND FindShownWindow(const std::wstring& caption);
+// ---- windows of this thread --------------------------------------------------------------------
+std::wstring TextOf(HWND w);
+std::wstring ClassOf(HWND w);
+// Descendants of `parent` of one class (and caption, when given).
+std::vector<HWND> Children(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr);
+HWND Child(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr);
+// A top-level window of this thread of a class (any, when empty) and caption (any, when empty).
+HWND TopLevel(const std::wstring& cls, const std::wstring& caption = {}, bool shownOnly = true);
+inline HWND FindShownWindow(const std::wstring& caption) { return TopLevel(L"", caption); }
+// Every window of this thread, top-level and child, by class; their number; what changed.
+std::map<std::wstring, int> WindowCensus();
+int WindowCount(const std::map<std::wstring, int>& census = WindowCensus());
+std::string CensusChange(const std::map<std::wstring, int>& before, const std::map<std::wstring, int>& after);
+// The command of a menu item by caption (without its shortcut), searching submenus.
+UINT MenuCommand(HMENU menu, const std::wstring& caption, UINT* state = nullptr);
+std::wstring StatusText(HWND main, int panel = 0);
+void PostKey(HWND to, UINT vk);
 // Lets the window messages of this thread run for a while.
 void Pump(DWORD ms);
+// Bytes in use in all the process's heaps (PrivateUsage answers 0 under Wine).
+long long HeapInUse();
+
+// Runs `act` on the first shown top-level window of this thread of class `cls` (and caption, when
+// given) that appears while the script lives, from a timer inside whatever modal loop runs; `act`
+// returns true when it is done with it.
+class ModalScript {
+public:
+    using Action = std::function<bool(HWND)>;
+    ModalScript(std::wstring cls, std::wstring caption, Action act);
+    ~ModalScript();
+    int Seen() const { return seen_; }
+    bool Done() const { return done_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    static inline ModalScript* current_ = nullptr;
+    std::wstring cls_, caption_;
+    Action act_;
+    UINT_PTR timer_ = 0;
+    DWORD started_ = 0;
+    int seen_ = 0;
+    bool done_ = false, busy_ = false;
+};
 
 }  // namespace qvtest

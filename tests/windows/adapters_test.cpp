@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ComTestSupport.h"
+#include "TestHarness.h"
 #include "automation/ComponentFactory.h"
 #include "outside/PluginServer.h"
 #include "outside/PluginWorkspace.h"
@@ -20,6 +22,7 @@
 using automation::BStr;
 using automation::ObjectRef;
 using automation::Variant;
+using qvtest::SameObject;
 using win32::ComRef;
 using win32::adapters::LateBound;
 using win32::adapters::Var;
@@ -31,47 +34,18 @@ namespace {
 // The simulated components fail with E_FAIL, as the Linux simulation does.
 constexpr std::int32_t kSimulatedFailure = code::kFail;
 
-int g_passed = 0;
-int g_failed = 0;
-bool g_caseOk = true;
-
-void Check(bool ok, const char* what, int line) {
-    if (ok) return;
-    g_caseOk = false;
-    std::printf("  check failed (line %d): %s\n", line, what);
-}
-#define CHECK(cond) Check((cond), #cond, __LINE__)
-
 template <class F>
 void ExpectError(std::int32_t expected, F&& f, const char* what, int line) {
     try {
         f();
-        Check(false, what, line);
-        std::printf("    no error was raised\n");
+        qvtest::Fail(std::string(what) + ": no error was raised", line);
     } catch (const automation::Error& e) {
-        if (e.Code() != expected) {
-            Check(false, what, line);
-            std::printf("    code 0x%08lX, expected 0x%08lX: %s\n", static_cast<unsigned long>(e.Code()),
-                        static_cast<unsigned long>(expected), e.what());
-        }
+        if (e.Code() != expected)
+            qvtest::Fail(std::string(what) + ": " + qvtest::Hr(e.Code()) + ", expected " + qvtest::Hr(expected) + ", " + e.what(),
+                         line);
     }
 }
 #define EXPECT_ERROR(code, expr) ExpectError((code), [&] { expr; }, #expr, __LINE__)
-
-void Case(const char* name, const std::function<void()>& body) {
-    g_caseOk = true;
-    try {
-        body();
-    } catch (const automation::Error& e) {
-        g_caseOk = false;
-        std::printf("  unexpected error 0x%08lX: %s\n", static_cast<unsigned long>(e.Code()), e.what());
-    } catch (const std::exception& e) {
-        g_caseOk = false;
-        std::printf("  unexpected exception: %s\n", e.what());
-    }
-    std::printf("%s %s\n", g_caseOk ? "PASS" : "FAIL", name);
-    (g_caseOk ? g_passed : g_failed)++;
-}
 
 const wchar_t* W(const BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
@@ -92,14 +66,6 @@ std::int32_t Long(LateBound& obj, std::u16string_view name, BStr arg) {
 }
 
 bool Contains(const BStr& text, std::u16string_view part) { return text.find(part) != BStr::npos; }
-
-bool SameObject(IUnknown* a, IUnknown* b) {
-    if (!a || !b) return false;
-    ComRef<IUnknown> ua, ub;
-    a->QueryInterface(IID_IUnknown, ua.PutVoid());
-    b->QueryInterface(IID_IUnknown, ub.PutVoid());
-    return ua && ua.Get() == ub.Get();
-}
 
 // The simulated world's configuration object and a device to show.
 struct World {
@@ -220,14 +186,6 @@ void SaveFrameShot() {
     ReleaseDC(g_frame, screen);
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 // A control hosted in an AtlAxWin child window of the test frame.
 struct Hosted {
     HWND window = nullptr;
@@ -241,16 +199,16 @@ struct Hosted {
             object = adapters::WrapHostedControl(unk);
             unk->Release();
         }
-        Pump();
+        qvtest::Pump(0);
     }
     ~Hosted() {
         object.reset();
         if (window) DestroyWindow(window);
-        Pump();
+        qvtest::Pump(0);
     }
 };
 
-void LnsObjectsAndCollections() {
+TEST_CASE(LnsObjectsAndCollections) {
     World world;
     auto device = adapters::WrapAppDevice(world.appDevice.Get());
     CHECK(device->Name() == u"AHU 1");
@@ -319,7 +277,7 @@ void LnsObjectsAndCollections() {
                  adapters::WrapAppDevice(CreateDispatch(L"QuilletSim.Collection").Get())->Name());
 }
 
-void DeviceObjectAndFactory() {
+TEST_CASE(DeviceObjectAndFactory) {
     World world;
     auto device = world.Device();
     CHECK(world.CountOf(u"NetServDevice.Initialize") == 1);
@@ -361,7 +319,7 @@ void DeviceObjectAndFactory() {
     LateBound(world.control).Put(u"FallbackInstalled", Var::Bool(true));
 }
 
-void PluginServerAndNotifications() {
+TEST_CASE(PluginServerAndNotifications) {
     World world;
     auto device = world.Device();
     std::vector<BStr> announced;
@@ -468,7 +426,7 @@ void PluginServerAndNotifications() {
     CHECK(uploads == 1);
 }
 
-void HostedWorkspaceControls() {
+TEST_CASE(HostedWorkspaceControls) {
     World world;
     AtlHost& atl = AtlHost::Get();
     CHECK(atl.ready);
@@ -519,7 +477,7 @@ void HostedWorkspaceControls() {
         EXPECT_ERROR(kSimulatedFailure, ws->Upload());
         CHECK(world.Live(u"LiveWorkspaceControls") == 1);
     }
-    Pump();
+    qvtest::Pump(0);
     CHECK(world.Live(u"LiveWorkspaceControls") == 0);
 
     {
@@ -535,7 +493,7 @@ void HostedWorkspaceControls() {
     }
 }
 
-void UnitsControl() {
+TEST_CASE(UnitsControl) {
     World world;
     AtlHost& atl = AtlHost::Get();
     if (!atl.ready) {
@@ -572,7 +530,7 @@ void UnitsControl() {
             ws->AttachLink(link);
             ws->Upload();
         }
-        Pump();
+        qvtest::Pump(0);
         UpdateWindow(g_frame);
         SaveFrameShot();
     }
@@ -605,16 +563,10 @@ int main(int argc, char** argv) {
     }
     adapters::InstallComFactory();
 
-    Case("LNS objects, collections and values", LnsObjectsAndCollections);
-    Case("device object, its link and the factory", DeviceObjectAndFactory);
-    Case("plug-in server calls and notifications", PluginServerAndNotifications);
-    Case("workspace controls hosted by AtlAxWin", HostedWorkspaceControls);
-    Case("units control by dispatch id and event position", UnitsControl);
-
+    const int rc = qvtest::RunAll("adapters");
     if (g_frame) DestroyWindow(g_frame);
-    Pump();
+    qvtest::Pump(0);
     automation::Components().Clear();
     OleUninitialize();
-    std::printf("adapters: %d passed, %d failed\n", g_passed, g_failed);
-    return g_failed ? 1 : 0;
+    return rc;
 }

@@ -37,65 +37,12 @@ const IID kDeviceLinkIid = {0x4C725D56, 0x5B85, 0x11D5, {0x8D, 0xE3, 0x00, 0xC0,
 
 // ---- the real windows ----------------------------------------------------------------------
 
-std::wstring TextOf(HWND w) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(w, buf, 1024);
-    return buf;
-}
-
-std::wstring ClassOf(HWND w) {
-    wchar_t buf[128] = {};
-    GetClassNameW(w, buf, 128);
-    return buf;
-}
-
-struct ClassSearch {
-    std::wstring cls;
-    const wchar_t* text;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK MatchClass(HWND h, LPARAM p) {
-    auto* s = reinterpret_cast<ClassSearch*>(p);
-    if (ClassOf(h) == s->cls && (!s->text || TextOf(h) == s->text)) s->found.push_back(h);
-    return TRUE;
-}
-
-// Descendants of `parent` of one class (and caption, when given).
-std::vector<HWND> Children(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr) {
-    ClassSearch s{cls, text, {}};
-    if (parent) EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-HWND Child(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr) {
-    auto all = Children(parent, cls, text);
-    return all.empty() ? nullptr : all.front();
-}
-
 // A rectangle in the client coordinates of `parent`.
 RECT RectIn(HWND w, HWND parent) {
     RECT r{};
     GetWindowRect(w, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-UINT MenuCommand(HMENU menu, const std::wstring& caption, UINT* state = nullptr) {
-    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
-        if (HMENU sub = GetSubMenu(menu, i)) {
-            if (UINT id = MenuCommand(sub, caption, state)) return id;
-            continue;
-        }
-        wchar_t buf[256] = {};
-        GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
-        std::wstring text = buf;
-        if (caption == text.substr(0, text.find(L'\t'))) {
-            if (state) *state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-            return GetMenuItemID(menu, i);
-        }
-    }
-    return 0;
 }
 
 // Chooses a menu item as the user does; returns once the command (and any modal window it
@@ -116,125 +63,6 @@ bool Grayed(HWND main, const std::wstring& caption) {
     if (!main || !GetMenu(main) || !MenuCommand(GetMenu(main), caption, &state)) return false;
     return (state & MF_GRAYED) != 0;
 }
-
-std::wstring StatusText(HWND main, int panel = 0) {
-    HWND bar = Child(main, STATUSCLASSNAMEW);
-    if (!bar) return L"(no status bar)";
-    wchar_t text[512] = {};
-    if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, panel, 0)) >= 512) return L"(too long)";
-    SendMessageW(bar, SB_GETTEXTW, panel, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-BOOL CALLBACK CountChild(HWND h, LPARAM p) {
-    ++(*reinterpret_cast<std::map<std::wstring, int>*>(p))[ClassOf(h)];
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND h, LPARAM p) {
-    CountChild(h, p);
-    EnumChildWindows(h, CountChild, p);
-    return TRUE;
-}
-
-// Every window of this thread, top-level and child, by class.
-std::map<std::wstring, int> ThreadWindows() {
-    std::map<std::wstring, int> byClass;
-    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&byClass));
-    return byClass;
-}
-
-int Total(const std::map<std::wstring, int>& m) {
-    int n = 0;
-    for (const auto& [cls, count] : m) n += count;
-    return n;
-}
-
-std::string Difference(const std::map<std::wstring, int>& before, const std::map<std::wstring, int>& after) {
-    std::string out;
-    auto keys = before;
-    for (const auto& [cls, n] : after) keys[cls];
-    for (const auto& [cls, unused] : keys) {
-        auto b = before.count(cls) ? before.at(cls) : 0;
-        auto a = after.count(cls) ? after.at(cls) : 0;
-        if (a != b) out += " " + Show(cls) + " " + std::to_string(b) + "->" + std::to_string(a);
-    }
-    return out;
-}
-
-struct TopLevelSearch {
-    const std::wstring& cls;
-    const std::wstring& caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchTopLevel(HWND h, LPARAM p) {
-    auto* q = reinterpret_cast<TopLevelSearch*>(p);
-    if (!IsWindowVisible(h) || ClassOf(h) != q->cls) return TRUE;
-    if (!q->caption.empty() && TextOf(h) != q->caption) return TRUE;
-    q->found = h;
-    return FALSE;
-}
-
-// A shown top-level window of this thread of one class (and caption, when given).
-HWND ShownTopLevel(const std::wstring& cls, const std::wstring& caption = {}) {
-    TopLevelSearch q{cls, caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchTopLevel, reinterpret_cast<LPARAM>(&q));
-    return q.found;
-}
-
-// ---- modal windows, answered from inside their own message loop ----------------------------
-
-// Runs `act` on the first shown top-level window of this thread of class `cls` (and caption, when
-// given) that appears while the script is armed; `act` returns true when it is done with it.
-class ModalScript {
-public:
-    using Action = std::function<bool(HWND)>;
-    ModalScript(std::wstring cls, std::wstring caption, Action act)
-        : cls_(std::move(cls)), caption_(std::move(caption)), act_(std::move(act)) {
-        current_ = this;
-        started_ = GetTickCount();
-        timer_ = SetTimer(nullptr, 0, 50, &ModalScript::Tick);
-    }
-    ~ModalScript() {
-        KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
-    int Seen() const { return seen_; }
-    bool Done() const { return done_; }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        ModalScript* s = current_;
-        if (!s || s->done_ || s->busy_) return;
-        HWND w = s->Find();
-        if (!w) return;
-        if (GetTickCount() - s->started_ > 10000) {
-            // A window the script cannot finish with would hang the test.
-            Fail("a " + Show(s->cls_) + " window stayed open: closing it", __LINE__);
-            s->done_ = true;
-            PostMessageW(w, WM_CLOSE, 0, 0);
-            return;
-        }
-        ++s->seen_;
-        s->busy_ = true;
-        bool finished = s->act_(w);
-        if (current_ == s) {
-            s->busy_ = false;
-            s->done_ = finished;
-        }
-    }
-    HWND Find() const { return ShownTopLevel(cls_, caption_); }
-
-    static inline ModalScript* current_ = nullptr;
-    std::wstring cls_, caption_;
-    Action act_;
-    UINT_PTR timer_ = 0;
-    DWORD started_ = 0;
-    int seen_ = 0;
-    bool done_ = false;
-    bool busy_ = false;
-};
 
 // What a window's owner was like at the moment the window was shown (WM_SHOWWINDOW).
 class ShowWatch {
@@ -348,63 +176,12 @@ void* Export(const wchar_t* module, const char* name) {
 // ---- sessions --------------------------------------------------------------------------------
 
 // The simulated world with one plug-in whose help file and workspace control are given.
-struct World {
-    SimulatedWorld sim;
-    World(const wchar_t* help, const wchar_t* workspace, bool unitsWorkspace = false) : sim(L"QV.DISPLAY.DEVICE") {
-        Args plugin;
-        plugin.Str(L"QV.DISPLAY.DEVICE").Str(help).Str(workspace).Bool(true);
-        CHECK_HR(CallByName(sim.control.Get(), L"AddPlugin", plugin), S_OK);
-        Args feature;
-        feature.Str(L"QV.DISPLAY.DEVICE").I4(1).Str(L"&Configure");
-        CHECK_HR(CallByName(sim.control.Get(), L"AddFeature", feature), S_OK);
-        if (unitsWorkspace) {
-            Args ws;
-            ws.Str(workspace).Bool(true).Bool(true).Bool(true);
-            CHECK_HR(CallByName(sim.control.Get(), L"ConfigureWorkspace", ws), S_OK);
-        }
-    }
-    long Count(const wchar_t* call) {
-        Args a;
-        a.Str(call);
-        VARIANT v;
-        VariantInit(&v);
-        CallByName(sim.control.Get(), L"CountOf", a, &v);
-        long n = V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
-        VariantClear(&v);
-        return n;
-    }
-    long Long(const wchar_t* name) {
-        Args none;
-        VARIANT v;
-        VariantInit(&v);
-        CallByName(sim.control.Get(), name, none, &v);
-        long n = V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
-        VariantClear(&v);
-        return n;
-    }
-    ComRef<IDispatch> Object(IDispatch* from, const wchar_t* name) {
-        Args none;
-        VARIANT v;
-        VariantInit(&v);
-        ComRef<IDispatch> d;
-        if (from && SUCCEEDED(CallByName(from, name, none, &v)) && V_VT(&v) == VT_DISPATCH && V_DISPATCH(&v))
-            d = ComRef<IDispatch>::Share(V_DISPATCH(&v));
-        VariantClear(&v);
-        return d;
-    }
-    std::wstring String(IDispatch* from, const wchar_t* name) {
-        Args none;
-        VARIANT v;
-        VariantInit(&v);
-        std::wstring s;
-        if (from && SUCCEEDED(CallByName(from, name, none, &v)) && V_VT(&v) == VT_BSTR) s = Text(V_BSTR(&v));
-        VariantClear(&v);
-        return s;
-    }
-    void Set(IDispatch* on, const wchar_t* name, bool value) {
-        Args a;
-        a.Bool(value);
-        CHECK_HR(PutByName(on, name, a), S_OK);
+struct World : SimulatedWorld {
+    World(const wchar_t* help, const wchar_t* workspace, bool unitsWorkspace = false) : SimulatedWorld(L"QV.DISPLAY.DEVICE") {
+        AddPlugin(L"QV.DISPLAY.DEVICE", help, workspace);
+        Args ws;
+        ws.Str(workspace).Bool(true).Bool(true).Bool(true);
+        if (unitsWorkspace) CHECK_HR(CallByName(control.Get(), L"ConfigureWorkspace", ws), S_OK);
     }
 };
 
@@ -413,29 +190,8 @@ struct Session {
     ComRef<_IHalvernServer> server;
     HWND main = nullptr;
 
-    explicit Session(World& w) {
-        CLSID clsid{};
-        CHECK_HR(CLSIDFromProgID(L"LNSQuilletVexaProxy.IHalvernServer", &clsid), S_OK);
-        CHECK_HR(
-            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())),
-            S_OK);
-        if (!server) return;
-        AppDevice* device = nullptr;
-        System* system = nullptr;
-        Collection* collection = nullptr;
-        w.sim.device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&device));
-        w.sim.system->QueryInterface(IID_System, reinterpret_cast<void**>(&system));
-        w.sim.collection->QueryInterface(IID_Collection, reinterpret_cast<void**>(&collection));
-        float version = 3.2f;
-        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
-        BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Display Node (1/7)");
-        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started), S_OK);
-        CHECK_EQ(started, VARIANT_TRUE);
-        SysFreeString(description);
-        SysFreeString(address);
-        if (device) device->Release();
-        if (system) system->Release();
-        if (collection) collection->Release();
+    explicit Session(World& w) : server(As<_IHalvernServer>(NewServer().Get(), IID__IHalvernServer)) {
+        if (!w.Start(server.Get(), kDescription, L"Display Node (1/7)")) return;
         LONG opened = 0;
         CHECK_HR(server->RunFullAppView(&opened), S_OK);
         Pump(100);
@@ -450,14 +206,6 @@ struct Session {
     }
 };
 
-bool SameObject(IUnknown* a, IUnknown* b) {
-    if (!a || !b) return false;
-    ComRef<IUnknown> ua, ub;
-    a->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ua.Put()));
-    b->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ub.Put()));
-    return ua && ua.Get() == ub.Get();
-}
-
 int PixelsX(int twips) {
     HDC dc = GetDC(nullptr);
     int dpi = GetDeviceCaps(dc, LOGPIXELSX);
@@ -465,28 +213,17 @@ int PixelsX(int twips) {
     return MulDiv(twips, dpi, 1440);
 }
 
-// The process's working set, and the bytes in use in all its heaps (the DLL's allocations
-// among them). Under Wine PrivateUsage always answers 0, so the heaps are walked instead.
+// The process's working set, and the bytes in use in all its heaps (the DLL's allocations among them).
 struct Memory {
     long long workingSet = 0;
     long long heap = 0;
 };
 
 Memory MemoryNow() {
-    Memory m;
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof pmc;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) m.workingSet = static_cast<long long>(pmc.WorkingSetSize);
-    HANDLE heaps[64];
-    const DWORD n = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < n && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY e{};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &e))
-            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) m.heap += static_cast<long long>(e.cbData);
-        HeapUnlock(heaps[i]);
-    }
-    return m;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    return {static_cast<long long>(pmc.WorkingSetSize), HeapInUse()};
 }
 
 }  // namespace
@@ -513,38 +250,38 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 1);
 
     // Attached to the link of the device object the plug-in server was handed, then uploaded.
-    auto link = world.Object(world.sim.control.Get(), L"LastAttachedLink");
-    auto device = world.Object(world.sim.control.Get(), L"LastLoadedDevice");
+    auto link = world.Object(world.control.Get(), L"LastAttachedLink");
+    auto device = world.Object(world.control.Get(), L"LastLoadedDevice");
     CHECK(link && device && SameObject(link.Get(), device.Get()));
     ComRef<IUnknown> linkItf;
     if (link) link->QueryInterface(kDeviceLinkIid, reinterpret_cast<void**>(linkItf.Put()));
     CHECK(linkItf);
     CHECK_EQ(world.String(link.Get(), L"DeviceName"), std::wstring(L"Quillet Test Node"));
     auto appDevice = world.Object(device.Get(), L"AppDevice");
-    CHECK(SameObject(appDevice.Get(), world.sim.device.Get()));
-    CHECK_EQ(world.Count(L"Workspace.AttachLink"), 1);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), 1);
+    CHECK(SameObject(appDevice.Get(), world.device.Get()));
+    CHECK_EQ(world.CountOf(L"Workspace.AttachLink"), 1);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 1);
     CHECK_EQ(StatusText(s.main), std::wstring());
     // A control without engineering units leaves the Tools item disabled.
     CHECK(Grayed(s.main, L"&Engineering Units"));
 
     // View > Refresh reads the device again; a device that does not answer is reported.
     Choose(s.main, L"&Refresh");
-    CHECK_EQ(world.Count(L"Workspace.Upload"), 2);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 2);
     CHECK_EQ(StatusText(s.main), std::wstring());
-    world.Set(world.sim.device.Get(), L"Answering", false);
+    world.Set(world.device.Get(), L"Answering", false);
     Choose(s.main, L"&Refresh");
-    CHECK_EQ(world.Count(L"Workspace.Upload"), 2);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 2);
     CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
-    world.Set(world.sim.device.Get(), L"Answering", true);
+    world.Set(world.device.Get(), L"Answering", true);
     Choose(s.main, L"&Refresh");
-    CHECK_EQ(world.Count(L"Workspace.Upload"), 3);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 3);
     CHECK_EQ(StatusText(s.main), std::wstring());
 
     // The plug-in server announcing the control again replaces it: still exactly one.
     Args announce;
     announce.Str(L"QuilletSim.Workspace");
-    CHECK_HR(CallByName(world.sim.control.Get(), L"RaiseWorkspaceAvailable", announce), S_OK);
+    CHECK_HR(CallByName(world.control.Get(), L"RaiseWorkspaceAvailable", announce), S_OK);
     Pump(50);
     CHECK_EQ(Children(s.main, L"AtlAxWin").size(), 1u);
     CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 1);
@@ -556,8 +293,6 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK(Children(main, L"AtlAxWin").empty());
     CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
 }
-
-void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
 
 // A key pressed on the keyboard: down and up through the system's input queue.
 bool PressKey(WORD vk) {
@@ -603,7 +338,7 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     HWND button = Child(s.main, L"Button", L"&Configure");
     HWND control = Child(s.main, L"QuilletSimControl");
     CHECK(button && control);
-    const long start = world.Count(L"Workspace.Upload");
+    const long start = world.CountOf(L"Workspace.Upload");
     CHECK_EQ(start, 1);
 
     // This host's loop (Pump) translates no accelerators: the display does it itself.
@@ -611,21 +346,21 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     CHECK_EQ(GetActiveWindow(), s.main);
     PostKey(button, VK_F5);
     Pump(100);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 1);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 1);
     PostKey(control, VK_F5);  // inside the hosted workspace control
     Pump(100);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 2);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 2);
     PostKey(s.main, VK_F5);
     Pump(100);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 3);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 3);
     // From the keyboard, through the system's input queue.
     CHECK(PressKey(VK_F5));
     Pump(200);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 4);
     // A key that is no shortcut does nothing.
     PostKey(button, VK_F6);
     Pump(100);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 4);
 
     // The host's own window is active: F5 is its own, typed keys still reach it.
     Activate(host.frame, host.edit);
@@ -636,12 +371,12 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     CHECK(PressKey(VK_F5));
     CHECK(PressKey('A'));
     Pump(200);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 4);
     CHECK_EQ(TextOf(host.edit), std::wstring(L"a"));
     // Even a key aimed at the display's child while the host is active does nothing.
     PostKey(button, VK_F5);
     Pump(100);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), start + 4);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 4);
 
     // After the display has gone the host's keys are left alone.
     s.Exit();
@@ -690,10 +425,10 @@ TEST_CASE(StatusTickReportsASilentDevice) {
     CHECK(bar != nullptr);
     CHECK_EQ(StatusText(s.main), std::wstring());
     Args none;
-    CallByName(world.sim.control.Get(), L"ClearLog", none);
+    CallByName(world.control.Get(), L"ClearLog", none);
     StatusWatch watch(bar);
     CHECK(watch.Hooked());
-    world.Set(world.sim.device.Get(), L"Answering", false);
+    world.Set(world.device.Get(), L"Answering", false);
 
     const DWORD start = GetTickCount();
     while (StatusText(s.main) != kCannotCommunicate && GetTickCount() - start < 20000) Pump(100);
@@ -702,8 +437,8 @@ TEST_CASE(StatusTickReportsASilentDevice) {
     CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
     // One working tick: the probe failed, the user was told it reads the device, then that it is silent.
     CHECK(watch.texts == std::vector<std::wstring>({L"Refreshing device data...", kCannotCommunicate}));
-    CHECK(world.Count(L"AppDevice.State") >= 1);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), 0);
+    CHECK(world.CountOf(L"AppDevice.State") >= 1);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 0);
 }
 
 // The command id of an item of a top-level menu, both found by caption as a user reads them.
@@ -748,14 +483,14 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     World world(L"", L"QuilletSim.Workspace");
     Args second;
     second.Str(L"QV.DISPLAY.DEVICE").I4(7).Str(L"&Recalibrate");
-    CHECK_HR(CallByName(world.sim.control.Get(), L"AddFeature", second), S_OK);
+    CHECK_HR(CallByName(world.control.Get(), L"AddFeature", second), S_OK);
     Session s(world);
     if (!s.main) return;
-    const std::wstring device = world.String(world.sim.device.Get(), L"Name");
+    const std::wstring device = world.String(world.device.Get(), L"Name");
     CHECK(!device.empty());
-    auto& control = world.sim.control;
+    auto& control = world.control;
     const long owner = static_cast<long>(reinterpret_cast<LONG_PTR>(s.main));
-    long uploads = world.Count(L"Workspace.Upload");
+    long uploads = world.CountOf(L"Workspace.Upload");
 
     // Device > Recalibrate: the item's command reaches the server with the feature's id.
     const UINT recalibrate = MenuItemId(s.main, L"&Device", L"&Recalibrate");
@@ -764,11 +499,11 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     int boxes = -1;
     LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(recalibrate, 0), 0); }, boxes);
     CHECK_EQ(boxes, 0);
-    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 1);
+    CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 1);
     CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
     CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
     CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Recalibrate " + device);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);
 
     // The first feature button: its tag carries feature 1.
     HWND button = Child(s.main, L"Button", L"&Configure");
@@ -779,11 +514,11 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
         },
         boxes);
     CHECK_EQ(boxes, 0);
-    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 2);
+    CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 2);
     CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
     CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
     CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Configure " + device);
-    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);
 
     // The plug-in server cannot launch: one box names the feature and the device, and says why.
     Args fail;
@@ -810,9 +545,9 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     CHECK(box.okOnly);
     CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
     CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
-    CHECK(ShownTopLevel(L"#32770") == nullptr);
+    CHECK(TopLevel(L"#32770") == nullptr);
     CHECK(IsWindowEnabled(s.main));
-    CHECK_EQ(world.Count(L"Workspace.Upload"), ++uploads);  // refreshed after a failure as after a success
+    CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);  // refreshed after a failure as after a success
 
     // Through the menu the failure reads the same, with the other feature's caption.
     box = LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(configure, 0), 0); }, boxes);
@@ -820,7 +555,7 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     CHECK_EQ(box.title, L"Quillet - " + device + L" Configure Error");
     CHECK(box.text.find(L"\r\nConfigure feature for device " + device + L".\r\n") != std::wstring::npos);
     CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
-    CHECK_EQ(world.Count(L"PluginServer.LaunchFeature"), 4);
+    CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 4);
 }
 
 TEST_CASE(TreeAndListsDrawFromTheEightImages) {
@@ -878,7 +613,7 @@ TEST_CASE(MissingControlEndsInTheErrorView) {
 
     {
         World world(L"", L"QuilletSim.NoSuchWorkspace");
-        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        world.Set(world.control.Get(), L"FallbackInstalled", false);
         Session s(world);
         if (!s.main) return;
         HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
@@ -916,25 +651,25 @@ TEST_CASE(MissingControlEndsInTheErrorView) {
 TEST_CASE(WorkspaceControlsAreBoundByInterfaceNotByName) {
     for (const wchar_t* progId : {L"QuilletSim.VbWorkspace", L"QuilletSim.NamelessWorkspace"}) {
         World world(L"", progId);
-        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        world.Set(world.control.Get(), L"FallbackInstalled", false);
         Session s(world);
         if (!s.main) return;
         HWND host = Child(s.main, L"AtlAxWin");
         CHECK(host && TextOf(host) == progId && IsWindowVisible(host));
         HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
         CHECK(errorView && !IsWindowVisible(errorView));
-        CHECK_EQ(world.Count(L"Workspace.AttachLink"), 1);
-        CHECK_EQ(world.Count(L"Workspace.Upload"), 1);
+        CHECK_EQ(world.CountOf(L"Workspace.AttachLink"), 1);
+        CHECK_EQ(world.CountOf(L"Workspace.Upload"), 1);
     }
     {
         World world(L"", L"QuilletSim.NamesOnlyWorkspace");
-        world.Set(world.sim.control.Get(), L"FallbackInstalled", false);
+        world.Set(world.control.Get(), L"FallbackInstalled", false);
         Session s(world);
         if (!s.main) return;
         HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
         CHECK(errorView && IsWindowVisible(errorView));
-        CHECK_EQ(world.Count(L"Workspace.Create"), 1);
-        CHECK_EQ(world.Count(L"Workspace.AttachLink"), 0);
+        CHECK_EQ(world.CountOf(L"Workspace.Create"), 1);
+        CHECK_EQ(world.CountOf(L"Workspace.AttachLink"), 0);
     }
 }
 
@@ -970,12 +705,12 @@ TEST_CASE(EngineeringUnitsDialogRoundTrip) {
     CHECK(tabShown);
     CHECK(FindShownWindow(L"Quillet Options") == nullptr);
     CHECK(IsWindowEnabled(s.main));
-    CHECK_EQ(world.Count(L"QtyUnits.SetFlag"), 1);
-    CHECK_EQ(world.Count(L"QtyUnits.Apply"), 1);
-    CHECK_EQ(world.Count(L"Workspace.ApplyEngUnits"), 1);
-    auto applied = world.Object(world.sim.control.Get(), L"LastAppliedUnits");
+    CHECK_EQ(world.CountOf(L"QtyUnits.SetFlag"), 1);
+    CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
+    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
+    auto applied = world.Object(world.control.Get(), L"LastAppliedUnits");
     CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 1"));
-    CHECK(world.String(world.sim.control.Get(), L"LastWorkspaceText").find(L"Units: Units 1") != std::wstring::npos);
+    CHECK(world.String(world.control.Get(), L"LastWorkspaceText").find(L"Units: Units 1") != std::wstring::npos);
 
     // Cancel: nothing reaches the workspace.
     {
@@ -987,11 +722,11 @@ TEST_CASE(EngineeringUnitsDialogRoundTrip) {
         CHECK_EQ(script.Seen(), 1);
     }
     CHECK(FindShownWindow(L"Quillet Options") == nullptr);
-    CHECK_EQ(world.Count(L"QtyUnits.Apply"), 1);
-    CHECK_EQ(world.Count(L"Workspace.ApplyEngUnits"), 1);
+    CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
+    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
 
     // A control that stays open after OK: the units it handed back still count after Cancel.
-    world.Set(world.sim.control.Get(), L"ApplyAsksToClose", false);
+    world.Set(world.control.Get(), L"ApplyAsksToClose", false);
     bool stayedOpen = false;
     {
         ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
@@ -1003,8 +738,8 @@ TEST_CASE(EngineeringUnitsDialogRoundTrip) {
         Choose(s.main, L"&Engineering Units");
     }
     CHECK(stayedOpen);
-    CHECK_EQ(world.Count(L"Workspace.ApplyEngUnits"), 2);
-    applied = world.Object(world.sim.control.Get(), L"LastAppliedUnits");
+    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 2);
+    applied = world.Object(world.control.Get(), L"LastAppliedUnits");
     CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 2"));
 }
 
@@ -1147,7 +882,7 @@ TEST_CASE(HelpReachesTheViewersOrWarns) {
         Session s(world);
         if (!s.main) return;
         // The real hhctrl with a file that is not there returns at once and opens nothing here.
-        const int before = Total(ThreadWindows());
+        const int before = WindowCount();
         const DWORD start = GetTickCount();
         {
             ModalScript script(L"#32770", L"", noBox);
@@ -1155,7 +890,7 @@ TEST_CASE(HelpReachesTheViewersOrWarns) {
         }
         CHECK(GetTickCount() - start < 3000);
         CHECK_EQ(boxes, 0);
-        CHECK_EQ(Total(ThreadWindows()), before);
+        CHECK_EQ(WindowCount(), before);
 
         Detour html(Export(L"hhctrl.ocx", "HtmlHelpA"), reinterpret_cast<void*>(&RecordHtmlHelpA));
         CHECK(html.Active());
@@ -1216,7 +951,7 @@ TEST_CASE(HelpReachesTheViewersOrWarns) {
         CHECK_EQ(title, std::wstring(kDescription));
         CHECK_EQ(text, std::wstring(L"Unable to locate ") + kDescription + L" help file");
         CHECK(g_helpCalls.empty());
-        CHECK(ShownTopLevel(L"#32770") == nullptr);
+        CHECK(TopLevel(L"#32770") == nullptr);
     }
     if (hhctrl) FreeLibrary(hhctrl);
 }
@@ -1239,7 +974,7 @@ TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
             return SUCCEEDED(diagnostics->LiveGdiObjects(&n)) ? static_cast<long>(n) : -1L;
         };
     Pump(50);
-    const auto before = ThreadWindows();
+    const auto before = WindowCensus();
     int openWindows = 0;
     long openGdi = -1, gdiLeft = 0, workspacesLeft = 0;
     std::string windowsLeft;
@@ -1250,26 +985,26 @@ TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
             Session s(world);
             if (!s.main) return;
             if (cycle == 1) {
-                openWindows = Total(ThreadWindows());
+                openWindows = WindowCount();
                 openGdi = liveGdi ? liveGdi() : -1;
             }
         }
         Pump(20);
         // The simulation's call log is the test's own memory.
-        CallByName(world.sim.control.Get(), L"ClearLog", none);
+        CallByName(world.control.Get(), L"ClearLog", none);
         if (liveGdi && liveGdi() != 0 && gdiLeft == 0) gdiLeft = liveGdi();
         if (long w = world.Long(L"LiveWorkspaceControls"); w != 0 && workspacesLeft == 0) workspacesLeft = w;
-        if (auto now = ThreadWindows(); now != before && windowsLeft.empty())
-            windowsLeft = "after cycle " + std::to_string(cycle) + ":" + Difference(before, now);
+        if (auto now = WindowCensus(); now != before && windowsLeft.empty())
+            windowsLeft = "after cycle " + std::to_string(cycle) + ":" + CensusChange(before, now);
         if (cycle == 10) after10 = MemoryNow();
         if (cycle == 50) after50 = MemoryNow();
     }
-    const auto after = ThreadWindows();
+    const auto after = WindowCensus();
     const long long heapGrowth = after50.heap - after10.heap;
     const long long setGrowth = after50.workingSet - after10.workingSet;
     std::printf("    50 cycles in %lu ms\n", static_cast<unsigned long>(GetTickCount() - began));
-    std::printf("    windows of the thread: %d before, %d with the display open, %d after 50 cycles\n", Total(before),
-                openWindows, Total(after));
+    std::printf("    windows of the thread: %d before, %d with the display open, %d after 50 cycles\n", WindowCount(before),
+                openWindows, WindowCount(after));
     std::printf("    working set: %lld KiB at start, %lld KiB after 10 cycles, %lld KiB after 50 (cycles 10..50: %+lld KiB)\n",
                 start.workingSet / 1024, after10.workingSet / 1024, after50.workingSet / 1024, setGrowth / 1024);
     std::printf("    heap in use: %lld bytes at start, %lld after 10 cycles, %lld after 50 (cycles 10..50: %+lld bytes)\n",
@@ -1278,11 +1013,11 @@ TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
                 liveGdi ? liveGdi() : -1);
     CHECK(diagnostics);
     // The measures must see the open display, or their return to the start proves nothing.
-    CHECK(openWindows > Total(before) + 10);
+    CHECK(openWindows > WindowCount(before) + 10);
     CHECK(openGdi > 0);
     CHECK(after10.heap > 0 && after10.workingSet > 0);
     CHECK_EQ(windowsLeft, std::string());
-    CHECK_EQ(Total(after), Total(before));
+    CHECK_EQ(WindowCount(after), WindowCount(before));
     CHECK_EQ(gdiLeft, 0);
     CHECK_EQ(workspacesLeft, 0);
     // A display that stayed behind costs far more than these allowances (one leaked server

@@ -28,11 +28,8 @@ using namespace qvtest;
 namespace {
 
 constexpr wchar_t kDll[] = L"LNSQuilletVexaProxy.dll";
-constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
 constexpr wchar_t kDescription[] = L"Quillet Exit Test";
 constexpr DISPID kOnAppExit = 1;
-constexpr DISPID kStartApp = 0x60030002;
-constexpr DISPID kRunFullAppView = 0x60030003;
 // "Object variable not set", as the automation runtime reports it.
 constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
 
@@ -94,98 +91,24 @@ private:
     ULONG refs_ = 1;
 };
 
-HRESULT CanUnloadNow() {
-    HMODULE module = GetModuleHandleW(kDll);
-    if (!module) return E_FAIL;
-    auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-    return fn ? fn() : E_FAIL;
-}
-
-std::wstring ClassOf(HWND w) {
-    wchar_t buf[128] = {};
-    GetClassNameW(w, buf, 128);
-    return buf;
-}
-
-struct ClassSearch {
-    const wchar_t* cls;
-    bool shownOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchClass(HWND h, LPARAM p) {
-    auto* s = reinterpret_cast<ClassSearch*>(p);
-    if (ClassOf(h) != s->cls || (s->shownOnly && !IsWindowVisible(h))) return TRUE;
-    s->found = h;
-    return FALSE;
-}
-
-// A top-level window of this thread of one class, shown or not.
-HWND ThreadWindow(const wchar_t* cls, bool shownOnly = false) {
-    ClassSearch s{cls, shownOnly, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchClass, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
 bool Responds(HWND w) {
     DWORD_PTR answer = 0;
     return w && SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
 }
 
-UINT MenuCommand(HMENU menu, const std::wstring& caption) {
-    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
-        if (HMENU sub = GetSubMenu(menu, i)) {
-            if (UINT id = MenuCommand(sub, caption)) return id;
-            continue;
-        }
-        wchar_t buf[256] = {};
-        GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
-        std::wstring text = buf;
-        if (caption == text.substr(0, text.find(L'\t'))) return GetMenuItemID(menu, i);
-    }
-    return 0;
-}
-
-std::wstring StatusText(HWND main) {
-    ClassSearch s{STATUSCLASSNAMEW, false, nullptr};
-    EnumChildWindows(main, MatchClass, reinterpret_cast<LPARAM>(&s));
-    if (!s.found) return L"(no status bar)";
-    wchar_t text[512] = {};
-    if (LOWORD(SendMessageW(s.found, SB_GETTEXTLENGTHW, 0, 0)) >= 512) return L"(too long)";
-    SendMessageW(s.found, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-long CountOf(IDispatch* control, const wchar_t* call) {
-    Args a;
-    a.Str(call);
-    VARIANT v;
-    VariantInit(&v);
-    CallByName(control, L"CountOf", a, &v);
-    long n = V_VT(&v) == VT_I4 ? V_I4(&v) : -1;
-    VariantClear(&v);
-    return n;
-}
-
 // The simulated world, with the configuration-property collection handed over through a
 // stand-in that shows who still holds it.
-struct World {
-    SimulatedWorld sim;
+struct World : SimulatedWorld {
     ComRef<CountedStandIn> properties;
-    World() : sim(L"QV.EXIT.DEVICE") {
-        if (sim.collection) properties = CountedStandIn::Create(sim.collection.Get(), IID_Collection);
+    World() : SimulatedWorld(L"QV.EXIT.DEVICE") {
+        if (collection) properties = CountedStandIn::Create(collection.Get(), IID_Collection);
     }
     // Drops what the simulation keeps of the last session (its last loaded device among it),
     // so that what is left is held by the component alone; the plug-in stays configured.
     void ForgetLastSession() {
         Args none;
-        CHECK_HR(CallByName(sim.control.Get(), L"Reset", none), S_OK);
-        Args plugin;
-        plugin.Str(L"QV.EXIT.DEVICE").Str(L"").Str(L"QuilletSim.Workspace").Bool(true);
-        CHECK_HR(CallByName(sim.control.Get(), L"AddPlugin", plugin), S_OK);
-        Args feature;
-        feature.Str(L"QV.EXIT.DEVICE").I4(1).Str(L"&Configure");
-        CHECK_HR(CallByName(sim.control.Get(), L"AddFeature", feature), S_OK);
+        CHECK_HR(CallByName(control.Get(), L"Reset", none), S_OK);
+        AddPlugin(L"QV.EXIT.DEVICE", L"", L"QuilletSim.Workspace");
     }
 };
 
@@ -198,15 +121,8 @@ struct Session {
     ComRef<EventSink> sink;
     DWORD cookie = 0;
 
-    Session() {
-        CLSID clsid{};
-        CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-        CHECK_HR(
-            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())),
-            S_OK);
-        if (!server) return;
-        ComRef<IConnectionPointContainer> container;
-        server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Put()));
+    Session() : server(As<_IHalvernServer>(NewServer().Get(), IID__IHalvernServer)) {
+        auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer);
         if (container) container->FindConnectionPoint(DIID___IHalvernServer, point.Put());
         sink = EventSink::Create(DIID___IHalvernServer, &g_insideNotification);
         CHECK(point);
@@ -214,26 +130,7 @@ struct Session {
     }
     ~Session() { Release(); }
 
-    bool Start(World& w) {
-        if (!server) return false;
-        AppDevice* device = nullptr;
-        System* system = nullptr;
-        Collection* collection = nullptr;
-        w.sim.device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&device));
-        w.sim.system->QueryInterface(IID_System, reinterpret_cast<void**>(&system));
-        if (w.properties) w.properties->QueryInterface(IID_Collection, reinterpret_cast<void**>(&collection));
-        float version = 3.2f;
-        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
-        BSTR description = SysAllocString(kDescription), address = SysAllocString(L"Exit Node (1/9)");
-        CHECK_HR(server->StartApp(&device, &system, &version, &ft2, &description, &address, &collection, &lnspi, &started), S_OK);
-        SysFreeString(description);
-        SysFreeString(address);
-        if (device) device->Release();
-        if (system) system->Release();
-        if (collection) collection->Release();
-        CHECK_EQ(started, VARIANT_TRUE);
-        return started == VARIANT_TRUE;
-    }
+    bool Start(World& w) { return w.Start(server.Get(), kDescription, L"Exit Node (1/9)", w.properties.Get()); }
 
     // Opens the display; the shown main window, or nullptr.
     HWND Open() {
@@ -258,15 +155,9 @@ struct Session {
 
 // Graphics objects of the window backend, asked of a fresh object (which is released again).
 long LiveGdiObjects() {
-    CLSID clsid{};
-    CLSIDFromProgID(kProgId, &clsid);
-    ComRef<win32::com::IQuilletDiagnostics> d;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, win32::com::kIidQuilletDiagnostics,
-                                reinterpret_cast<void**>(d.Put()))) ||
-        !d)
-        return -1;
+    auto d = As<win32::com::IQuilletDiagnostics>(NewServer().Get(), win32::com::kIidQuilletDiagnostics);
     LONG n = -1;
-    d->LiveGdiObjects(&n);
+    if (d) d->LiveGdiObjects(&n);
     return n;
 }
 
@@ -363,7 +254,7 @@ void FreeUnusedLibrariesThenASecondSession() {
         Session s;
         if (!s.Start(world)) return;
         HWND main = s.Open();
-        CHECK(main && ThreadWindow(L"QuilletVexaForm", true) == main);
+        CHECK(main && TopLevel(L"QuilletVexaForm") == main);
         CHECK(Responds(main));
         CHECK_HR(s.server->ExitApp(), S_OK);
         CHECK_EQ(s.AppExits(), 1u);
@@ -424,7 +315,7 @@ void ClosedBeforeRunFullAppView() {
     {
         Session s;
         if (!s.Start(world)) return;
-        HWND loaded = ThreadWindow(L"QuilletVexaForm");
+        HWND loaded = TopLevel(L"QuilletVexaForm", {}, false);
         CHECK(loaded != nullptr);
         CHECK(!loaded || !IsWindowVisible(loaded));
         if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
@@ -443,7 +334,7 @@ void ClosedBeforeRunFullAppView() {
         // The same through IDispatch, as script hosts call it.
         Session s;
         if (!s.Start(world)) return;
-        HWND loaded = ThreadWindow(L"QuilletVexaForm");
+        HWND loaded = TopLevel(L"QuilletVexaForm", {}, false);
         CHECK(loaded != nullptr);
         if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
         Args none;
@@ -484,7 +375,7 @@ struct InsideBox {
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
         InsideBox* s = current;
         if (!s || s->sawBox) return;
-        HWND box = ThreadWindow(L"#32770", true);
+        HWND box = TopLevel(L"#32770");
         if (!box) return;
         s->sawBox = true;
         KillTimer(nullptr, id);
@@ -503,7 +394,7 @@ void ExitAppInsideAPluginNotification() {
         if (!main) return;
         Args outcome;
         outcome.Str(L"UploadDevice").I4(1);
-        CHECK_HR(CallByName(world.sim.control.Get(), L"SetOutcome", outcome), S_OK);
+        CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
 
         InsideBox inside;
         inside.server = s.server.Get();
@@ -511,7 +402,7 @@ void ExitAppInsideAPluginNotification() {
         const UINT_PTR timer = SetTimer(nullptr, 0, 20, &InsideBox::Tick);
         Args none;
         g_insideNotification = true;
-        const HRESULT raised = CallByName(world.sim.control.Get(), L"RaiseRequestUpload", none);
+        const HRESULT raised = CallByName(world.control.Get(), L"RaiseRequestUpload", none);
         g_insideNotification = false;
         KillTimer(nullptr, timer);
         InsideBox::current = nullptr;
@@ -522,10 +413,10 @@ void ExitAppInsideAPluginNotification() {
         CHECK_HR(inside.exitHr, S_OK);
         CHECK_EQ(s.AppExits(), 1u);
         for (const auto& e : s.sink->received) CHECK(e.id == kOnAppExit && e.inside);
-        CHECK_EQ(CountOf(world.sim.control.Get(), L"NetServDevice.UploadDevice"), 1);
+        CHECK_EQ(world.CountOf(L"NetServDevice.UploadDevice"), 1);
         Pump(100);
         CHECK(!IsWindow(main) || !IsWindowVisible(main));
-        CHECK(ThreadWindow(L"#32770", true) == nullptr);
+        CHECK(TopLevel(L"#32770") == nullptr);
 
         // The object stays closed and answers as a closed one.
         CHECK_HR(s.server->ExitApp(), S_OK);
@@ -533,13 +424,13 @@ void ExitAppInsideAPluginNotification() {
         LONG value = 0;
         CHECK(FAILED(s.server->RunFullAppView(&value)));
         // The plug-in server of the closed window is gone: a further notification reaches nobody.
-        CHECK_HR(CallByName(world.sim.control.Get(), L"RaiseRequestUpload", none), S_OK);
-        CHECK_EQ(CountOf(world.sim.control.Get(), L"NetServDevice.UploadDevice"), 1);
+        CHECK_HR(CallByName(world.control.Get(), L"RaiseRequestUpload", none), S_OK);
+        CHECK_EQ(world.CountOf(L"NetServDevice.UploadDevice"), 1);
     }
     {
         Args outcome;
         outcome.Str(L"UploadDevice").I4(0);
-        CHECK_HR(CallByName(world.sim.control.Get(), L"SetOutcome", outcome), S_OK);
+        CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
         Session s;
         if (!s.Start(world)) return;
         HWND main = s.Open();
@@ -579,10 +470,7 @@ void ExportsOnlyTheServerEntryPoints() {
           (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}));
     CHECK_EQ(functions, 4u);
 
-    CLSID clsid{};
-    CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-    ComRef<IUnknown> object;
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(object.Put())), S_OK);
+    ComRef<IDispatch> object = NewServer();
     ComRef<win32::com::IQuilletDiagnostics> diagnostics;
     if (object)
         CHECK_HR(object->QueryInterface(win32::com::kIidQuilletDiagnostics, reinterpret_cast<void**>(diagnostics.Put())), S_OK);

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <cwctype>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <random>
@@ -32,11 +33,16 @@ using namespace qvtest;
 
 namespace {
 
-constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
-constexpr DISPID kStartApp = 0x60030002;
-constexpr DISPID kRunFullAppView = 0x60030003;
-constexpr DISPID kIsPlugInExist = 0x60030004;
-constexpr DISPID kExitApp = 0x60030005;
+// The interface's members in slot order, with their parameter counts.
+struct Member {
+    DISPID id;
+    const char* name;
+    UINT params;
+};
+constexpr Member kMembers[] = {{kStartApp, "StartApp", 8},
+                               {kRunFullAppView, "RunFullAppView", 0},
+                               {kIsPlugInExist, "IsPlugInExist", 1},
+                               {kExitApp, "ExitApp", 0}};
 constexpr UINT kNoArgErr = 0xDEADBEEF;
 constexpr UINT kLongestText = 1048576;  // characters
 
@@ -106,44 +112,21 @@ std::string Narrow(const std::wstring& s, size_t max = 80) {
     return out;
 }
 
+// The names of the DISP_E_ codes, 0x80020001 to 0x80020013 (2 has none); nullptr for others.
 const char* DispErrorName(HRESULT hr) {
-    switch (hr) {
-        case DISP_E_UNKNOWNINTERFACE: return "DISP_E_UNKNOWNINTERFACE";
-        case DISP_E_MEMBERNOTFOUND: return "DISP_E_MEMBERNOTFOUND";
-        case DISP_E_PARAMNOTFOUND: return "DISP_E_PARAMNOTFOUND";
-        case DISP_E_TYPEMISMATCH: return "DISP_E_TYPEMISMATCH";
-        case DISP_E_UNKNOWNNAME: return "DISP_E_UNKNOWNNAME";
-        case DISP_E_NONAMEDARGS: return "DISP_E_NONAMEDARGS";
-        case DISP_E_BADVARTYPE: return "DISP_E_BADVARTYPE";
-        case DISP_E_EXCEPTION: return "DISP_E_EXCEPTION";
-        case DISP_E_OVERFLOW: return "DISP_E_OVERFLOW";
-        case DISP_E_BADINDEX: return "DISP_E_BADINDEX";
-        case DISP_E_UNKNOWNLCID: return "DISP_E_UNKNOWNLCID";
-        case DISP_E_ARRAYISLOCKED: return "DISP_E_ARRAYISLOCKED";
-        case DISP_E_BADPARAMCOUNT: return "DISP_E_BADPARAMCOUNT";
-        case DISP_E_PARAMNOTOPTIONAL: return "DISP_E_PARAMNOTOPTIONAL";
-        case DISP_E_BADCALLEE: return "DISP_E_BADCALLEE";
-        case DISP_E_NOTACOLLECTION: return "DISP_E_NOTACOLLECTION";
-        case DISP_E_DIVBYZERO: return "DISP_E_DIVBYZERO";
-        case DISP_E_BUFFERTOOSMALL: return "DISP_E_BUFFERTOOSMALL";
-        default: return nullptr;
-    }
-}
-
-// Every window of this thread, top-level and child.
-BOOL CALLBACK CountChild(HWND, LPARAM p) {
-    ++*reinterpret_cast<int*>(p);
-    return TRUE;
-}
-BOOL CALLBACK CountTopLevel(HWND h, LPARAM p) {
-    ++*reinterpret_cast<int*>(p);
-    EnumChildWindows(h, CountChild, p);
-    return TRUE;
-}
-int ThreadWindows() {
-    int n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
-    return n;
+    static const char* const kNames[] = {// from 0x80020001
+                                         "DISP_E_UNKNOWNINTERFACE", nullptr,
+                                         "DISP_E_MEMBERNOTFOUND",   "DISP_E_PARAMNOTFOUND",
+                                         "DISP_E_TYPEMISMATCH",     "DISP_E_UNKNOWNNAME",
+                                         "DISP_E_NONAMEDARGS",      "DISP_E_BADVARTYPE",
+                                         "DISP_E_EXCEPTION",        "DISP_E_OVERFLOW",
+                                         "DISP_E_BADINDEX",         "DISP_E_UNKNOWNLCID",
+                                         "DISP_E_ARRAYISLOCKED",    "DISP_E_BADPARAMCOUNT",
+                                         "DISP_E_PARAMNOTOPTIONAL", "DISP_E_BADCALLEE",
+                                         "DISP_E_NOTACOLLECTION",   "DISP_E_DIVBYZERO",
+                                         "DISP_E_BUFFERTOOSMALL"};
+    const unsigned long i = static_cast<unsigned long>(hr) - 0x80020001ul;
+    return i < std::size(kNames) ? kNames[i] : nullptr;
 }
 
 // A message box left open inside a call would block it: closed from a timer, and counted.
@@ -172,21 +155,6 @@ void Pump() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-}
-
-// Bytes in use in all the process's heaps (PrivateUsage answers 0 under Wine).
-long long HeapInUse() {
-    long long total = 0;
-    HANDLE heaps[64];
-    const DWORD n = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < n && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY e{};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &e))
-            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += static_cast<long long>(e.cbData);
-        HeapUnlock(heaps[i]);
-    }
-    return total;
 }
 
 // A record type the callee can safely read: a few bytes behind a record information object of
@@ -270,6 +238,10 @@ public:
     template <class T, size_t N>
     const T& Pick(const T (&items)[N]) {
         return items[Below(static_cast<int>(N))];
+    }
+    template <class T>
+    const T& Pick(const std::vector<T>& items) {
+        return items.size() == 1 ? items[0] : items[static_cast<size_t>(Below(static_cast<int>(items.size())))];
     }
 
 private:
@@ -355,52 +327,86 @@ struct Objects {
 
 std::map<std::string, int> g_kinds;  // every kind of argument passed, and how often
 
+// The variant types the run passes or names. A number: its size, the values worth trying (1 in
+// `odds` draws takes one of them; a single one needs no draw) and otherwise random bits, or for a
+// real, a random value up to 10^`exponent`.
+struct TypeInfo {
+    VARTYPE vt;
+    const char* name;
+    int size = 0, odds = 0;
+    std::vector<long long> ints = {};
+    std::vector<double> reals = {};
+    int exponent = 0;
+};
+constexpr long long kMax64 = std::numeric_limits<long long>::max(), kMin64 = std::numeric_limits<long long>::min();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
+const std::vector<double> kFloats = {0.0, 3.2f, -1.0, kNaN, kInf, -kInf,
+                                     // the largest float and the smallest above zero
+                                     std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(), -0.0};
+const std::vector<double> kDoubles = {0.0, 3.2, -1.0, 36526.5, -657434.0, 2958465.99, 1e300, -1e300, 1e-300, kNaN, kInf,
+                                      // the largest double, and a value beyond every float
+                                      std::numeric_limits<double>::max(), 4e38};
+const TypeInfo kTypes[] = {{VT_EMPTY, "EMPTY"},
+                           {VT_NULL, "NULL"},
+                           {VT_I1, "I1", 1, 2, {0, -1, 127, -128, 1}},
+                           {VT_I2, "I2", 2, 2, {0, -1, 32767, -32768, 1}},
+                           {VT_I4, "I4", 4, 2, {0, -1, 1, 0x7FFFFFFF, -0x80000000LL, 65536}},
+                           {VT_INT, "INT", 4, 2, {0, -1, 1, 0x7FFFFFFF, -0x80000000LL, 65536}},
+                           {VT_I8, "I8", 8, 2, {0, -1, kMax64, kMin64, 1LL << 40}},
+                           {VT_UI1, "UI1", 1},
+                           {VT_UI2, "UI2", 2, 3, {0xFFFF}},
+                           {VT_UI4, "UI4", 4, 3, {0xFFFFFFFF}},
+                           {VT_UINT, "UINT", 4, 3, {0xFFFFFFFF}},
+                           {VT_UI8, "UI8", 8, 3, {-1}},
+                           {VT_R4, "R4", 4, 2, {}, kFloats, 20},
+                           {VT_R8, "R8", 8, 2, {}, kDoubles, 40},
+                           {VT_DATE, "DATE", 8, 2, {}, kDoubles, 40},
+                           {VT_CY, "CY", 8, 2, {0, 32000, -10000, kMax64, kMin64}},
+                           {VT_ERROR, "ERROR", 4, 2, {DISP_E_PARAMNOTFOUND, 0, E_FAIL, DISP_E_TYPEMISMATCH}},
+                           {VT_BOOL, "BOOL", 2, 2, {VARIANT_FALSE, VARIANT_TRUE, 1, 2, 0x7FFF, -0x8000}},
+                           {VT_BSTR, "BSTR"},
+                           {VT_DISPATCH, "DISPATCH"},
+                           {VT_UNKNOWN, "UNKNOWN"},
+                           {VT_VARIANT, "VARIANT"},
+                           {VT_DECIMAL, "DECIMAL"},
+                           {VT_RECORD, "RECORD"}};
+
+const TypeInfo* InfoOf(VARTYPE vt) {
+    for (const auto& t : kTypes)
+        if (t.vt == vt) return &t;
+    return nullptr;
+}
+
 class Maker {
 public:
     Maker(Rng& rng, const Objects& objects) : r_(rng), o_(objects) {}
 
     BSTR Text(CallArgs& a, bool allowHuge = true) {
-        static const wchar_t* const kMeaningful[] = {L"3.2",
-                                                     L"-1",
-                                                     L"0",
-                                                     L"True",
-                                                     L"False",
-                                                     L"#TRUE#",
-                                                     L"1e39",
-                                                     L"-1e39",
-                                                     L"QV.TEST.DEVICE",
-                                                     L"qv.test.device",
-                                                     L"QuilletSim.Workspace",
-                                                     L" ",
-                                                     L"&HFFFF",
-                                                     L"12,5",
-                                                     L"NaN",
-                                                     L"Infinity",
-                                                     L"1/1/2000",
-                                                     L"0x7fffffff",
-                                                     L"99999999999999999999",
-                                                     L"StartApp",
-                                                     L"\x00e9t\x00e9",
-                                                     L"  42  "};
-        BSTR s = nullptr;
+        static const wchar_t* const kMeaningful[] = {L"3.2", L"-1", L"0", L"True", L"False", L"#TRUE#", L"1e39", L"-1e39",
+                                                     // the device's program id and the workspace control's
+                                                     L"QV.TEST.DEVICE", L"qv.test.device", L"QuilletSim.Workspace",
+                                                     // what only looks like a number, a date or a name
+                                                     L" ", L"&HFFFF", L"12,5", L"NaN", L"Infinity", L"1/1/2000", L"0x7fffffff",
+                                                     L"99999999999999999999", L"StartApp", L"\x00e9t\x00e9", L"  42  "};
         const int r = r_.Below(1000);
-        if (r < 50) {
-            Kind("BSTR(null)");
-            return nullptr;
-        } else if (r < 130) {
-            Kind("BSTR(empty)");
+        const bool huge = r >= 990 && allowHuge;
+        Kind(r < 50    ? "BSTR(null)"
+             : r < 130 ? "BSTR(empty)"
+             : r < 450 ? "BSTR(word)"
+             : r < 800 ? "BSTR(random short)"
+             : !huge   ? "BSTR(up to 8k)"
+                       : "BSTR(64k to 1M)");
+        if (r < 50) return nullptr;
+        BSTR s = nullptr;
+        if (r < 130) {
             s = SysAllocStringLen(L"", 0);
         } else if (r < 450) {
-            Kind("BSTR(word)");
             s = SysAllocString(r_.Pick(kMeaningful));
         } else if (r < 800) {
-            Kind("BSTR(random short)");
             s = Random(1 + r_.Below(40));
-        } else if (r < 990 || !allowHuge) {
-            Kind("BSTR(up to 8k)");
+        } else if (!huge) {
             s = Random(40 + r_.Below(8000));
         } else {
-            Kind("BSTR(64k to 1M)");
             const UINT n = 65536 + static_cast<UINT>(r_.Below(static_cast<int>(kLongestText) - 65536 + 1));
             s = SysAllocStringLen(nullptr, n);
             for (UINT i = 0; i < n; ++i) s[i] = static_cast<wchar_t>(L'A' + (i % 26));
@@ -412,123 +418,45 @@ public:
 
     // A value of exactly `vt` (by value) in `v`, which owns it.
     void Value(VARTYPE vt, VARIANT& v, CallArgs& a, int depth) {
-        VariantInit(&v);
-        switch (vt) {
-            case VT_EMPTY: break;
-            case VT_NULL: break;
-            case VT_I1: {
-                static const CHAR k[] = {0, -1, 127, -128, 1};
-                V_I1(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<CHAR>(r_.U32());
-                break;
-            }
-            case VT_I2: {
-                static const SHORT k[] = {0, -1, 32767, -32768, 1};
-                V_I2(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<SHORT>(r_.U32());
-                break;
-            }
-            case VT_I4:
-            case VT_INT: {
-                static const LONG k[] = {0, -1, 1, 0x7FFFFFFF, static_cast<LONG>(0x80000000), 65536};
-                V_I4(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONG>(r_.U32());
-                break;
-            }
-            case VT_I8: {
-                static const LONGLONG k[] = {0, -1, std::numeric_limits<LONGLONG>::max(), std::numeric_limits<LONGLONG>::min(),
-                                             1LL << 40};
-                V_I8(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONGLONG>(r_.U64());
-                break;
-            }
-            case VT_UI1: V_UI1(&v) = static_cast<BYTE>(r_.U32()); break;
-            case VT_UI2: V_UI2(&v) = r_.OneIn(3) ? 0xFFFF : static_cast<USHORT>(r_.U32()); break;
-            case VT_UI4:
-            case VT_UINT: V_UI4(&v) = r_.OneIn(3) ? 0xFFFFFFFFu : r_.U32(); break;
-            case VT_UI8: V_UI8(&v) = r_.OneIn(3) ? ~0ull : r_.U64(); break;
-            case VT_R4: {
-                static const float k[] = {0.0f,
-                                          3.2f,
-                                          -1.0f,
-                                          std::numeric_limits<float>::quiet_NaN(),
-                                          std::numeric_limits<float>::infinity(),
-                                          -std::numeric_limits<float>::infinity(),
-                                          std::numeric_limits<float>::max(),
-                                          std::numeric_limits<float>::denorm_min(),
-                                          -0.0f};
-                V_R4(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<float>((r_.Unit() - 0.5) * std::pow(10.0, r_.Below(20)));
-                break;
-            }
-            case VT_R8:
-            case VT_DATE: {
-                static const double k[] = {0.0,
-                                           3.2,
-                                           -1.0,
-                                           36526.5,
-                                           -657434.0,
-                                           2958465.99,
-                                           1e300,
-                                           -1e300,
-                                           1e-300,
-                                           std::numeric_limits<double>::quiet_NaN(),
-                                           std::numeric_limits<double>::infinity(),
-                                           std::numeric_limits<double>::max(),
-                                           4e38};
-                V_R8(&v) = r_.OneIn(2) ? r_.Pick(k) : (r_.Unit() - 0.5) * std::pow(10.0, r_.Below(40));
-                break;
-            }
-            case VT_CY: {
-                static const LONGLONG k[] = {0, 32000, -10000, std::numeric_limits<LONGLONG>::max(),
-                                             std::numeric_limits<LONGLONG>::min()};
-                V_CY(&v).int64 = r_.OneIn(2) ? r_.Pick(k) : static_cast<LONGLONG>(r_.U64());
-                break;
-            }
-            case VT_BSTR: V_BSTR(&v) = Text(a, depth == 0); break;
-            case VT_DISPATCH:
-            case VT_UNKNOWN: {
-                IDispatch* const k[] = {nullptr, o_.plain, o_.self, o_.device, o_.system, o_.collection, o_.fakeDevice};
-                IDispatch* d = r_.Pick(k);
-                if (d) d->AddRef();
-                V_DISPATCH(&v) = d;  // an IDispatch is also an IUnknown
-                Kind(d == nullptr    ? "object(null)"
-                     : d == o_.self  ? "object(the server itself)"
-                     : d == o_.plain ? "object(own IDispatch)"
-                                     : "object(simulated LNS)");
-                break;
-            }
-            case VT_ERROR: {
-                static const SCODE k[] = {DISP_E_PARAMNOTFOUND, 0, E_FAIL, DISP_E_TYPEMISMATCH};
-                V_ERROR(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<SCODE>(r_.U32());
-                break;
-            }
-            case VT_BOOL: {
-                static const VARIANT_BOOL k[] = {VARIANT_FALSE, VARIANT_TRUE, 1, 2, 0x7FFF, static_cast<VARIANT_BOOL>(0x8000)};
-                V_BOOL(&v) = r_.OneIn(2) ? r_.Pick(k) : static_cast<VARIANT_BOOL>(r_.U32());
-                break;
-            }
-            case VT_DECIMAL: {
-                DECIMAL d{};
-                d.scale = static_cast<BYTE>(r_.OneIn(4) ? r_.Below(256) : r_.Below(29));
-                d.sign = static_cast<BYTE>(r_.OneIn(4) ? r_.Below(256) : (r_.OneIn(2) ? DECIMAL_NEG : 0));
-                d.Hi32 = r_.OneIn(2) ? 0 : r_.U32();
-                d.Lo64 = r_.U64() >> r_.Below(64);
-                V_DECIMAL(&v) = d;
-                break;
-            }
-            case VT_RECORD: {
-                const int r = r_.Below(8);
-                V_RECORD(&v) = r == 0 ? nullptr : g_recordBytes;
-                IRecordInfo* info = r < 2 ? nullptr : r < 7 ? o_.record : o_.sizedRecord;
-                if (info) info->AddRef();
-                V_RECORDINFO(&v) = info;
-                Kind(!info ? "RECORD(no record information)" : info == o_.record ? "RECORD(size unknown)" : "RECORD(8 bytes)");
-                break;
-            }
-            case VT_ARRAY | VT_I4:
-            case VT_ARRAY | VT_VARIANT:
-            case VT_ARRAY | VT_BSTR:
-                V_ARRAY(&v) = r_.OneIn(10) ? nullptr : Array(static_cast<VARTYPE>(vt & ~VT_ARRAY), a, depth);
-                break;
-            default:  // a type no variant may have, with nothing behind it
-                std::memset(&v, 0, sizeof v);
-                break;
+        std::memset(&v, 0, sizeof v);  // a type no variant may have gets nothing behind it
+        const TypeInfo* t = InfoOf(vt);
+        if (t && t->size && !t->reals.empty()) {
+            const double d = r_.OneIn(t->odds) ? r_.Pick(t->reals) : (r_.Unit() - 0.5) * std::pow(10.0, r_.Below(t->exponent));
+            if (t->size == 4) V_R4(&v) = static_cast<float>(d);
+            else V_R8(&v) = d;
+        } else if (t && t->size) {
+            // Every number starts where the union does: its low bytes are the value.
+            const long long n = t->odds && r_.OneIn(t->odds) ? r_.Pick(t->ints)
+                                : t->size == 8               ? static_cast<long long>(r_.U64())
+                                                             : static_cast<long long>(r_.U32());
+            std::memcpy(&V_UI1(&v), &n, static_cast<size_t>(t->size));
+        } else if (vt == VT_BSTR) {
+            V_BSTR(&v) = Text(a, depth == 0);
+        } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+            IDispatch* const k[] = {nullptr, o_.plain, o_.self, o_.device, o_.system, o_.collection, o_.fakeDevice};
+            IDispatch* d = r_.Pick(k);
+            if (d) d->AddRef();
+            V_DISPATCH(&v) = d;  // an IDispatch is also an IUnknown
+            Kind(d == nullptr    ? "object(null)"
+                 : d == o_.self  ? "object(the server itself)"
+                 : d == o_.plain ? "object(own IDispatch)"
+                                 : "object(simulated LNS)");
+        } else if (vt == VT_DECIMAL) {
+            DECIMAL d{};
+            d.scale = static_cast<BYTE>(r_.OneIn(4) ? r_.Below(256) : r_.Below(29));
+            d.sign = static_cast<BYTE>(r_.OneIn(4) ? r_.Below(256) : (r_.OneIn(2) ? DECIMAL_NEG : 0));
+            d.Hi32 = r_.OneIn(2) ? 0 : r_.U32();
+            d.Lo64 = r_.U64() >> r_.Below(64);
+            V_DECIMAL(&v) = d;
+        } else if (vt == VT_RECORD) {
+            const int r = r_.Below(8);
+            V_RECORD(&v) = r == 0 ? nullptr : g_recordBytes;
+            IRecordInfo* info = r < 2 ? nullptr : r < 7 ? o_.record : o_.sizedRecord;
+            if (info) info->AddRef();
+            V_RECORDINFO(&v) = info;
+            Kind(!info ? "RECORD(no record information)" : info == o_.record ? "RECORD(size unknown)" : "RECORD(8 bytes)");
+        } else if (vt & VT_ARRAY) {
+            V_ARRAY(&v) = r_.OneIn(10) ? nullptr : Array(static_cast<VARTYPE>(vt & ~VT_ARRAY), a, depth);
         }
         V_VT(&v) = vt;
     }
@@ -544,30 +472,10 @@ public:
     }
 
     VARTYPE RefType() {
-        static const VARTYPE k[] = {VT_I1,
-                                    VT_I2,
-                                    VT_I4,
-                                    VT_I8,
-                                    VT_UI1,
-                                    VT_UI2,
-                                    VT_UI4,
-                                    VT_UI8,
-                                    VT_INT,
-                                    VT_UINT,
-                                    VT_R4,
-                                    VT_R8,
-                                    VT_CY,
-                                    VT_DATE,
-                                    VT_BSTR,
-                                    VT_BSTR,
-                                    VT_DISPATCH,
-                                    VT_UNKNOWN,
-                                    VT_ERROR,
-                                    VT_BOOL,
-                                    VT_DECIMAL,
-                                    VT_ARRAY | VT_I4,
-                                    VT_ARRAY | VT_VARIANT,
-                                    VT_ARRAY | VT_BSTR};
+        static const VARTYPE k[] = {VT_I1, VT_I2, VT_I4, VT_I8, VT_UI1, VT_UI2, VT_UI4, VT_UI8, VT_INT, VT_UINT, VT_R4, VT_R8,
+                                    VT_CY, VT_DATE, VT_BSTR, VT_BSTR, VT_DISPATCH, VT_UNKNOWN, VT_ERROR, VT_BOOL, VT_DECIMAL,
+                                    // references to arrays
+                                    VT_ARRAY | VT_I4, VT_ARRAY | VT_VARIANT, VT_ARRAY | VT_BSTR};
         return r_.Pick(k);
     }
 
@@ -644,148 +552,82 @@ public:
     // An argument a caller would pass for a parameter declared as `declared`, in one of the ways
     // callers pass it; `right` is the object for an interface parameter.
     void Plausible(VARTYPE declared, IDispatch* right, IDispatch* impostor, VARIANT& v, CallArgs& a, bool proper) {
-        switch (declared) {
-            case VT_DISPATCH: {
-                IDispatch* const k[] = {right, right, right, nullptr, impostor, o_.plain, o_.self, o_.device, o_.collection};
-                IDispatch* d = proper ? right : r_.Pick(k);
-                const int how = r_.Below(proper ? 5 : 7);
-                VARIANT& target = a.Variable();
-                V_VT(&target) = how % 2 ? VT_UNKNOWN : VT_DISPATCH;
-                V_DISPATCH(&target) = d;
+        auto text = [&](const wchar_t* s) {
+            return [&a, s](VARIANT& t) { a.strings.push_back(V_BSTR(&t) = SysAllocString(s)); };
+        };
+        if (declared == VT_DISPATCH) {
+            IDispatch* const k[] = {right, right, right, nullptr, impostor, o_.plain, o_.self, o_.device, o_.collection};
+            IDispatch* d = proper ? right : r_.Pick(k);
+            auto object = [d](VARIANT& t) {
                 if (d) d->AddRef();
-                if (how < 2) {
-                    VariantCopy(&v, &target);
-                } else if (how < 4) {
-                    V_VT(&v) = VT_BYREF | V_VT(&target);
-                    V_BYREF(&v) = &V_DISPATCH(&target);
-                } else if (how == 4) {
-                    VariantRef(target, 1, v, a);
-                } else {
-                    VariantClear(&target);
-                    V_VT(&v) = how == 5 ? VT_EMPTY : VT_NULL;
-                }
-                return;
-            }
-            case VT_R4: {
-                const int how = r_.Below(7);
-                if (how == 0) {
-                    V_VT(&v) = VT_R4;
-                    V_R4(&v) = static_cast<float>(r_.Below(1000)) / 10.0f;
-                } else if (how == 1) {
-                    V_VT(&v) = VT_R8;
-                    V_R8(&v) = r_.Unit() * 100.0;
-                } else if (how == 2) {
-                    V_VT(&v) = VT_I2;
-                    V_I2(&v) = static_cast<SHORT>(r_.Below(10));
-                } else if (how == 3) {
-                    V_VT(&v) = VT_BSTR;
-                    V_BSTR(&v) = SysAllocString(r_.OneIn(2) ? L"3" : L"-1");
-                    a.strings.push_back(V_BSTR(&v));
-                } else if (how == 4) {
-                    VARIANT& t = a.Variable();
-                    V_VT(&t) = VT_R4;
-                    V_R4(&t) = 3.2f;
-                    V_VT(&v) = VT_BYREF | VT_R4;
-                    V_R4REF(&v) = &V_R4(&t);
-                } else if (how == 5) {
-                    VARIANT& t = a.Variable();
-                    V_VT(&t) = VT_CY;
-                    V_CY(&t).int64 = 32000;
-                    VariantRef(t, 1, v, a);
-                } else {
-                    V_VT(&v) = VT_EMPTY;
-                }
-                return;
-            }
-            case VT_BOOL: {
-                const int how = r_.Below(6);
-                if (how == 0) {
-                    Value(VT_BOOL, v, a, 1);
-                    V_VT(&v) = VT_BOOL;
-                } else if (how == 1) {
-                    V_VT(&v) = VT_I4;
-                    V_I4(&v) = r_.Below(3) - 1;
-                } else if (how == 2) {
-                    V_VT(&v) = VT_BSTR;
-                    V_BSTR(&v) = SysAllocString(r_.OneIn(2) ? L"-1" : L"0");
-                    a.strings.push_back(V_BSTR(&v));
-                } else if (how == 3) {
-                    VARIANT& t = a.Variable();
-                    V_VT(&t) = VT_BOOL;
-                    V_BOOL(&t) = VARIANT_TRUE;
-                    V_VT(&v) = VT_BYREF | VT_BOOL;
-                    V_BOOLREF(&v) = &V_BOOL(&t);
-                } else if (how == 4) {
-                    VARIANT& t = a.Variable();
-                    V_VT(&t) = VT_BOOL;
-                    V_BOOL(&t) = VARIANT_FALSE;
-                    VariantRef(t, 1 + r_.Below(3), v, a);
-                } else {
-                    V_VT(&v) = VT_EMPTY;
-                }
-                return;
-            }
-            default: {  // VT_BSTR
-                const int how = r_.Below(6);
-                if (how <= 1) {
-                    V_VT(&v) = VT_BSTR;
-                    V_BSTR(&v) = Text(a);
-                } else if (how == 2) {
-                    V_VT(&v) = VT_I4;
-                    V_I4(&v) = static_cast<LONG>(r_.U32());
-                } else if (how == 3) {
-                    VARIANT& t = a.Variable();
-                    V_VT(&t) = VT_BSTR;
-                    V_BSTR(&t) = Text(a);
-                    V_VT(&v) = VT_BYREF | VT_BSTR;
-                    V_BSTRREF(&v) = &V_BSTR(&t);
-                } else if (how == 4) {
-                    VARIANT& t = a.Variable();
-                    V_VT(&t) = VT_BSTR;
-                    V_BSTR(&t) = Text(a);
-                    VariantRef(t, 1 + r_.Below(3), v, a);
-                } else {
-                    V_VT(&v) = VT_EMPTY;
-                }
-                return;
-            }
+                V_DISPATCH(&t) = d;
+            };
+            const Way ways[] = {{kValue, VT_DISPATCH, object},
+                                {kValue, VT_UNKNOWN, object},
+                                {kRef, VT_DISPATCH, object},
+                                {kRef, VT_UNKNOWN, object},
+                                {kVariant, VT_DISPATCH, object},
+                                {kNone, VT_EMPTY},
+                                {kNone, VT_NULL}};
+            Pass(ways[r_.Below(proper ? 5 : 7)], v, a);
+        } else if (declared == VT_R4) {
+            const Way ways[] = {{kValue, VT_R4, [&](VARIANT& t) { V_R4(&t) = static_cast<float>(r_.Below(1000)) / 10.0f; }},
+                                {kValue, VT_R8, [&](VARIANT& t) { V_R8(&t) = r_.Unit() * 100.0; }},
+                                {kValue, VT_I2, [&](VARIANT& t) { V_I2(&t) = static_cast<SHORT>(r_.Below(10)); }},
+                                {kValue, VT_BSTR, [&](VARIANT& t) { text(r_.OneIn(2) ? L"3" : L"-1")(t); }},
+                                {kRef, VT_R4, [](VARIANT& t) { V_R4(&t) = 3.2f; }},
+                                {kVariant, VT_CY, [](VARIANT& t) { V_CY(&t).int64 = 32000; }},
+                                {kNone, VT_EMPTY}};
+            Pass(r_.Pick(ways), v, a);
+        } else if (declared == VT_BOOL) {
+            const Way ways[] = {{kValue, VT_BOOL, [&](VARIANT& t) { Value(VT_BOOL, t, a, 1); }},
+                                {kValue, VT_I4, [&](VARIANT& t) { V_I4(&t) = r_.Below(3) - 1; }},
+                                {kValue, VT_BSTR, [&](VARIANT& t) { text(r_.OneIn(2) ? L"-1" : L"0")(t); }},
+                                {kRef, VT_BOOL, [](VARIANT& t) { V_BOOL(&t) = VARIANT_TRUE; }},
+                                {kVariant, VT_BOOL, [](VARIANT& t) { V_BOOL(&t) = VARIANT_FALSE; }, 0},
+                                {kNone, VT_EMPTY}};
+            Pass(r_.Pick(ways), v, a);
+        } else {  // VT_BSTR
+            auto any = [&](VARIANT& t) { V_BSTR(&t) = Text(a); };
+            const Way ways[] = {{kValue, VT_BSTR, any},
+                                {kValue, VT_BSTR, any},
+                                {kValue, VT_I4, [&](VARIANT& t) { V_I4(&t) = static_cast<LONG>(r_.U32()); }},
+                                {kRef, VT_BSTR, any},
+                                {kVariant, VT_BSTR, any, 0},
+                                {kNone, VT_EMPTY}};
+            Pass(r_.Pick(ways), v, a);
         }
     }
 
     static std::string Name(VARTYPE vt) {
-        std::string s;
-        if (vt & VT_BYREF) s += "BYREF|";
-        if (vt & VT_ARRAY) s += "ARRAY|";
-        switch (vt & VT_TYPEMASK) {
-            case VT_EMPTY: return s + "EMPTY";
-            case VT_NULL: return s + "NULL";
-            case VT_I1: return s + "I1";
-            case VT_I2: return s + "I2";
-            case VT_I4: return s + "I4";
-            case VT_I8: return s + "I8";
-            case VT_UI1: return s + "UI1";
-            case VT_UI2: return s + "UI2";
-            case VT_UI4: return s + "UI4";
-            case VT_UI8: return s + "UI8";
-            case VT_INT: return s + "INT";
-            case VT_UINT: return s + "UINT";
-            case VT_R4: return s + "R4";
-            case VT_R8: return s + "R8";
-            case VT_CY: return s + "CY";
-            case VT_DATE: return s + "DATE";
-            case VT_BSTR: return s + "BSTR";
-            case VT_DISPATCH: return s + "DISPATCH";
-            case VT_UNKNOWN: return s + "UNKNOWN";
-            case VT_ERROR: return s + "ERROR";
-            case VT_BOOL: return s + "BOOL";
-            case VT_VARIANT: return s + "VARIANT";
-            case VT_DECIMAL: return s + "DECIMAL";
-            case VT_RECORD: return s + "RECORD";
-            default: return s + "junk type " + std::to_string(vt & VT_TYPEMASK);
-        }
+        const TypeInfo* t = InfoOf(vt & VT_TYPEMASK);
+        return std::string(vt & VT_BYREF ? "BYREF|" : "") + (vt & VT_ARRAY ? "ARRAY|" : "") +
+               (t ? t->name : "junk type " + std::to_string(vt & VT_TYPEMASK));
     }
 
 private:
+    // How a caller passes a value: as it is, by a typed reference or through variant references
+    // (`links` of them, 0: one to three) to a variable holding it, or as no value at all (`vt`).
+    enum Form { kValue, kRef, kVariant, kNone };
+    struct Way {
+        Form form;
+        VARTYPE vt;
+        std::function<void(VARIANT&)> fill = nullptr;
+        int links = 1;
+    };
+
+    void Pass(const Way& w, VARIANT& v, CallArgs& a) {
+        VARIANT& target = w.form == kValue || w.form == kNone ? v : a.Variable();
+        V_VT(&target) = w.vt;
+        if (w.fill) w.fill(target);
+        if (w.form == kRef) {
+            V_VT(&v) = VT_BYREF | w.vt;
+            V_BYREF(&v) = &V_UI1(&target);
+        } else if (w.form == kVariant) {
+            VariantRef(target, w.links ? w.links : 1 + r_.Below(3), v, a);
+        }
+    }
+
     void Kind(const std::string& k) { ++g_kinds[k]; }
 
     BSTR Random(int n) {
@@ -801,7 +643,6 @@ private:
         }
         return s;
     }
-
     SAFEARRAY* Array(VARTYPE element, CallArgs& a, int depth) {
         SAFEARRAY* sa = nullptr;
         if (r_.OneIn(8)) {
@@ -898,10 +739,10 @@ public:
         objects_.system = world_.system.Get();
         objects_.collection = world_.collection.Get();
         CLSID clsid{};
-        CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
+        CHECK_HR(CLSIDFromProgID(kServerProgId, &clsid), S_OK);
 
         Pump();
-        out_.windowsBefore = ThreadWindows();
+        out_.windowsBefore = WindowCount();
         const DWORD began = GetTickCount();
         while (out_.invokes < count) {
             ComRef<IDispatch> obj;
@@ -949,7 +790,7 @@ public:
                            "the server object kept " + std::to_string(left) + " references after its last Release");
             }
             Pump();
-            const int windows = ThreadWindows();
+            const int windows = WindowCount();
             if (windows != out_.windowsBefore)
                 out_.v.Add("windows", std::to_string(windows) + " windows of the thread after object " +
                                           std::to_string(out_.objects) + ", " + std::to_string(out_.windowsBefore) + " before");
@@ -963,7 +804,7 @@ public:
         }
         out_.ms = GetTickCount() - began;
         out_.heapAtEnd = Heap();
-        out_.windowsAfter = ThreadWindows();
+        out_.windowsAfter = WindowCount();
         out_.ran = true;
         if (RefCount(plain.Get()) != 1 || RefCount(&record) != 1 || RefCount(&sizedRecord) != 1)
             out_.v.Add("reference count", "an argument object of the test's own kept a reference at the end");
@@ -984,23 +825,9 @@ private:
         return HeapInUse();
     }
 
-    static UINT ParamCount(DISPID id) {
-        switch (id) {
-            case kStartApp: return 8;
-            case kIsPlugInExist: return 1;
-            default: return 0;
-        }
-    }
     static bool Real(DISPID id) { return id >= kStartApp && id <= kExitApp; }
-    static const char* MemberName(DISPID id) {
-        switch (id) {
-            case kStartApp: return "StartApp";
-            case kRunFullAppView: return "RunFullAppView";
-            case kIsPlugInExist: return "IsPlugInExist";
-            case kExitApp: return "ExitApp";
-            default: return "other ids";
-        }
-    }
+    static UINT ParamCount(DISPID id) { return Real(id) ? kMembers[id - kStartApp].params : 0; }
+    static const char* MemberName(DISPID id) { return Real(id) ? kMembers[id - kStartApp].name : "other ids"; }
 
     LCID RandomLcid() {
         static const LCID k[] = {LOCALE_USER_DEFAULT, LOCALE_SYSTEM_DEFAULT, 0, 0x409, 0x407, 0x40C, 0x411, 0x12345678};
@@ -1102,7 +929,7 @@ private:
         state_ = State::Open;
         Pump();
         if (out_.objects == 1 || r_.Percent(70)) {
-            const int windows = ThreadWindows();
+            const int windows = WindowCount();
             CallArgs none;
             const HRESULT run = Invoke(obj, kRunFullAppView, DISPATCH_METHOD, {}, {}, IID_NULL, LOCALE_USER_DEFAULT, true, true,
                                        true, "RunFullAppView after StartApp", &none, &result);
@@ -1113,7 +940,7 @@ private:
                 if (V_VT(&result) != VT_I4 || V_I4(&result) != -1)
                     out_.v.Add("wrong answer", "RunFullAppView answered " + Maker::Name(V_VT(&result)) + " " +
                                                    std::to_string(V_I4(&result)) + ", not -1");
-                const int now = ThreadWindows();
+                const int now = WindowCount();
                 if (now <= windows) ++out_.displaysWithoutWindows;
                 if (now > out_.windowsOpenMax) out_.windowsOpenMax = now;
             }
@@ -1474,14 +1301,6 @@ private:
     int badParam_ = -1;     // and the parameter that argument is for
 };
 
-ComRef<IDispatch> NewServer() {
-    ComRef<IDispatch> d;
-    CLSID clsid{};
-    CHECK_HR(CLSIDFromProgID(kProgId, &clsid), S_OK);
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put())), S_OK);
-    return d;
-}
-
 struct NamesAnswer {
     HRESULT hr;
     std::vector<DISPID> ids;
@@ -1544,18 +1363,10 @@ TEST_CASE(NamesResolveWithoutRegardToCaseAndOddNamesAreUnknown) {
         CHECK_HR(a.hr, S_OK);
         CHECK_EQ(a.ids[0], k.id);
     }
-    const std::wstring unknown[] = {L"",
-                                    L"Start App",
-                                    L"StartApp ",
-                                    L"ExitApp\t",
-                                    L"_IHalvernServer",
-                                    std::wstring(L"Start\0App", 9),
-                                    std::wstring(100000, L'x'),
-                                    L"StartAppX",
-                                    L"\x0130sPlugInExist",
-                                    L"pResult",
-                                    L"oLnsAppDevice",
-                                    L"OnAppExit"};
+    const std::wstring unknown[] = {
+        L"", L"Start App", L"StartApp ", L"ExitApp\t", L"_IHalvernServer", std::wstring(L"Start\0App", 9),
+        // long, look-alike, or the name of a parameter or an event
+        std::wstring(100000, L'x'), L"StartAppX", L"\x0130sPlugInExist", L"pResult", L"oLnsAppDevice", L"OnAppExit"};
     for (auto& u : unknown) {
         auto a = Names(d.Get(), {u});
         if (a.hr != DISP_E_UNKNOWNNAME || a.ids[0] != DISPID_UNKNOWN)
@@ -1818,7 +1629,7 @@ int main(int argc, char** argv) {
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, DialogTimer);
     int rc = 1;
-    if (!SimulatedWorld::Available() || !IsRegistered(kProgId)) {
+    if (!SimulatedWorld::Available() || !IsRegistered(kServerProgId)) {
         std::printf("invoke_fuzz: LNSQuilletVexaProxy.dll or QuilletSimComponents.dll is not registered\n");
         std::printf("invoke_fuzz: 0 passed, 1 failed\n");
     } else {

@@ -12,54 +12,15 @@
 #include <type_traits>
 #include <vector>
 
+#include "ComTestSupport.h"
+#include "TestHarness.h"
 #include "automation/Error.h"
 #include "ui/Window.h"
 #include "win32/ui/Win32Platform.h"
 
+using namespace qvtest;
+
 namespace {
-
-// ---- a small check harness --------------------------------------------------------------------
-
-int g_checks = 0, g_failures = 0;
-const char* g_test = "";
-
-std::string Show(const std::u16string& s) { return '"' + automation::ToUtf8(s) + '"'; }
-std::string Show(const std::wstring& s) { return Show(std::u16string(s.begin(), s.end())); }
-std::string Show(const std::string& s) { return '"' + s + '"'; }
-template <class T>
-std::string Show(const T& v) {
-    if constexpr (std::is_pointer_v<T>) return std::to_string(reinterpret_cast<std::uintptr_t>(v));
-    else if constexpr (std::is_arithmetic_v<T>) return std::to_string(v);
-    else return "?";
-}
-
-void Check(bool ok, const std::string& what, const char* file, int line) {
-    ++g_checks;
-    if (ok) return;
-    ++g_failures;
-    std::printf("  FAILED in %s: %s (%s:%d)\n", g_test, what.c_str(), file, line);
-}
-
-#define CHECK(e) Check(static_cast<bool>(e), #e, __FILE__, __LINE__)
-#define CHECK_EQ(a, b)                                                                                                \
-    do {                                                                                                              \
-        const auto& va_ = (a);                                                                                        \
-        const auto& vb_ = (b);                                                                                        \
-        Check(va_ == vb_, std::string(#a " == " #b " (") + Show(va_) + " vs " + Show(vb_) + ")", __FILE__, __LINE__); \
-    } while (0)
-
-struct Case {
-    const char* name;
-    void (*fn)();
-};
-std::vector<Case>& Cases() {
-    static std::vector<Case> cases;
-    return cases;
-}
-#define TEST(name)                                                           \
-    void name();                                                             \
-    const bool name##_registered = (Cases().push_back({#name, name}), true); \
-    void name()
 
 // ---- helpers ----------------------------------------------------------------------------------
 
@@ -86,16 +47,6 @@ float TwipsY(int px) { return static_cast<float>(px * 1440.0 / DpiY()); }
 HWND H(const ui::Control& c) { return reinterpret_cast<HWND>(c.GetPeer() ? c.GetPeer()->Handle() : 0); }
 HWND H(const ControlRef& c) { return H(*c); }
 
-std::wstring Text(HWND h) {
-    wchar_t buf[512] = {};
-    GetWindowTextW(h, buf, 512);
-    return buf;
-}
-std::wstring ClassOf(HWND h) {
-    wchar_t buf[128] = {};
-    GetClassNameW(h, buf, 128);
-    return buf;
-}
 std::wstring MenuText(HMENU m, int pos) {
     wchar_t buf[256] = {};
     GetMenuStringW(m, static_cast<UINT>(pos), buf, 256, MF_BYPOSITION);
@@ -109,29 +60,13 @@ RECT PlaceInParent(HWND h) {
     return r;
 }
 
-// Lets the message pump run for a while, as a host's message loop would.
-void Pump(DWORD ms) {
+// Lets the platform's message pump run for a while, as a host's message loop would.
+void RunEvents(DWORD ms) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
         ui::CurrentPlatform().DoEvents();
         Sleep(5);
     }
-}
-
-// Every window of this thread: top-level windows and all their descendants.
-BOOL CALLBACK CountOne(HWND, LPARAM count) {
-    ++*reinterpret_cast<int*>(count);
-    return TRUE;
-}
-BOOL CALLBACK CountTree(HWND h, LPARAM count) {
-    ++*reinterpret_cast<int*>(count);
-    EnumChildWindows(h, CountOne, count);
-    return TRUE;
-}
-int CountWindows() {
-    int n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountTree, reinterpret_cast<LPARAM>(&n));
-    return n;
 }
 
 // A window with a bit of everything the main window is made of.
@@ -205,14 +140,14 @@ struct TestForm {
 
 // ---- the window tree mirrors the model ---------------------------------------------------------
 
-TEST(WindowTreeMirrorsTheModel) {
+TEST_CASE(WindowTreeMirrorsTheModel) {
     TestForm t;
     auto& w = *t.w;
     w.Show();
     HWND form = H(w);
     CHECK(IsWindow(form));
     CHECK(IsWindowVisible(form));
-    CHECK_EQ(Text(form), std::wstring(L"Backend Test"));
+    CHECK_EQ(TextOf(form), std::wstring(L"Backend Test"));
 
     RECT r;
     GetWindowRect(form, &r);
@@ -233,11 +168,11 @@ TEST(WindowTreeMirrorsTheModel) {
     CHECK_EQ(static_cast<int>(lr.left), PxX(120));
     CHECK_EQ(static_cast<int>(lr.top), PxY(300));
     CHECK_EQ(static_cast<int>(lr.right - lr.left), PxX(3000));
-    CHECK_EQ(Text(label), std::wstring(L"Total: 3"));
+    CHECK_EQ(TextOf(label), std::wstring(L"Total: 3"));
     CHECK(IsWindowVisible(label));
     CHECK(!IsWindowVisible(H(t.hiddenLabel)));
     CHECK_EQ(ClassOf(H(t.ok)), std::wstring(L"Button"));
-    CHECK_EQ(Text(H(t.ok)), std::wstring(L"&OK"));
+    CHECK_EQ(TextOf(H(t.ok)), std::wstring(L"&OK"));
     CHECK(GetWindowLongW(H(t.ok), GWL_STYLE) & BS_DEFPUSHBUTTON);
     CHECK(!IsWindowVisible(H(t.picture)));
     CHECK(IsWindowVisible(H(t.grab)));
@@ -342,9 +277,9 @@ TEST(WindowTreeMirrorsTheModel) {
 
     // Model changes reach the real controls.
     w.SetCaption(u"Renamed");
-    CHECK_EQ(Text(form), std::wstring(L"Renamed"));
+    CHECK_EQ(TextOf(form), std::wstring(L"Renamed"));
     t.label->SetCaption(u"Total: 4");
-    CHECK_EQ(Text(label), std::wstring(L"Total: 4"));
+    CHECK_EQ(TextOf(label), std::wstring(L"Total: 4"));
     t.ok->Move(6500, 900, 1485, 375);
     CHECK_EQ(static_cast<int>(PlaceInParent(H(t.ok)).top), PxY(900));
     t.list->Add(u"k0", u"Actuator");
@@ -385,7 +320,7 @@ TEST(WindowTreeMirrorsTheModel) {
 
 // ---- user actions raise the model's events ------------------------------------------------------
 
-TEST(UserActionsRaiseModelEvents) {
+TEST_CASE(UserActionsRaiseModelEvents) {
     TestForm t;
     auto& w = *t.w;
     w.Show();
@@ -484,7 +419,7 @@ TEST(UserActionsRaiseModelEvents) {
     CHECK(!IsWindow(form));
 }
 
-TEST(ActivationAndHandlersThatUnloadTheirWindow) {
+TEST_CASE(ActivationAndHandlersThatUnloadTheirWindow) {
     TestForm a(u"First"), b(u"Second");
     std::vector<std::string> log;
     std::vector<automation::Subscription> subs;
@@ -530,7 +465,7 @@ TEST(ActivationAndHandlersThatUnloadTheirWindow) {
 
 // ---- timers and the message pump ----------------------------------------------------------------
 
-TEST(TimersTickThroughTheMessagePump) {
+TEST_CASE(TimersTickThroughTheMessagePump) {
     TestForm t;
     t.w->Show();
     int ticks = 0, depth = 0, deepest = 0;
@@ -543,22 +478,22 @@ TEST(TimersTickThroughTheMessagePump) {
         ui::CurrentPlatform().DoEvents();
         --depth;
     });
-    Pump(200);
+    RunEvents(200);
     CHECK_EQ(ticks, 0);  // no interval, no ticks
     t.timer->SetInterval(50);
-    Pump(700);
+    RunEvents(700);
     CHECK(ticks >= 4);
     CHECK(ticks <= 14);
     CHECK_EQ(deepest, 1);
     t.timer->SetEnabled(false);
     int stopped = ticks;
-    Pump(250);
+    RunEvents(250);
     CHECK_EQ(ticks, stopped);
     t.timer->SetInterval(20);
-    Pump(150);
+    RunEvents(150);
     CHECK_EQ(ticks, stopped);  // a new interval does not start a disabled timer
     t.timer->SetEnabled(true);
-    Pump(300);
+    RunEvents(300);
     CHECK(ticks > stopped);
 
     // A tick that unloads the window it belongs to.
@@ -569,7 +504,7 @@ TEST(TimersTickThroughTheMessagePump) {
         ++last;
         t.w->Unload();
     });
-    Pump(300);
+    RunEvents(300);
     CHECK_EQ(last, 1);
     CHECK(!IsWindow(form));
 
@@ -619,52 +554,37 @@ void BuildAndUnload(bool show) {
     // Shown windows cost a window manager's round trip under Wine: only some cycles show theirs.
     if (show) {
         w.Show();
-        Pump(50);
+        RunEvents(50);
     }
     w.Unload();
 }
 
-TEST(UnloadDestroysEveryWindowAndGraphicsObject) {
+TEST_CASE(UnloadDestroysEveryWindowAndGraphicsObject) {
     BuildAndUnload(true);  // the first run may make what a thread keeps for good
-    const int windows = CountWindows();
+    const int windows = WindowCount();
     CHECK_EQ(win32::LiveGdiObjects(), 0L);
     for (int i = 0; i < 50; ++i) {
         BuildAndUnload(i < 3 || i % 10 == 0);
-        if (CountWindows() != windows || win32::LiveGdiObjects() != 0) {
-            CHECK_EQ(CountWindows(), windows);
+        if (WindowCount() != windows || win32::LiveGdiObjects() != 0) {
+            CHECK_EQ(WindowCount(), windows);
             CHECK_EQ(win32::LiveGdiObjects(), 0L);
             break;
         }
     }
-    CHECK_EQ(CountWindows(), windows);
+    CHECK_EQ(WindowCount(), windows);
     CHECK_EQ(win32::LiveGdiObjects(), 0L);
 
     // A window dropped without Unload takes its platform side with it too.
     {
         TestForm t;
         t.w->Show();
-        CHECK(CountWindows() > windows);
+        CHECK(WindowCount() > windows);
     }
-    CHECK_EQ(CountWindows(), windows);
+    CHECK_EQ(WindowCount(), windows);
     CHECK_EQ(win32::LiveGdiObjects(), 0L);
 }
 
 // ---- menu shortcuts in a host's message loop ----------------------------------------------------
-
-// What a host's loop does: no TranslateAccelerator, no dialog manager.
-void HostLoop(DWORD ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
-}
-
-void PostKey(HWND to, UINT vk) { PostMessageW(to, WM_KEYDOWN, vk, 1 | (MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16)); }
 
 // Holds Control down in this thread's key state for as long as it lives.
 class ControlHeld {
@@ -682,7 +602,7 @@ private:
     BYTE saved_[256] = {};
 };
 
-TEST(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
+TEST_CASE(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -709,38 +629,38 @@ TEST(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
     subs.push_back(
         t.list->KeyDown.Subscribe([&](std::int16_t key, std::int16_t) { log.push_back("list key " + std::to_string(key)); }));
     w.Show();
-    HostLoop(30);
+    Pump(30);
     HWND form = H(w), lv = H(t.list);
     SetForegroundWindow(form);
     SetActiveWindow(form);
     SetFocus(lv);
-    HostLoop(30);
+    Pump(30);
     CHECK_EQ(GetActiveWindow(), form);
     CHECK(wcsstr(MenuText(GetSubMenu(GetMenu(form), 0), 0).c_str(), L"\tF5") != nullptr);
 
     // To a child or to the form itself, the shortcut runs the item and the key goes no further.
     log.clear();
     PostKey(lv, VK_F5);
-    HostLoop(50);
+    Pump(50);
     PostKey(H(t.ok), VK_F5);
-    HostLoop(50);
+    Pump(50);
     PostKey(form, VK_F5);
-    HostLoop(50);
+    Pump(50);
     CHECK(log == std::vector<std::string>({"open", "open", "open"}));
     {
         ControlHeld ctrl;
         log.clear();
         PostKey(lv, 'Q');
-        HostLoop(50);
+        Pump(50);
         PostKey(lv, VK_F5);  // Ctrl+F5 is no shortcut here
-        HostLoop(50);
+        Pump(50);
     }
     CHECK(log == std::vector<std::string>({"exit", "list key " + std::to_string(VK_F5)}));
     log.clear();
     PostKey(lv, VK_F6);
     PostKey(lv, VK_F7);
     PostKey(lv, 'Q');
-    HostLoop(50);
+    Pump(50);
     CHECK(log == std::vector<std::string>({"list key " + std::to_string(VK_F6), "list key " + std::to_string(VK_F7),
                                            "list key " + std::to_string('Q')}));
 
@@ -749,35 +669,35 @@ TEST(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
     SetForegroundWindow(host);
     SetActiveWindow(host);
     SetFocus(hostEdit);
-    HostLoop(30);
+    Pump(30);
     CHECK_EQ(GetActiveWindow(), host);
     log.clear();
     PostKey(hostEdit, VK_F5);
     PostKey(host, VK_F5);
     PostKey(H(t.ok), VK_F5);
-    HostLoop(50);
+    Pump(50);
     CHECK(log.empty());
 
     // Back to the form: the shortcut works again; after the form goes, keys are left alone.
     SetActiveWindow(form);
     SetFocus(lv);
     PostKey(lv, VK_F5);
-    HostLoop(50);
+    Pump(50);
     CHECK(log == std::vector<std::string>({"open"}));
     subs.clear();
     w.Unload();
     SetActiveWindow(host);
     SetWindowTextW(hostEdit, L"");
     PostMessageW(hostEdit, WM_CHAR, 'x', 0);
-    HostLoop(30);
-    CHECK_EQ(Text(hostEdit), std::wstring(L"x"));
+    Pump(30);
+    CHECK_EQ(TextOf(hostEdit), std::wstring(L"x"));
     DestroyWindow(host);
     UnregisterClassW(wc.lpszClassName, wc.hInstance);
 }
 
 // ---- image lists ------------------------------------------------------------------------------
 
-TEST(ImageListsReachTreeAndListsWithImagesByKey) {
+TEST_CASE(ImageListsReachTreeAndListsWithImagesByKey) {
     TestForm t;
     auto& w = *t.w;
     auto tree = w.Add<ui::TreeView>(u"treActive");
@@ -847,43 +767,12 @@ TEST(ImageListsReachTreeAndListsWithImagesByKey) {
     CHECK_EQ(rowImage(L"Valve"), static_cast<int>(I_IMAGENONE));  // a key the list does not hold
 
     w.Show();
-    Pump(30);
+    RunEvents(30);
 }
 
 // ---- platform services -------------------------------------------------------------------------
 
-struct BoxSeen {
-    std::wstring title, text;
-    bool ownerEnabled = true;
-} g_box;
-HWND g_modalOwner = nullptr;
-
-// Runs inside the modal loop of the message box: reads it and presses OK.
-BOOL CALLBACK ReadBoxText(HWND c, LPARAM) {
-    if (ClassOf(c) == L"Static" && !Text(c).empty()) g_box.text = Text(c);
-    return TRUE;
-}
-BOOL CALLBACK AnswerBox(HWND h, LPARAM) {
-    if (ClassOf(h) != L"#32770" || !IsWindowVisible(h)) return TRUE;
-    g_box.title = Text(h);
-    EnumChildWindows(h, ReadBoxText, 0);
-    PostMessageW(h, WM_COMMAND, IDOK, 0);
-    return FALSE;
-}
-void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
-    EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
-    KillTimer(nullptr, id);
-}
-
-// Runs inside the modal loop of ShowModal: the owner must be disabled; Escape closes the dialog.
-HWND g_dialog = nullptr;
-void CALLBACK CancelDialog(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    g_box.ownerEnabled = IsWindowEnabled(g_modalOwner) != FALSE;
-    PostMessageW(g_dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-TEST(PlatformServices) {
+TEST_CASE(PlatformServices) {
     auto& p = ui::CurrentPlatform();
     CHECK(p.LoadResString(307) == u"E&xit");
     CHECK(p.LoadResString(152) == u"&Help");
@@ -907,13 +796,25 @@ TEST(PlatformServices) {
 
     TestForm owner;
     owner.w->Show();
-    SetTimer(nullptr, 0, 100, AnswerMessageBox);
-    CHECK_EQ(p.MsgBox(u"Unable to locate Fan help file", ui::mb::kExclamation, u"Fan"), IDOK);
-    CHECK_EQ(g_box.title, std::wstring(L"Fan"));
-    CHECK_EQ(g_box.text, std::wstring(L"Unable to locate Fan help file"));
-    SetTimer(nullptr, 0, 100, AnswerMessageBox);
-    p.MsgBox(u"No title", ui::mb::kOkOnly, u"");
-    CHECK_EQ(g_box.title, std::wstring(L"LNSQuilletVexaProxy"));
+    // The boxes and the dialog are answered from inside their modal loops.
+    std::wstring title, text;
+    auto answer = [&](HWND box) {
+        title = TextOf(box);
+        text = TextOf(GetDlgItem(box, 0xFFFF));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return true;
+    };
+    {
+        ModalScript box(L"#32770", L"", answer);
+        CHECK_EQ(p.MsgBox(u"Unable to locate Fan help file", ui::mb::kExclamation, u"Fan"), IDOK);
+    }
+    CHECK_EQ(title, std::wstring(L"Fan"));
+    CHECK_EQ(text, std::wstring(L"Unable to locate Fan help file"));
+    {
+        ModalScript box(L"#32770", L"", answer);
+        p.MsgBox(u"No title", ui::mb::kOkOnly, u"");
+    }
+    CHECK_EQ(title, std::wstring(L"LNSQuilletVexaProxy"));
 
     // A missing help file: both viewers come back at once.
     DWORD start = GetTickCount();
@@ -934,7 +835,7 @@ TEST(PlatformServices) {
     owner.w->EnterWhatsThisMode();
     CHECK(owner.w->InWhatsThisMode());
     start = GetTickCount();
-    Pump(100);
+    RunEvents(100);
     CHECK(GetTickCount() - start < 2000);
 
     p.SetMousePointer(11);
@@ -944,22 +845,30 @@ TEST(PlatformServices) {
     // A modal dialog disables its owner until the dialog is hidden.
     TestForm dialog(u"Options");
     auto hidden = dialog.cancel->Click.Subscribe([&] { dialog.w->Hide(); });
-    g_modalOwner = H(*owner.w);
-    g_dialog = H(*dialog.w);
-    g_box.ownerEnabled = true;
-    SetTimer(nullptr, 0, 100, CancelDialog);
-    dialog.w->ShowModal(owner.w.get());
-    CHECK(!g_box.ownerEnabled);
-    CHECK(IsWindowEnabled(g_modalOwner));
-    CHECK(!IsWindowVisible(g_dialog));
-    CHECK_EQ(reinterpret_cast<HWND>(GetWindowLongPtrW(g_dialog, GWLP_HWNDPARENT)), g_modalOwner);
+    HWND ownerWindow = H(*owner.w), dialogWindow = H(*dialog.w);
+    bool ownerEnabled = true;
+    auto cancel = [&](HWND d) {
+        ownerEnabled = IsWindowEnabled(ownerWindow) != FALSE;
+        PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    };
+    {
+        ModalScript escape(L"", L"Options", cancel);
+        dialog.w->ShowModal(owner.w.get());
+    }
+    CHECK(!ownerEnabled);
+    CHECK(IsWindowEnabled(ownerWindow));
+    CHECK(!IsWindowVisible(dialogWindow));
+    CHECK_EQ(reinterpret_cast<HWND>(GetWindowLongPtrW(dialogWindow, GWLP_HWNDPARENT)), ownerWindow);
     CHECK(!dialog.w->IsModal());
     // Unloading the dialog ends the modal display too.
     auto unload = dialog.cancel->Click.Subscribe([&] { dialog.w->Unload(); });
-    SetTimer(nullptr, 0, 100, CancelDialog);
-    dialog.w->ShowModal(owner.w.get());
+    {
+        ModalScript escape(L"", L"Options", cancel);
+        dialog.w->ShowModal(owner.w.get());
+    }
     CHECK(dialog.w->IsUnloaded());
-    CHECK(IsWindowEnabled(g_modalOwner));
+    CHECK(IsWindowEnabled(ownerWindow));
     owner.w->Unload();
 }
 
@@ -1066,7 +975,7 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
-TEST(HostedControlsComeFromTheirProgId) {
+TEST_CASE(HostedControlsComeFromTheirProgId) {
     static TestControlFactory factory;
     const CLSID clsid = {0x5A1C0B7E, 0x3D2F, 0x4E61, {0x9A, 0x10, 0x42, 0x7B, 0x11, 0xC3, 0x55, 0x01}};
     const wchar_t* clsidText = L"{5A1C0B7E-3D2F-4E61-9A10-427B11C35501}";
@@ -1076,13 +985,13 @@ TEST(HostedControlsComeFromTheirProgId) {
 
     TestForm t;
     t.w->Show();
-    const int before = CountWindows();
+    const int before = WindowCount();
     auto hosted = t.w->ControlsAdd(BStr(reinterpret_cast<const char16_t*>(clsidText)), u"ctlWorkspace", t.frame);
     hosted->Move(150, 300, 3000, 2000);
     HWND host = H(hosted);
     CHECK_EQ(ClassOf(host), std::wstring(L"AtlAxWin"));
     CHECK_EQ(GetParent(host), H(t.frame));
-    CHECK_EQ(Text(host), std::wstring(clsidText));
+    CHECK_EQ(TextOf(host), std::wstring(clsidText));
     CHECK(hosted->Object() != nullptr);
     CHECK_EQ(g_liveControls, 1);
     CHECK_EQ(static_cast<int>(PlaceInParent(host).left), PxX(150));
@@ -1097,11 +1006,11 @@ TEST(HostedControlsComeFromTheirProgId) {
         CHECK_EQ(e.Code(), static_cast<std::int32_t>(0x800A01AD));
     }
     CHECK(t.w->Find(u"ctlBad") == nullptr);
-    CHECK_EQ(CountWindows(), before + 1);
+    CHECK_EQ(WindowCount(), before + 1);
 
     t.w->ControlsRemove(u"ctlWorkspace");
     CHECK(!IsWindow(host));
-    CHECK_EQ(CountWindows(), before);
+    CHECK_EQ(WindowCount(), before);
     hosted.reset();
     CHECK_EQ(g_liveControls, 0);
 
@@ -1126,25 +1035,8 @@ TEST(HostedControlsComeFromTheirProgId) {
 int main(int argc, char** argv) {
     OleInitialize(nullptr);
     win32::InstallWin32Platform(GetModuleHandleW(nullptr));
-    int passed = 0, failed = 0;
-    for (auto& c : Cases()) {
-        if (argc > 1 && !std::strstr(c.name, argv[1])) continue;
-        g_test = c.name;
-        const int before = g_failures;
-        const DWORD start = GetTickCount();
-        try {
-            c.fn();
-        } catch (const std::exception& e) {
-            Check(false, std::string("unexpected exception: ") + e.what(), __FILE__, __LINE__);
-        }
-        const bool ok = g_failures == before;
-        (ok ? passed : failed) += 1;
-        std::printf("%s %s (%u ms)\n", ok ? "[ OK ]" : "[FAIL]", c.name, static_cast<unsigned>(GetTickCount() - start));
-        std::fflush(stdout);
-    }
-    std::printf("%d checks, %d failed\n", g_checks, g_failures);
-    std::printf("ui_backend: %d passed, %d failed\n", passed, failed);
+    const int rc = RunAll("ui_backend", argc > 1 ? argv[1] : nullptr);
     ui::InstallPlatform(nullptr);
     OleUninitialize();
-    return g_failures == 0 ? 0 : 1;
+    return rc;
 }
