@@ -32,14 +32,22 @@ automation::VBool SimNetServDevice::UploadDevice() { return Run("UploadDevice", 
 automation::VBool SimNetServDevice::DownloadDevice() { return Run("DownloadDevice", false); }
 
 automation::ObjectRef SimNetServDevice::QueryInterface(std::u16string_view iid) {
-    auto self = std::static_pointer_cast<SimNetServDevice>(weak_from_this().lock());
-    if (!self) return nullptr;
-    const BStr id = automation::UpperAscii(iid);
-    if (id == automation::UpperAscii(outside::INetServDevice::kIid))
-        return std::static_pointer_cast<outside::INetServDevice>(self);
-    if (id == automation::UpperAscii(outside::INetServDeviceLink::kIid))
-        return std::static_pointer_cast<outside::INetServDeviceLink>(self);
-    return nullptr;
+    return Answer<SimNetServDevice, outside::INetServDevice, outside::INetServDeviceLink>(iid);
 }
+
+namespace {
+constexpr std::int16_t kOnLineState = 3;
+}
+
+SimLnsAppDevice::SimLnsAppDevice(const std::shared_ptr<SimWorld>& world, BStr name, BStr programId)
+    : SimComponent(world, "AppDevice"), name_(std::move(name)), programId_(std::move(programId)) {}
+
+std::int16_t SimLnsAppDevice::State() {
+    auto keep = Enter("State");
+    if (!answering_) automation::Raise(automation::code::kFail, u"The device did not respond: " + name_);
+    return kOnLineState;
+}
+
+SimLnsSystem::SimLnsSystem(const std::shared_ptr<SimWorld>& world) : SimComponent(world, "System") {}
 
 }  // namespace sim

@@ -1,11 +1,7 @@
 #include "sim/SimPluginServer.h"
 
 #include "outside/Picture.h"
-
-#include "sim/SimFeatureList.h"
-#include "sim/SimLnsAppDevice.h"
 #include "sim/SimNetServDevice.h"
-#include "sim/SimPluginEntry.h"
 
 namespace sim {
 
@@ -81,16 +77,6 @@ std::shared_ptr<outside::IFeatureList> SimPluginServer::FeatureList() {
     return featureList_;
 }
 
-std::shared_ptr<outside::IPluginEntry> SimPluginServer::CurrentPlugin() {
-    auto keep = Enter("CurrentPlugin");
-    return entry_;
-}
-
-std::shared_ptr<outside::INetServDevice> SimPluginServer::CurrentDevice() {
-    auto keep = Enter("CurrentDevice");
-    return automation::Query<outside::INetServDevice>(device_);
-}
-
 std::shared_ptr<outside::IPluginEntry> SimPluginServer::PluginForProgramID(const BStr& programId) {
     auto keep = Enter("PluginForProgramID");
     auto world = World();
@@ -98,16 +84,6 @@ std::shared_ptr<outside::IPluginEntry> SimPluginServer::PluginForProgramID(const
     auto plugin = world->FindPlugin(programId);
     if (!plugin) return nullptr;
     return std::make_shared<SimPluginEntry>(world, *plugin);
-}
-
-void SimPluginServer::Reset() {
-    auto keep = Enter("Reset");
-    ForgetCurrent();
-}
-
-void SimPluginServer::Clear() {
-    auto keep = Enter("Clear");
-    ForgetCurrent();
 }
 
 template <class Raise>
@@ -138,6 +114,33 @@ bool SimPluginServer::AnnounceWorkspace() {
     if (!current_) return false;
     const BStr progId = current_->workspaceProgId;
     return RaiseWorkspaceAvailable(progId);
+}
+
+SimFeature::SimFeature(const std::shared_ptr<SimWorld>& world, FeatureConfig config)
+    : SimComponent(world, "Feature"), config_(std::move(config)) {}
+
+SimFeatureList::SimFeatureList(const std::shared_ptr<SimWorld>& world, const std::vector<FeatureConfig>& features)
+    : SimComponent(world, "FeatureList") {
+    for (const auto& f : features) features_.push_back(std::make_shared<SimFeature>(world, f));
+}
+
+std::shared_ptr<outside::IFeature> SimFeatureList::Item(std::int16_t featureId) {
+    auto keep = Enter("Item");
+    for (const auto& f : features_)
+        if (f->ConfiguredId() == featureId) return f;
+    automation::Raise(automation::code::kElementNotFound, u"The plug-in has no feature " + automation::DecimalText(featureId));
+}
+
+SimPluginEntry::SimPluginEntry(const std::shared_ptr<SimWorld>& world, const PluginConfig& config)
+    : SimComponent(world, "PluginEntry"), helpFile_(config.helpFile) {
+    if (config.entryItems < 0) return;
+    items_ = std::make_shared<automation::Collection>();
+    for (std::int32_t i = 1; i <= config.entryItems; ++i) items_->Add(automation::Variant(i));
+}
+
+std::vector<std::shared_ptr<outside::IFeature>> SimFeatureList::Features() {
+    auto keep = Enter("Features");
+    return {features_.begin(), features_.end()};
 }
 
 }  // namespace sim

@@ -4,13 +4,8 @@
 #include <map>
 
 #include "automation/ComponentFactory.h"
-#include "sim/SimLnsAppDevice.h"
-#include "sim/SimLnsSystem.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
-#include "sim/SimQtyUnitsControl.h"
-#include "sim/SimUnits.h"
-#include "sim/SimUnitsWorkspaceControl.h"
 #include "sim/SimWorkspaceControl.h"
 
 namespace sim {
@@ -39,6 +34,14 @@ public:
 private:
     std::vector<std::weak_ptr<T>> all_;
 };
+
+// The configuration whose id, whatever its ASCII case, is `id`; none when absent.
+template <class Config>
+Config* ById(std::vector<Config>& all, BStr Config::*field, const BStr& id) {
+    const BStr wanted = automation::UpperAscii(id);
+    auto it = std::find_if(all.begin(), all.end(), [&](const Config& c) { return automation::UpperAscii(c.*field) == wanted; });
+    return it == all.end() ? nullptr : &*it;
+}
 
 template <class I, class T, class U>
 automation::ObjectRef Track(Instances<T>& instances, const std::shared_ptr<U>& p) {
@@ -162,18 +165,10 @@ void SimWorld::SetFallbackWorkspaceInstalled(bool installed) {
 
 bool SimWorld::FallbackWorkspaceInstalled() const { return impl_->fallbackInstalled; }
 
-PluginConfig* SimWorld::Plugin(const BStr& programId) {
-    const BStr wanted = automation::UpperAscii(programId);
-    for (auto& p : impl_->plugins)
-        if (automation::UpperAscii(p.programId) == wanted) return &p;
-    return nullptr;
-}
+PluginConfig* SimWorld::Plugin(const BStr& programId) { return ById(impl_->plugins, &PluginConfig::programId, programId); }
 
 WorkspaceControlConfig* SimWorld::WorkspaceControl(const BStr& progId) {
-    const BStr wanted = automation::UpperAscii(progId);
-    for (auto& c : impl_->workspaces)
-        if (automation::UpperAscii(c.progId) == wanted) return &c;
-    return nullptr;
+    return ById(impl_->workspaces, &WorkspaceControlConfig::progId, progId);
 }
 
 std::optional<PluginConfig> SimWorld::FindPlugin(const BStr& programId) const {
@@ -305,6 +300,21 @@ bool SimWorld::AskToClose() {
 BStr UnitsName(const automation::ObjectRef& units) {
     auto u = std::dynamic_pointer_cast<SimUnits>(units);
     return u ? u->Name() : BStr();
+}
+
+SimComponent::SimComponent(const std::shared_ptr<SimWorld>& world, std::string className)
+    : world_(world), className_(std::move(className)) {
+    if (world) world->NoteLive(className_, +1);
+}
+
+SimComponent::~SimComponent() {
+    if (auto w = world_.lock()) w->NoteLive(className_, -1);
+}
+
+std::shared_ptr<SimComponent> SimComponent::Enter(const char* member) {
+    auto self = weak_from_this().lock();
+    if (auto w = world_.lock()) w->Call(className_ + "." + member);
+    return self;
 }
 
 }  // namespace sim

@@ -178,4 +178,45 @@ private:
 // Name of a units object made by MakeUnits or by the units control; empty for anything else.
 BStr UnitsName(const automation::ObjectRef& units);
 
+// What every simulated component shares: a weak link to its world (the world never owns its
+// components, so no cycle) and the entry step of each of its calls.
+class SimComponent : public std::enable_shared_from_this<SimComponent> {
+public:
+    SimComponent(const SimComponent&) = delete;
+    SimComponent& operator=(const SimComponent&) = delete;
+
+    const std::string& ClassName() const { return className_; }
+
+protected:
+    SimComponent(const std::shared_ptr<SimWorld>& world, std::string className);
+    ~SimComponent();
+
+    // Logs "Class.member", raises an injected fault, runs the hook. The answer keeps this object
+    // alive to the end of the call, whatever a hook or a notification subscriber releases.
+    std::shared_ptr<SimComponent> Enter(const char* member);
+    // A call whose whole work is `body`, after the entry step.
+    template <class Body>
+    auto Call(const char* member, Body&& body) {
+        auto keep = Enter(member);
+        return body();
+    }
+    std::shared_ptr<SimWorld> World() const { return world_.lock(); }
+    // An object that implements several contracts: this object as the one of Contracts whose id is `iid`.
+    template <class Self, class... Contracts>
+    automation::ObjectRef Answer(std::u16string_view iid) {
+        auto self = std::static_pointer_cast<Self>(weak_from_this().lock());
+        const BStr id = automation::UpperAscii(iid);
+        automation::ObjectRef found;
+        auto match = [&]<class C>() {
+            if (!found && self && id == automation::UpperAscii(C::kIid)) found = std::static_pointer_cast<C>(self);
+        };
+        (match.template operator()<Contracts>(), ...);
+        return found;
+    }
+
+private:
+    std::weak_ptr<SimWorld> world_;
+    std::string className_;
+};
+
 }  // namespace sim

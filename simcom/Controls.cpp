@@ -4,9 +4,8 @@
 #include <cstdio>
 
 #include "SimCom.h"
-#include "sim/SimQtyUnitsControl.h"
-#include "sim/SimUnitsWorkspaceControl.h"
 #include "sim/SimWorkspaceControl.h"
+#include "win32/comsupport/TypeInfo.h"
 
 namespace qsim {
 
@@ -16,24 +15,17 @@ constexpr wchar_t kWindowClass[] = L"QuilletSimControl";
 constexpr DISPID kUnitsApplied = 110;  // position 9 of the units control's notifications
 constexpr DISPID kCloseRequest = 111;  // position 10
 
-Variant Bool(automation::VBool b) { return Variant::FromBool(automation::IsTrue(b)); }
-
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 void RegisterWindowClass() {
     static const bool done = [] {
-        const WNDCLASSEXW wc{sizeof wc,
-                             CS_HREDRAW | CS_VREDRAW,
-                             ControlProc,
-                             0,
-                             0,
-                             g_module,
-                             nullptr,
-                             LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)),
-                             nullptr,
-                             nullptr,
-                             kWindowClass,
-                             nullptr};
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = ControlProc;
+        wc.hInstance = g_module;
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.lpszClassName = kWindowClass;
         return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     }();
     (void)done;
@@ -50,7 +42,7 @@ void DrawLines(HDC dc, RECT r, const std::vector<BStr>& lines) {
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     InflateRect(&r, -10, -8);
-    DrawTextW(dc, W(text), static_cast<int>(text.size()), &r, DT_LEFT | DT_NOPREFIX);
+    DrawTextW(dc, Wide(text), static_cast<int>(text.size()), &r, DT_LEFT | DT_NOPREFIX);
     SelectObject(dc, old);
 }
 
@@ -251,12 +243,9 @@ const Kind kPlainControlKind{{}, kPlainControl, nullptr, &__uuidof(::Workspace)}
 
 // The vtable side of a dual interface of our library, as DispInvoke needs it.
 ComRef<ITypeInfo> VtableInfo(const IID& iid) {
-    ComRef<ITypeInfo> info, side;
-    HREFTYPE ref = 0;
-    if (FAILED(TypeInfoOf(iid, info.Put())) || FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) ||
-        FAILED(info->GetRefTypeInfo(ref, side.Put())))
-        return {};
-    return side;
+    ComRef<ITypeInfo> info;
+    TypeInfoOf(iid, info.Put());
+    return win32::VtableSide(std::move(info));
 }
 
 // A workspace interface a client binds to by its id. Calls go to the control's sim object; the
@@ -309,36 +298,41 @@ public:
     }
 
 protected:
-    // Runs a member on the sim object; its failure becomes the HRESULT with the error's text.
-    template <class T, class Fn>
-    HRESULT Run(Fn&& fn) {
-        try {
-            fn(Of<T>(owner_));
-            return S_OK;
-        } catch (const automation::Error& e) {
-            return Report(e);
-        }
-    }
-    // An object passed by reference that the callee may replace.
-    template <class T, class Fn>
-    HRESULT RunWithObject(IDispatch** slot, VARIANT* result, Fn&& fn) {
-        if (!slot) return E_POINTER;
-        if (result) VariantInit(result);
-        return Run<T>([&](T& s) {
-            const ObjectRef passed = FromCom(*slot);
-            ObjectRef obj = passed;
-            Variant r = fn(s, obj);
-            if (obj != passed) {
-                IDispatch* replacement = ToCom(obj);
-                if (*slot) (*slot)->Release();
-                *slot = replacement;
-            }
-            if (result) ToVariant(r, result);
-        });
+    // A member of the control's tables as a client of the interface calls it: `slot` an object it
+    // passes by reference, the result given as the type of `out`.
+    template <class Out>
+    HRESULT Call(std::span<const Member> members, DISPID id, Out* out, IDispatch** slot = nullptr) {
+        if (!out) return E_POINTER;
+        VARIANT arg, result;
+        V_VT(&arg) = VT_BYREF | VT_DISPATCH;
+        V_DISPATCHREF(&arg) = slot;
+        VariantInit(&result);
+        DISPPARAMS params{&arg, nullptr, slot ? 1u : 0u, 0};
+        HRESULT hr = owner_.Call(members, id, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, &result, nullptr);
+        if (SUCCEEDED(hr)) hr = Take(result, out);
+        VariantClear(&result);
+        return hr;
     }
     static HRESULT NotUsed() { return E_NOTIMPL; }
 
 private:
+    // Moves the result into `out` (whatever it held is not ours); what stays in `v` is cleared by the caller.
+    static HRESULT Take(VARIANT& v, VARIANT* out) {
+        *out = v;
+        VariantInit(&v);
+        return S_OK;
+    }
+    static HRESULT Take(VARIANT& v, VARIANT_BOOL* out) {
+        const HRESULT hr = VariantChangeType(&v, &v, 0, VT_BOOL);
+        if (SUCCEEDED(hr)) *out = V_BOOL(&v);
+        return hr;
+    }
+    static HRESULT Take(VARIANT& v, BSTR* out) {
+        const HRESULT hr = VariantChangeType(&v, &v, 0, VT_BSTR);
+        if (SUCCEEDED(hr)) *out = std::exchange(V_BSTR(&v), nullptr);
+        return hr;
+    }
+
     ComObject& owner_;
     sim::WorkspaceBinding binding_;
 };
@@ -346,33 +340,24 @@ private:
 class WorkspaceItf final : public Facet<ISimPluginWorkspace> {
 public:
     using Facet::Facet;
-    HRESULT STDMETHODCALLTYPE get_Caption(BSTR* v) override {
-        return Run<sim::SimWorkspaceControl>([&](auto& s) { *v = SysAllocString(W(s.Config().progId)); });
-    }
+    HRESULT STDMETHODCALLTYPE get_Caption(BSTR* v) override { return Call(kPlainControl, 1, v); }
     HRESULT STDMETHODCALLTYPE get_Dirty(VARIANT_BOOL*) override { return NotUsed(); }
-    HRESULT STDMETHODCALLTYPE get_NeedsUpload(VARIANT_BOOL* v) override {
-        return Run<sim::SimWorkspaceControl>([&](auto& s) { *v = s.NeedsUpload(); });
-    }
+    HRESULT STDMETHODCALLTYPE get_NeedsUpload(VARIANT_BOOL* v) override { return Call(kWorkspace, 3, v); }
     HRESULT STDMETHODCALLTYPE Download(VARIANT_BOOL*) override { return NotUsed(); }
     HRESULT STDMETHODCALLTYPE DetachLink() override { return NotUsed(); }
     HRESULT STDMETHODCALLTYPE get_Version(BSTR*) override { return NotUsed(); }
     HRESULT STDMETHODCALLTYPE AttachLink(IDispatch** link, VARIANT* result) override {
-        return RunWithObject<sim::SimWorkspaceControl>(link, result, [](auto& s, ObjectRef& obj) { return s.AttachLink(obj); });
+        return link ? Call(kWorkspace, 7, result, link) : E_POINTER;
     }
-    HRESULT STDMETHODCALLTYPE Upload(VARIANT_BOOL* v) override {
-        return Run<sim::SimWorkspaceControl>([&](auto& s) { *v = s.Upload(); });
-    }
+    HRESULT STDMETHODCALLTYPE Upload(VARIANT_BOOL* v) override { return Call(kWorkspace, 8, v); }
 };
 
 class UnitsItf final : public Facet<ISimPluginWorkspaceUnits> {
 public:
     using Facet::Facet;
-    HRESULT STDMETHODCALLTYPE get_SupportsEngUnits(VARIANT_BOOL* v) override {
-        return Run<outside::IPluginWorkspaceUnits>([&](auto& s) { *v = s.SupportsEngUnits(); });
-    }
+    HRESULT STDMETHODCALLTYPE get_SupportsEngUnits(VARIANT_BOOL* v) override { return Call(kWorkspace, 9, v); }
     HRESULT STDMETHODCALLTYPE ApplyEngUnits(IDispatch** units, VARIANT* result) override {
-        return RunWithObject<outside::IPluginWorkspaceUnits>(units, result,
-                                                             [](auto& s, ObjectRef& obj) { return s.ApplyEngUnits(obj); });
+        return units ? Call(kWorkspace, 10, result, units) : E_POINTER;
     }
 };
 

@@ -1,9 +1,12 @@
 // The server entry points: class objects and registration.
 #include "SimCom.h"
+#include "win32/comsupport/Registry.h"
 
 namespace qsim {
 
 namespace {
+
+using win32::GuidText;
 
 struct ClassEntry {
     const CLSID* clsid;
@@ -30,12 +33,6 @@ const ClassEntry kClasses[] = {
 
 const GUID kLibId = {0x3EB231A4, 0x59EF, 0x4E2A, {0xAC, 0x3A, 0xD6, 0xFF, 0x6D, 0xE4, 0xDB, 0x5B}};
 
-std::wstring GuidText(const GUID& g) {
-    wchar_t text[64] = {};
-    StringFromGUID2(g, text, 64);
-    return text;
-}
-
 // A new object of the class, over a new sim object. The classes the system creates by their own
 // ids come from the world's factory, so that their creation is a call of its own that can fail.
 IDispatch* NewInstance(const ClassEntry& c) {
@@ -49,25 +46,14 @@ IDispatch* NewInstance(const ClassEntry& c) {
     return c.control ? NewControl(obj, *c.clsid) : NewWrapper(obj);
 }
 
-class Factory final : public Counted<IClassFactory> {
-public:
-    explicit Factory(const ClassEntry& c) : class_(c) {}
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        try {
-            ComRef<IDispatch> made = ComRef<IDispatch>::Adopt(NewInstance(class_));
-            return made ? made->QueryInterface(iid, out) : E_UNEXPECTED;
-        } catch (const automation::Error& e) {
-            return Report(e);
-        }
+HRESULT Create(const ClassEntry& c, REFIID iid, void** out) {
+    try {
+        ComRef<IDispatch> made = ComRef<IDispatch>::Adopt(NewInstance(c));
+        return made ? made->QueryInterface(iid, out) : E_UNEXPECTED;
+    } catch (const automation::Error& e) {
+        return Report(e);
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-private:
-    const ClassEntry& class_;
-};
+}
 
 // The interfaces this library defines, all dispatch interfaces of ids of our own: the simulated
 // objects stand in for other products under those products' ids, which the library leaves alone.
@@ -80,12 +66,6 @@ const wchar_t kPSDispatch[] = L"{00020420-0000-0000-C000-000000000046}";  // the
 
 const wchar_t* const kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
 
-std::wstring ModulePath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(g_module, path, MAX_PATH);
-    return path;
-}
-
 bool SameFile(const std::wstring& a, const std::wstring& b) {
     return !a.empty() && CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -94,49 +74,8 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 // real plug-in server and LNS software under the same class ids, machine-wide, and those keys must
 // come through registering and unregistering the simulations untouched. Per-user keys shadow the
 // machine's for this user only.
-class UserClasses {
-public:
-    UserClasses() {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &root_,
-                            nullptr) != ERROR_SUCCESS)
-            root_ = nullptr;
-    }
-    ~UserClasses() {
-        if (root_) RegCloseKey(root_);
-    }
-    UserClasses(const UserClasses&) = delete;
-    UserClasses& operator=(const UserClasses&) = delete;
-
-    explicit operator bool() const { return root_ != nullptr; }
-
-    bool Set(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-        return RegSetKeyValueW(root_, key.c_str(), name, REG_SZ, value.c_str(),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    }
-
-    // Empty when the key or the value is missing or not a string.
-    std::wstring Get(const std::wstring& key, const wchar_t* name = nullptr) const {
-        wchar_t value[1024] = {};
-        DWORD size = sizeof(value) - sizeof(wchar_t);
-        if (RegGetValueW(root_, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return {};
-        return value;
-    }
-
-    void Remove(const std::wstring& key) { RegDeleteTreeW(root_, key.c_str()); }
-
-    // Removes a key that holds nothing any more.
-    void RemoveIfEmpty(const std::wstring& key) {
-        HKEY k = nullptr;
-        if (RegOpenKeyExW(root_, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-        DWORD subkeys = 0, values = 0;
-        LONG r = RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                                  nullptr);
-        RegCloseKey(k);
-        if (r == ERROR_SUCCESS && subkeys == 0 && values == 0) RegDeleteKeyW(root_, key.c_str());
-    }
-
-private:
-    HKEY root_ = nullptr;
+struct UserClasses : win32::RegistryKeys {
+    UserClasses() : RegistryKeys(HKEY_CURRENT_USER, L"Software\\Classes") {}
 };
 
 // Removes what this DLL, at this path, wrote for the current user; keys that now name another file
@@ -173,28 +112,24 @@ HRESULT UnregisterForUser() {
 
 HRESULT WriteForUser(UserClasses& classes, const std::wstring& path) {
     const std::wstring libId = GuidText(kLibId);
-    for (const auto& c : kClasses) {
-        std::wstring key = L"CLSID\\" + GuidText(*c.clsid);
-        bool ok = classes.Set(key, nullptr, c.name) && classes.Set(key + L"\\InprocServer32", nullptr, path) &&
-                  classes.Set(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-                  classes.Set(key + L"\\ProgID", nullptr, c.progId) && classes.Set(key + L"\\TypeLib", nullptr, libId) &&
-                  classes.Set(key + L"\\Version", nullptr, L"1.0") && classes.Set(c.progId, nullptr, c.name) &&
-                  classes.Set(std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(*c.clsid));
-        if (ok && c.control) ok = classes.Set(key + L"\\Control", nullptr, L"");
-        if (!ok) return SELFREG_E_CLASS;
-    }
+    for (const auto& c : kClasses)
+        if (classes.SetClass(*c.clsid, c.progId, c.name, path, kLibId, L"1.0", c.control ? L"Control" : nullptr) != ERROR_SUCCESS)
+            return SELFREG_E_CLASS;
     const std::wstring libKey = L"TypeLib\\" + libId + L"\\1.0";
-    bool ok = classes.Set(libKey, nullptr, L"Quillet simulated outside components") &&
-              classes.Set(libKey + L"\\FLAGS", nullptr, L"0") &&
-              classes.Set(libKey + L"\\HELPDIR", nullptr, path.substr(0, path.find_last_of(L'\\'))) &&
-              classes.Set(libKey + L"\\0\\" + kPlatform, nullptr, path);
+    LSTATUS st = classes.Set({{libKey, nullptr, L"Quillet simulated outside components"},
+                              {libKey + L"\\FLAGS", nullptr, L"0"},
+                              {libKey + L"\\HELPDIR", nullptr, path.substr(0, path.find_last_of(L'\\'))},
+                              {libKey + L"\\0\\" + kPlatform, nullptr, path}});
     for (const auto& [iid, name] : kOwnedInterfaces) {
         const std::wstring key = L"Interface\\" + GuidText(iid);
-        ok = ok && classes.Set(key, nullptr, name) && classes.Set(key + L"\\ProxyStubClsid", nullptr, kPSDispatch) &&
-             classes.Set(key + L"\\ProxyStubClsid32", nullptr, kPSDispatch) && classes.Set(key + L"\\TypeLib", nullptr, libId) &&
-             classes.Set(key + L"\\TypeLib", L"Version", L"1.0");
+        if (st == ERROR_SUCCESS)
+            st = classes.Set({{key, nullptr, name},
+                              {key + L"\\ProxyStubClsid", nullptr, kPSDispatch},
+                              {key + L"\\ProxyStubClsid32", nullptr, kPSDispatch},
+                              {key + L"\\TypeLib", nullptr, libId},
+                              {key + L"\\TypeLib", L"Version", L"1.0"}});
     }
-    return ok ? S_OK : SELFREG_E_TYPELIB;
+    return st == ERROR_SUCCESS ? S_OK : SELFREG_E_TYPELIB;
 }
 
 // The type library's keys are written by hand: RegisterTypeLib (and, under Wine, also
@@ -223,14 +158,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    for (const auto& c : kClasses) {
-        if (*c.clsid == clsid) {
-            auto* f = new Factory(c);
-            HRESULT hr = f->QueryInterface(iid, out);
-            f->Release();
-            return hr;
-        }
-    }
+    for (const auto& c : kClasses)
+        if (*c.clsid == clsid) return win32::ClassFactory::Serve([&c](REFIID i, void** o) { return Create(c, i, o); }, iid, out);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 

@@ -2,22 +2,15 @@
 // plug-in server with its features and entries, units objects, and the configuration object
 // "QuilletSim.Control" through which a test host sets up the one world of the process.
 #include "SimCom.h"
-#include "sim/SimFeature.h"
-#include "sim/SimFeatureList.h"
-#include "sim/SimLnsAppDevice.h"
-#include "sim/SimLnsSystem.h"
-#include "sim/SimNetServDevice.h"
-#include "sim/SimPluginEntry.h"
 #include "sim/SimPluginServer.h"
-#include "sim/SimUnits.h"
+#include "sim/SimNetServDevice.h"
+#include "sim/SimWorkspaceControl.h"
 
 namespace qsim {
 
 using namespace sim;
 
 namespace {
-
-Variant Bool(automation::VBool b) { return Variant::FromBool(automation::IsTrue(b)); }
 
 // A property of the object: read, or written when the call is a put.
 #define QSIM_PROP(T, get, set) QSIM_ON(T, if (!a.put) return get; set; return {};)

@@ -14,7 +14,9 @@
 #include "QuilletSim.h"
 #include "automation/Variant.h"
 #include "sim/SimWorld.h"
-#include "win32/adapters/ComRef.h"
+#include "win32/comsupport/Automation.h"
+#include "win32/comsupport/ComRef.h"
+#include "win32/comsupport/Events.h"
 
 namespace qsim {
 
@@ -63,6 +65,8 @@ struct Kind {
     const IID* typeInfo = nullptr;  // a dispinterface of our library describing the members
 };
 
+inline Variant Bool(automation::VBool b) { return Variant::FromBool(automation::IsTrue(b)); }
+
 // A handler's body, with `s` the sim object as T and `a` the arguments.
 #define QSIM_ON(T, ...)                                                \
     [](qsim::ComObject& self_, qsim::Args& a) -> automation::Variant { \
@@ -71,37 +75,10 @@ struct Kind {
         __VA_ARGS__                                                    \
     }
 
-class Source;
-
-// Reference counting and QueryInterface of the small helper objects with one interface.
-template <class Itf>
-class Counted : public Itf {
-public:
-    virtual ~Counted() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = iid == IID_IUnknown || iid == __uuidof(Itf) ? static_cast<Itf*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-
-private:
-    LONG refs_ = 1;
-};
-
-class ComObject : public IDispatch, public IConnectionPointContainer, public IProvideClassInfo2 {
+class ComObject : public win32::ComBase<IDispatch, IConnectionPointContainer, win32::ClassInfoProvider> {
 public:
     ComObject(ObjectRef target, const Kind& kind);
-    virtual ~ComObject();
-    ComObject(const ComObject&) = delete;
-    ComObject& operator=(const ComObject&) = delete;
+    ~ComObject() override;
 
     const ObjectRef& Target() const { return target_; }
     void Answer(std::u16string_view iid) { iids_.push_back(iid); }
@@ -109,33 +86,30 @@ public:
     // Raises a notification to every sink; arguments left to right.
     void Fire(DISPID id, std::vector<Variant> args = {});
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
                                      UINT* argErr) override;
+    // Runs member `id` of `members` as Invoke runs the kind's own.
+    HRESULT Call(std::span<const Member> members, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info);
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
-    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override;
-    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* out) override;
 
 protected:
-    // Further interfaces of a derived class (the OLE control ones); not AddRef'ed.
-    virtual void* Extra(REFIID) { return nullptr; }
     // Every call on a member ends here: a change for the controls to redraw.
     virtual void Called() {}
+    // The interfaces named in the kind; the events' only for a kind with notifications.
+    void* Find(REFIID iid) override;
+    HRESULT ClassTypeInfo(ITypeInfo** out) override;
+    const IID* DefaultSource() const override { return kind_.source; }
 
 private:
-    LONG refs_ = 1;
     ObjectRef target_;
     const Kind& kind_;
     std::vector<std::u16string_view> iids_;
-    ComRef<Source> source_;
+    win32::ConnectionPoint events_;
     std::vector<automation::Subscription> subscriptions_;
 };
 
@@ -163,6 +137,8 @@ ObjectRef Enumerator(std::vector<Variant> items);
 
 // Reports a failure through IErrorInfo (and EXCEPINFO when given); the HRESULT to return.
 HRESULT Report(const automation::Error& e, EXCEPINFO* info = nullptr);
+// The full path of this DLL.
+std::wstring ModulePath();
 
 // A new wrapper for a sim object of one of the classes below; null for an unknown kind.
 IDispatch* NewWrapper(const ObjectRef& obj);
@@ -174,7 +150,7 @@ BStr DeviceNameOf(const ObjectRef& deviceOrLink);
 // What a workspace control shows, one line each; empty for none.
 BStr WorkspaceText(const ObjectRef& workspace);
 
-const wchar_t* W(const BStr& s);
+using win32::Wide;
 // A type description of this DLL's library, by its id.
 HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** out);
 

@@ -9,8 +9,7 @@
 #include "commands/frmOptions.h"
 #include "automation/ComponentFactory.h"
 #include "session/MMain.h"
-#include "sim/SimQtyUnitsControl.h"
-#include "sim/SimUnits.h"
+#include "sim/SimWorkspaceControl.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 

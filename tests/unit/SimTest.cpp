@@ -7,7 +7,7 @@
 #include "outside/Picture.h"
 #include "sim/SimNetServDevice.h"
 #include "sim/SimPluginServer.h"
-#include "sim/SimQtyUnitsControl.h"
+#include "sim/SimWorkspaceControl.h"
 #include "sim/SimWorld.h"
 
 using namespace automation;

@@ -1,8 +1,6 @@
 // Creating outside components through COM, and values crossing between VARIANT and automation::Variant.
 #include <olectl.h>
 
-#include <atomic>
-
 #include "automation/ComponentFactory.h"
 #include "commands/CIconPicture.h"
 #include "outside/PluginServer.h"
@@ -18,7 +16,7 @@ namespace code = automation::code;
 
 namespace {
 
-std::atomic<long> g_liveComObjects{0};
+LiveCount g_handedOut;
 
 CLSID ParseClsid(std::u16string_view text) {
     BStr copy(text);
@@ -57,19 +55,10 @@ ObjectRef CreateByComId(std::u16string_view id) {
     return WrapHostedControl(unk.Get());
 }
 
-BStr ErrorText(SCODE sc) {
-    switch (sc) {
-        case DISP_E_PARAMNOTFOUND: return u"Argument not optional";
-        case DISP_E_TYPEMISMATCH: return u"Type mismatch";
-        default: return u"Error value";
-    }
-}
-
 }  // namespace
 
-CountedComObject::CountedComObject() { ++g_liveComObjects; }
-CountedComObject::~CountedComObject() { --g_liveComObjects; }
-long LiveComObjects() { return g_liveComObjects.load(); }
+LiveCount& HandedOut() { return g_handedOut; }
+long LiveComObjects() { return g_handedOut.Now(); }
 
 void InstallComFactory() { automation::Components().SetFallback(CreateByComId); }
 
@@ -106,127 +95,32 @@ IDispatch* ToDispatch(const ObjectRef& obj) {
     return NewSystemObjectDispatch(obj);
 }
 
-Variant FromVariant(const VARIANT& v) {
-    if (V_ISBYREF(&v)) {
-        if (!V_BYREF(&v)) return {};
-        Var plain;
-        if (FAILED(VariantCopyInd(plain.Ptr(), const_cast<VARIANT*>(&v))))
-            automation::Raise(code::kTypeMismatch, u"Type mismatch");
-        return FromVariant(plain.Ref());
-    }
-    if (V_VT(&v) == (VT_ARRAY | VT_UI1)) {
-        SAFEARRAY* sa = V_ARRAY(&v);
-        automation::ByteArray bytes;
-        if (sa && SafeArrayGetDim(sa) == 1) {
-            LONG lo = 0, hi = -1;
-            SafeArrayGetLBound(sa, 1, &lo);
-            SafeArrayGetUBound(sa, 1, &hi);
-            void* data = nullptr;
-            if (hi >= lo && SUCCEEDED(SafeArrayAccessData(sa, &data))) {
-                auto* b = static_cast<const std::uint8_t*>(data);
-                bytes.assign(b, b + (hi - lo + 1));
-                SafeArrayUnaccessData(sa);
-            }
-        } else if (sa) {
-            automation::Raise(code::kTypeMismatch, u"Type mismatch");
-        }
-        return Variant(std::move(bytes));
-    }
-    switch (V_VT(&v)) {
-        case VT_EMPTY:
-        case VT_NULL: return {};
-        case VT_BOOL: return Variant::FromBool(V_BOOL(&v) != VARIANT_FALSE);
-        case VT_I2: return Variant(static_cast<std::int16_t>(V_I2(&v)));
-        case VT_UI1: return Variant(static_cast<std::int16_t>(V_UI1(&v)));
-        case VT_I1: return Variant(static_cast<std::int16_t>(V_I1(&v)));
-        case VT_I4: return Variant(static_cast<std::int32_t>(V_I4(&v)));
-        case VT_INT: return Variant(static_cast<std::int32_t>(V_INT(&v)));
-        case VT_UI2: return Variant(static_cast<std::int32_t>(V_UI2(&v)));
-        case VT_R4: return Variant(V_R4(&v));
-        case VT_R8: return Variant(V_R8(&v));
-        case VT_BSTR: return Variant(BstrText(V_BSTR(&v)));
-        case VT_DISPATCH: return Variant(WrapDispatch(V_DISPATCH(&v)));
-        case VT_UNKNOWN: {
-            IUnknown* u = V_UNKNOWN(&v);
-            if (!u) return Variant(ObjectRef());
-            if (auto own = UnwrapSystemObject(u)) return Variant(own);
-            ComRef<IDispatch> d;
-            if (FAILED(u->QueryInterface(IID_IDispatch, d.PutVoid())) || !d)
-                automation::Raise(code::kTypeMismatch, u"Type mismatch");
-            return Variant(WrapDispatch(d.Get()));
-        }
-        case VT_ERROR: return Variant(automation::Error(V_ERROR(&v), ErrorText(V_ERROR(&v))));
-        case VT_UI4:
-        case VT_UINT:
-        case VT_I8:
-        case VT_UI8:
-        case VT_CY:
-        case VT_DATE:
-        case VT_DECIMAL: {
-            Var d;
-            if (FAILED(VariantChangeType(d.Ptr(), const_cast<VARIANT*>(&v), 0, VT_R8)))
-                automation::Raise(code::kTypeMismatch, u"Type mismatch");
-            return Variant(V_R8(d.Ptr()));
-        }
-        default: automation::Raise(code::kTypeMismatch, u"Type mismatch");
-    }
+namespace {
+
+ObjectRef ObjectIn(IUnknown* unk, bool dispatch) {
+    if (dispatch) return WrapDispatch(static_cast<IDispatch*>(unk));
+    if (auto own = UnwrapSystemObject(unk)) return own;
+    ComRef<IDispatch> d;
+    if (FAILED(unk->QueryInterface(IID_IDispatch, d.PutVoid())) || !d) automation::Raise(code::kTypeMismatch, u"Type mismatch");
+    return WrapDispatch(d.Get());
 }
 
-void ToVariant(const Variant& in, VARIANT* out) {
-    if (!out) return;
-    VariantClear(out);
-    switch (in.Type()) {
-        case automation::VarType::Empty: break;
-        case automation::VarType::Bool:
-            V_VT(out) = VT_BOOL;
-            V_BOOL(out) = in.AsBool() ? VARIANT_TRUE : VARIANT_FALSE;
-            break;
-        case automation::VarType::I2:
-            V_VT(out) = VT_I2;
-            V_I2(out) = in.AsI2();
-            break;
-        case automation::VarType::I4:
-            V_VT(out) = VT_I4;
-            V_I4(out) = in.AsI4();
-            break;
-        case automation::VarType::R4:
-            V_VT(out) = VT_R4;
-            V_R4(out) = in.AsR4();
-            break;
-        case automation::VarType::R8:
-            V_VT(out) = VT_R8;
-            V_R8(out) = in.AsR8();
-            break;
-        case automation::VarType::Str: {
-            BStr s = in.AsStr();
-            BSTR b = SysAllocStringLen(reinterpret_cast<const wchar_t*>(s.data()), static_cast<UINT>(s.size()));
-            if (!b) automation::Raise(code::kFail, u"Out of memory");
-            V_VT(out) = VT_BSTR;
-            V_BSTR(out) = b;
-            break;
-        }
-        case automation::VarType::Object:
-            V_VT(out) = VT_DISPATCH;
-            V_DISPATCH(out) = ToDispatch(in.AsObject());
-            break;
-        case automation::VarType::Bytes: {
-            const auto& bytes = in.AsBytes();
-            SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-            if (!sa) automation::Raise(code::kFail, u"Out of memory");
-            void* data = nullptr;
-            if (!bytes.empty() && SUCCEEDED(SafeArrayAccessData(sa, &data))) {
-                std::copy(bytes.begin(), bytes.end(), static_cast<std::uint8_t*>(data));
-                SafeArrayUnaccessData(sa);
-            }
-            V_VT(out) = VT_ARRAY | VT_UI1;
-            V_ARRAY(out) = sa;
-            break;
-        }
-        case automation::VarType::Error:
-            V_VT(out) = VT_ERROR;
-            V_ERROR(out) = in.AsError().Code();
-            break;
-    }
+void ObjectOut(const ObjectRef& obj, VARIANT* out) {
+    V_VT(out) = VT_DISPATCH;
+    V_DISPATCH(out) = ToDispatch(obj);
+}
+
+const ObjectBridge kObjects{ObjectIn, ObjectOut};
+
+}  // namespace
+
+Variant FromVariant(const VARIANT& v) { return win32::FromVariant(v, kObjects); }
+void ToVariant(const Variant& in, VARIANT* out) { win32::ToVariant(in, out, kObjects); }
+
+Var Var::Of(const Variant& v) {
+    Var r;
+    ToVariant(v, r.Ptr());
+    return r;
 }
 
 }  // namespace win32::adapters

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <string>
 
+#include "win32/comsupport/TypeInfo.h"
+
 namespace win32::adapters {
 
 namespace {
@@ -39,22 +41,6 @@ ComRef<ITypeLib> RegisteredTypeLibrary(REFIID iid) {
     ComRef<ITypeLib> lib;
     if (FAILED(LoadRegTypeLib(libId, static_cast<WORD>(major), static_cast<WORD>(minor), LOCALE_NEUTRAL, lib.Put()))) return {};
     return lib;
-}
-
-// The interface's description with vtable offsets: a dual interface's dispatch side leads to it.
-ComRef<ITypeInfo> VtableSide(ComRef<ITypeInfo> info) {
-    TYPEATTR* attr = nullptr;
-    if (!info || FAILED(info->GetTypeAttr(&attr)) || !attr) return {};
-    const TYPEKIND kind = attr->typekind;
-    const bool dual = (attr->wTypeFlags & TYPEFLAG_FDUAL) != 0;
-    info->ReleaseTypeAttr(attr);
-    if (kind == TKIND_INTERFACE) return info;
-    if (kind != TKIND_DISPATCH || !dual) return {};
-    HREFTYPE ref = 0;
-    ComRef<ITypeInfo> side;
-    if (FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) || FAILED(info->GetRefTypeInfo(ref, side.Put())))
-        return {};
-    return side;
 }
 
 ComRef<ITypeInfo> Describe(IUnknown* object, REFIID iid) {

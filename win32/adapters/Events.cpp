@@ -3,29 +3,13 @@
 
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/Internal.h"
+#include "win32/comsupport/TypeInfo.h"
 
 namespace win32::adapters {
 
 using automation::BStr;
 
 namespace {
-
-ComRef<ITypeInfo> DefaultSourceOfClass(ITypeInfo* coclass) {
-    TYPEATTR* attr = nullptr;
-    if (!coclass || FAILED(coclass->GetTypeAttr(&attr)) || !attr) return {};
-    WORD count = attr->typekind == TKIND_COCLASS ? attr->cImplTypes : 0;
-    coclass->ReleaseTypeAttr(attr);
-    for (UINT i = 0; i < count; ++i) {
-        INT flags = 0;
-        if (FAILED(coclass->GetImplTypeFlags(i, &flags))) continue;
-        if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) continue;
-        HREFTYPE ref = 0;
-        ComRef<ITypeInfo> source;
-        if (SUCCEEDED(coclass->GetRefTypeOfImplType(i, &ref)) && SUCCEEDED(coclass->GetRefTypeInfo(ref, source.Put())))
-            return source;
-    }
-    return {};
-}
 
 bool GuidOf(ITypeInfo* info, IID* iid) {
     TYPEATTR* attr = nullptr;
@@ -66,7 +50,7 @@ std::optional<SourceInterface> FindSourceInterface(IUnknown* object) {
     object->QueryInterface(IID_IProvideClassInfo, provide.PutVoid());
     if (provide) {
         ComRef<ITypeInfo> coclass;
-        if (SUCCEEDED(provide->GetClassInfo(coclass.Put()))) found.typeInfo = DefaultSourceOfClass(coclass.Get());
+        if (SUCCEEDED(provide->GetClassInfo(coclass.Put()))) found.typeInfo = DefaultSourceOf(coclass.Get());
         if (auto two = provide.As<IProvideClassInfo2>(IID_IProvideClassInfo2);
             two && SUCCEEDED(two->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &found.iid))) {
             if (!found.typeInfo) found.typeInfo = FromObjectLibrary(object, found.iid);
@@ -113,28 +97,12 @@ automation::Variant EventArgument(const DISPPARAMS* params, unsigned index) {
 }
 
 // The sink the outside object calls; it answers the source interface and IDispatch.
-class EventConnection::Sink final : public IDispatch {
+class EventConnection::Sink final : public ComBase<IDispatch> {
 public:
     Sink(const IID& source, Handler handler) : source_(source), handler_(std::move(handler)) {}
 
     void Disconnect() { handler_ = nullptr; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == source_) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count) *count = 0;
         return S_OK;
@@ -155,25 +123,19 @@ public:
             handler(id, params);
             return S_OK;
         } catch (const automation::Error& e) {
-            if (info) {
-                *info = EXCEPINFO{};
-                info->scode = e.Code();
-                const BStr& d = e.Description();
-                info->bstrDescription =
-                    SysAllocStringLen(reinterpret_cast<const wchar_t*>(d.data()), static_cast<UINT>(d.size()));
-            }
-            return DISP_E_EXCEPTION;
+            return ExcepInfoFrom(e, info);
         } catch (...) {
             return E_UNEXPECTED;
         }
     }
 
 private:
-    ~Sink() = default;
-    LONG refs_ = 1;
+    ~Sink() override = default;
+    void* Extra(REFIID iid) override { return iid == source_ ? static_cast<IDispatch*>(this) : nullptr; }
+
     IID source_;
     Handler handler_;
-    CountedComObject counted_;
+    Counted counted_{&HandedOut()};
 };
 
 std::unique_ptr<EventConnection> EventConnection::Connect(IUnknown* object, const IID& source, Handler handler) {

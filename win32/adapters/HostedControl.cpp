@@ -98,27 +98,24 @@ ObjectRef WorkspaceInterface(IDispatch* control, std::u16string_view iid, const 
     return nullptr;
 }
 
-class HostedControl final : public automation::Object, public ComAdapter, public std::enable_shared_from_this<HostedControl> {
+class HostedControl final : public automation::Object,
+                            public LateBoundAdapter,
+                            public std::enable_shared_from_this<HostedControl> {
 public:
-    explicit HostedControl(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
     ObjectRef QueryInterface(std::u16string_view iid) override { return WorkspaceInterface(d_.Get(), iid, shared_from_this()); }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    ComRef<IDispatch> d_;
 };
 
 class QtyUnitsControl final : public outside::IQtyUnitsControl,
-                              public ComAdapter,
+                              public LateBoundAdapter,
                               public std::enable_shared_from_this<QtyUnitsControl> {
 public:
-    explicit QtyUnitsControl(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
 
     void SetFlag(automation::VBool value) override { d_.PutId(kFlagDispId, Var::Bool(value != 0), u"0x68030000"); }
     void Apply() override { d_.CallId(kApplyDispId, {}, u"0x6003000b"); }
 
     ObjectRef QueryInterface(std::u16string_view iid) override { return WorkspaceInterface(d_.Get(), iid, shared_from_this()); }
-    IDispatch* Dispatch() const override { return d_.Get(); }
 
     // The notifications are told apart by their position in the control's source interface.
     void ConnectEvents() {
@@ -142,7 +139,6 @@ public:
     }
 
 private:
-    LateBound d_;
     std::unique_ptr<EventConnection> connection_;
 };
 

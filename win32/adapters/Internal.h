@@ -12,26 +12,36 @@
 #include "automation/Collection.h"
 #include "outside/NetServDevice.h"
 #include "outside/PluginServer.h"
-#include "win32/adapters/ComRef.h"
 #include "win32/adapters/LateBound.h"
+#include "win32/comsupport/ComBase.h"
 
 namespace win32::adapters {
 
-// A member of each COM object we hand out to outside components (wrappers, enumerators, event
-// sinks): counts it among LiveComObjects while it lives.
-class CountedComObject {
-public:
-    CountedComObject();
-    ~CountedComObject();
-    CountedComObject(const CountedComObject&) = delete;
-    CountedComObject& operator=(const CountedComObject&) = delete;
-};
+// The COM objects we hand out to outside components (wrappers, enumerators, event sinks), each
+// counted by a Counted member while it lives: LiveComObjects.
+LiveCount& HandedOut();
+
+// An adapter's object that wraps an outside one; none for a null pointer.
+template <class T>
+std::shared_ptr<T> Wrap(IDispatch* disp) {
+    return disp ? std::make_shared<T>(ComRef<IDispatch>(disp)) : nullptr;
+}
 
 // Every adapter knows the COM object it stands for.
 class ComAdapter {
 public:
     virtual ~ComAdapter() = default;
     virtual IDispatch* Dispatch() const = 0;  // not AddRef'ed
+};
+
+// An adapter over one outside object, reached late-bound.
+class LateBoundAdapter : public ComAdapter {
+public:
+    explicit LateBoundAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    IDispatch* Dispatch() const override { return d_.Get(); }
+
+protected:
+    mutable LateBound d_;
 };
 
 // The one shape of interface questions: the object gives the interface through QueryInterface,

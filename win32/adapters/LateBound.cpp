@@ -11,8 +11,6 @@ namespace code = automation::code;
 
 namespace {
 
-const wchar_t* W(std::u16string_view s) { return reinterpret_cast<const wchar_t*>(s.data()); }
-
 [[noreturn]] void Mismatch() { automation::Raise(code::kTypeMismatch, u"Type mismatch"); }
 
 // A plain value (references followed) that can be coerced; objects, arrays, errors and Null cannot.
@@ -60,38 +58,6 @@ BStr Describe(HRESULT hr) {
 
 }  // namespace
 
-Var Var::Bool(bool b) {
-    Var r;
-    V_VT(r.Ptr()) = VT_BOOL;
-    V_BOOL(r.Ptr()) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return r;
-}
-Var Var::I2(std::int16_t i) {
-    Var r;
-    V_VT(r.Ptr()) = VT_I2;
-    V_I2(r.Ptr()) = i;
-    return r;
-}
-Var Var::I4(std::int32_t i) {
-    Var r;
-    V_VT(r.Ptr()) = VT_I4;
-    V_I4(r.Ptr()) = i;
-    return r;
-}
-Var Var::R4(float f) {
-    Var r;
-    V_VT(r.Ptr()) = VT_R4;
-    V_R4(r.Ptr()) = f;
-    return r;
-}
-Var Var::Str(std::u16string_view s) {
-    Var r;
-    BSTR b = SysAllocStringLen(W(s), static_cast<UINT>(s.size()));
-    if (!b) automation::Raise(code::kFail, u"Out of memory");
-    V_VT(r.Ptr()) = VT_BSTR;
-    V_BSTR(r.Ptr()) = b;
-    return r;
-}
 Var Var::Dispatch(IDispatch* d) {
     Var r;
     if (d) d->AddRef();
@@ -144,11 +110,6 @@ ComRef<IDispatch> ResultDispatch(const VARIANT& v) {
         }
         default: Mismatch();
     }
-}
-
-BStr BstrText(BSTR b) {
-    if (!b) return {};
-    return BStr(reinterpret_cast<const char16_t*>(b), SysStringLen(b));
 }
 
 void RaiseHresult(HRESULT hr, EXCEPINFO* info, std::u16string_view member) {

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "automation/Error.h"
-#include "win32/adapters/ComRef.h"
+#include "automation/Variant.h"
+#include "win32/comsupport/Automation.h"
+#include "win32/comsupport/ComRef.h"
 
 namespace win32::adapters {
 
@@ -31,11 +33,13 @@ public:
     }
     ~Var() { VariantClear(&v_); }
 
-    static Var Bool(bool b);
-    static Var I2(std::int16_t i);
-    static Var I4(std::int32_t i);
-    static Var R4(float f);
-    static Var Str(std::u16string_view s);
+    // An automation value as a VARIANT.
+    static Var Of(const automation::Variant& v);
+    static Var Bool(bool b) { return Of(automation::Variant::FromBool(b)); }
+    static Var I2(std::int16_t i) { return Of(automation::Variant(i)); }
+    static Var I4(std::int32_t i) { return Of(automation::Variant(i)); }
+    static Var R4(float f) { return Of(automation::Variant(f)); }
+    static Var Str(std::u16string_view s) { return Of(automation::Variant(automation::BStr(s))); }
     static Var Dispatch(IDispatch* d);  // takes a new reference; null gives Nothing
     // Points at the caller's storage; the storage must outlive the call.
     static Var ByRef(VARTYPE type, void* where);
@@ -56,9 +60,6 @@ std::int32_t ResultI4(const VARIANT& v);
 automation::BStr ResultStr(const VARIANT& v);
 // Nothing, Empty and Null give none; an IUnknown without IDispatch is a type mismatch.
 ComRef<IDispatch> ResultDispatch(const VARIANT& v);
-
-// A BSTR's text; null is empty.
-automation::BStr BstrText(BSTR b);
 
 // Raises the automation::Error for a failed call; `member` names what was called.
 [[noreturn]] void RaiseHresult(HRESULT hr, EXCEPINFO* info, std::u16string_view member);

@@ -24,29 +24,21 @@ IID ParseIid(std::u16string_view text) {
     return iid;
 }
 
-class AppDeviceAdapter final : public outside::ILnsAppDevice, public ComAdapter {
+class AppDeviceAdapter final : public outside::ILnsAppDevice, public LateBoundAdapter {
 public:
-    explicit AppDeviceAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
     BStr Name() override { return ResultStr(d_.Get(u"Name").Ref()); }
     std::int16_t State() override { return ResultI2(d_.Get(u"State").Ref()); }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    LateBound d_;
 };
 
-class SystemAdapter final : public outside::ILnsSystem, public ComAdapter {
+class SystemAdapter final : public outside::ILnsSystem, public LateBoundAdapter {
 public:
-    explicit SystemAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    ComRef<IDispatch> d_;
+    using LateBoundAdapter::LateBoundAdapter;
 };
 
-class CollectionAdapter final : public automation::Collection, public ComAdapter {
+class CollectionAdapter final : public automation::Collection, public LateBoundAdapter {
 public:
-    explicit CollectionAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
     std::int32_t Count() const override { return ResultI4(d_.Get(u"Count").Ref()); }
     Variant Item(const Variant& indexOrKey) const override {
         std::vector<Var> args;
@@ -77,10 +69,6 @@ public:
         for (std::int32_t i = 1; i <= n; ++i) items.push_back(Item(Variant(i)));
         return items;
     }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    mutable LateBound d_;
 };
 
 class LinkAdapter final : public outside::INetServDeviceLink, public ComAdapter {
@@ -97,9 +85,9 @@ private:
     ComRef<IDispatch> main_;
 };
 
-class NetServDeviceAdapter final : public outside::INetServDevice, public ComAdapter {
+class NetServDeviceAdapter final : public outside::INetServDevice, public LateBoundAdapter {
 public:
-    explicit NetServDeviceAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
 
     void Initialize(const std::shared_ptr<outside::ILnsAppDevice>& appDevice, const std::shared_ptr<outside::ILnsSystem>& system,
                     float& objSvrVersion, automation::VBool& supportsFileType2,
@@ -127,7 +115,6 @@ public:
         }
         return nullptr;
     }
-    IDispatch* Dispatch() const override { return d_.Get(); }
 
 private:
     template <class T>
@@ -137,13 +124,12 @@ private:
         V_DISPATCH(v.Ptr()) = ToDispatch(obj);
         return v;
     }
-    LateBound d_;
 };
 
 // An object whose kind is not known: it answers Query for the contracts it can serve.
-class DispatchObject final : public automation::Object, public ComAdapter {
+class DispatchObject final : public automation::Object, public LateBoundAdapter {
 public:
-    explicit DispatchObject(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
 
     ObjectRef QueryInterface(std::u16string_view iid) override {
         IID id = ParseIid(iid);
@@ -157,7 +143,7 @@ public:
         } else if (SameId(iid, outside::INetServDevice::kIid)) {
             if (auto p = InterfaceOf(d, id, u"Initialize")) return WrapNetServDevice(p.Get());
         } else if (SameId(iid, outside::INetServDeviceLink::kIid)) {
-            if (auto p = InterfaceOf(d, id)) return std::make_shared<LinkAdapter>(std::move(p), d_);
+            if (auto p = InterfaceOf(d, id)) return std::make_shared<LinkAdapter>(std::move(p), ComRef<IDispatch>(d));
         } else if (SameId(iid, outside::IPluginServer::kIid)) {
             if (auto p = InterfaceOf(d, id, u"LoadDevice")) return WrapPluginServer(p.Get());
         } else if (SameId(iid, outside::IPluginWorkspace::kIid) || SameId(iid, outside::IPluginWorkspaceUnits::kIid)) {
@@ -165,10 +151,6 @@ public:
         }
         return nullptr;
     }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    ComRef<IDispatch> d_;
 };
 
 }  // namespace
@@ -194,15 +176,9 @@ ObjectRef WrapDispatch(IDispatch* disp) {
     return std::make_shared<DispatchObject>(ComRef<IDispatch>(disp));
 }
 
-std::shared_ptr<outside::ILnsAppDevice> WrapAppDevice(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<AppDeviceAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::ILnsAppDevice> WrapAppDevice(IDispatch* disp) { return Wrap<AppDeviceAdapter>(disp); }
 
-std::shared_ptr<outside::ILnsSystem> WrapSystem(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<SystemAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::ILnsSystem> WrapSystem(IDispatch* disp) { return Wrap<SystemAdapter>(disp); }
 
 std::shared_ptr<automation::Collection> WrapCollection(IDispatch* disp) {
     if (!disp) return nullptr;
@@ -210,10 +186,7 @@ std::shared_ptr<automation::Collection> WrapCollection(IDispatch* disp) {
     return std::make_shared<CollectionAdapter>(ComRef<IDispatch>(disp));
 }
 
-std::shared_ptr<outside::INetServDevice> WrapNetServDevice(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<NetServDeviceAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::INetServDevice> WrapNetServDevice(IDispatch* disp) { return Wrap<NetServDeviceAdapter>(disp); }
 
 std::vector<Variant> Enumerate(const VARIANT& enumerator) {
     std::vector<Variant> items;

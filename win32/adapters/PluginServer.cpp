@@ -10,15 +10,11 @@ using automation::Variant;
 
 namespace {
 
-class FeatureAdapter final : public outside::IFeature, public ComAdapter {
+class FeatureAdapter final : public outside::IFeature, public LateBoundAdapter {
 public:
-    explicit FeatureAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
     std::int16_t Id() override { return ResultI2(d_.Get(u"Id").Ref()); }
     BStr Caption() override { return ResultStr(d_.Get(u"Caption").Ref()); }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    LateBound d_;
 };
 
 // A feature that comes as something other than an object is a type mismatch.
@@ -28,9 +24,9 @@ std::shared_ptr<outside::IFeature> FeatureOf(const VARIANT& v) {
     return WrapFeature(d.Get());
 }
 
-class FeatureListAdapter final : public outside::IFeatureList, public ComAdapter {
+class FeatureListAdapter final : public outside::IFeatureList, public LateBoundAdapter {
 public:
-    explicit FeatureListAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
     std::int16_t Count() override { return ResultI2(d_.Get(u"Count").Ref()); }
     std::shared_ptr<outside::IFeature> Item(std::int16_t featureId) override {
         std::vector<Var> args;
@@ -48,30 +44,22 @@ public:
         }
         return features;
     }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    LateBound d_;
 };
 
-class PluginEntryAdapter final : public outside::IPluginEntry, public ComAdapter {
+class PluginEntryAdapter final : public outside::IPluginEntry, public LateBoundAdapter {
 public:
-    explicit PluginEntryAdapter(ComRef<IDispatch> d) : d_(std::move(d)) {}
+    using LateBoundAdapter::LateBoundAdapter;
     BStr HelpFile() override { return ResultStr(d_.Get(u"HelpFile").Ref()); }
     std::shared_ptr<automation::Collection> Items() override {
         auto d = ResultDispatch(d_.Get(u"Items").Ref());
         return WrapCollection(d.Get());
     }
-    IDispatch* Dispatch() const override { return d_.Get(); }
-
-private:
-    LateBound d_;
 };
 
-class PluginServerAdapter final : public outside::IPluginServer, public ComAdapter {
+class PluginServerAdapter final : public outside::IPluginServer, public LateBoundAdapter {
 public:
     explicit PluginServerAdapter(ComRef<IDispatch> d)
-        : d_(std::move(d)), events_(std::make_shared<outside::PluginServerEvents>()) {
+        : LateBoundAdapter(std::move(d)), events_(std::make_shared<outside::PluginServerEvents>()) {
         ConnectEvents();
     }
 
@@ -133,7 +121,6 @@ public:
     void Clear() override { d_.Call(u"Clear"); }
 
     outside::PluginServerEvents& Events() override { return *events_; }
-    IDispatch* Dispatch() const override { return d_.Get(); }
 
 private:
     enum class Kind { RequestDownload, RequestUpload, WorkspaceAvailable };
@@ -167,28 +154,15 @@ private:
         });
     }
 
-    LateBound d_;
     std::shared_ptr<outside::PluginServerEvents> events_;
     std::unique_ptr<EventConnection> connection_;  // goes first: unadvised before the rest
 };
 
 }  // namespace
 
-std::shared_ptr<outside::IPluginServer> WrapPluginServer(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<PluginServerAdapter>(ComRef<IDispatch>(disp));
-}
-std::shared_ptr<outside::IFeatureList> WrapFeatureList(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<FeatureListAdapter>(ComRef<IDispatch>(disp));
-}
-std::shared_ptr<outside::IFeature> WrapFeature(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<FeatureAdapter>(ComRef<IDispatch>(disp));
-}
-std::shared_ptr<outside::IPluginEntry> WrapPluginEntry(IDispatch* disp) {
-    if (!disp) return nullptr;
-    return std::make_shared<PluginEntryAdapter>(ComRef<IDispatch>(disp));
-}
+std::shared_ptr<outside::IPluginServer> WrapPluginServer(IDispatch* disp) { return Wrap<PluginServerAdapter>(disp); }
+std::shared_ptr<outside::IFeatureList> WrapFeatureList(IDispatch* disp) { return Wrap<FeatureListAdapter>(disp); }
+std::shared_ptr<outside::IFeature> WrapFeature(IDispatch* disp) { return Wrap<FeatureAdapter>(disp); }
+std::shared_ptr<outside::IPluginEntry> WrapPluginEntry(IDispatch* disp) { return Wrap<PluginEntryAdapter>(disp); }
 
 }  // namespace win32::adapters

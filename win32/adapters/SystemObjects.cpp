@@ -1,8 +1,10 @@
 // Automation wrappers that carry the system's own objects out to COM callers, and back.
 #include <cwctype>
+#include <span>
 
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/Internal.h"
+#include "win32/comsupport/Enumerator.h"
 
 namespace win32::adapters {
 
@@ -13,15 +15,15 @@ using automation::Variant;
 namespace {
 
 // Answered only by our wrappers, so that an object that goes out and comes back is the same object.
-const IID kWrappedObjectIid = {0x5d3c62a1, 0x7e40, 0x4f0b, {0x9c, 0x52, 0x1b, 0x8e, 0x6a, 0x20, 0x44, 0x17}};
-// The automation runtime's collection interface; its vtable order is Item, Add, Count, Remove, _NewEnum.
-const IID kCollectionIid = {0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
-
 struct IWrappedObject : public IUnknown {
+    static constexpr IID kIid = {0x5d3c62a1, 0x7e40, 0x4f0b, {0x9c, 0x52, 0x1b, 0x8e, 0x6a, 0x20, 0x44, 0x17}};
     virtual const ObjectRef& Target() = 0;
 };
 
+// The automation runtime's collection interface (vtable order Item, Add, Count, Remove, _NewEnum),
+// answered by wrappers of collections.
 struct ICollectionVtable : public IDispatch {
+    static constexpr IID kIid = {0xA4C46780, 0x499F, 0x101B, {0xBB, 0x78, 0x00, 0xAA, 0x00, 0x38, 0x3C, 0xBB}};
     virtual HRESULT STDMETHODCALLTYPE Item(VARIANT* index, VARIANT* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Add(VARIANT* item, VARIANT* key, VARIANT* before, VARIANT* after) = 0;
     virtual HRESULT STDMETHODCALLTYPE Count(LONG* count) = 0;
@@ -29,101 +31,23 @@ struct ICollectionVtable : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE NewEnum(IUnknown** result) = 0;
 };
 
-HRESULT Fail(const automation::Error& e, EXCEPINFO* info) {
-    if (info) {
-        *info = EXCEPINFO{};
-        info->scode = e.Code();
-        const BStr& d = e.Description();
-        info->bstrDescription = SysAllocStringLen(reinterpret_cast<const wchar_t*>(d.data()), static_cast<UINT>(d.size()));
-        return DISP_E_EXCEPTION;
-    }
-    return e.Code() < 0 ? static_cast<HRESULT>(e.Code()) : E_FAIL;
-}
+struct NamedMember {
+    const char16_t* name;
+    DISPID id;
+};
+const NamedMember kCollectionMembers[] = {
+    {u"Item", 0}, {u"Add", 1}, {u"Count", 2}, {u"Remove", 3}, {u"_NewEnum", DISPID_NEWENUM}};
 
 bool Missing(const VARIANT* v) {
     return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND) || V_VT(v) == VT_EMPTY;
 }
 
-class VariantEnum final : public IEnumVARIANT {
-public:
-    VariantEnum(std::shared_ptr<const std::vector<Variant>> items, std::size_t pos) : items_(std::move(items)), pos_(pos) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-            *out = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
-        if (!out) return E_POINTER;
-        ULONG n = 0;
-        try {
-            for (; n < count && pos_ < items_->size(); ++n, ++pos_) {
-                VariantInit(&out[n]);
-                ToVariant((*items_)[pos_], &out[n]);
-            }
-        } catch (const automation::Error& e) {
-            return Fail(e, nullptr);
-        }
-        if (fetched) *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-        std::size_t left = items_->size() - pos_;
-        pos_ += std::min<std::size_t>(count, left);
-        return count <= left ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Reset() override {
-        pos_ = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
-        if (!out) return E_POINTER;
-        *out = new VariantEnum(items_, pos_);
-        return S_OK;
-    }
-
-private:
-    ~VariantEnum() = default;
-    LONG refs_ = 1;
-    std::shared_ptr<const std::vector<Variant>> items_;
-    std::size_t pos_;
-    CountedComObject counted_;
-};
-
-class SystemObjectDispatch final : public ICollectionVtable, public IWrappedObject {
+class SystemObjectDispatch final : public ComBase<ICollectionVtable, IWrappedObject> {
 public:
     explicit SystemObjectDispatch(ObjectRef obj)
         : obj_(std::move(obj)), collection_(std::dynamic_pointer_cast<automation::Collection>(obj_)) {}
 
     const ObjectRef& Target() override { return obj_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || (collection_ && iid == kCollectionIid))
-            *out = static_cast<ICollectionVtable*>(this);
-        else if (iid == kWrappedObjectIid) *out = static_cast<IWrappedObject*>(this);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
@@ -135,21 +59,7 @@ public:
         return DISP_E_BADINDEX;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (!names || !ids) return E_POINTER;
-        if (count == 0) return S_OK;
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-        if (!collection_) return DISP_E_UNKNOWNNAME;
-        static const struct {
-            const wchar_t* name;
-            DISPID id;
-        } kMembers[] = {{L"Item", 0}, {L"Add", 1}, {L"Count", 2}, {L"Remove", 3}, {L"_NewEnum", DISPID_NEWENUM}};
-        for (const auto& m : kMembers) {
-            if (_wcsicmp(names[0], m.name) == 0) {
-                ids[0] = m.id;
-                return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-            }
-        }
-        return DISP_E_UNKNOWNNAME;
+        return IdsOfNames(collection_ ? std::span(kCollectionMembers) : std::span<const NamedMember>(), names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
                                      UINT*) override {
@@ -203,13 +113,15 @@ public:
         if (!result) return E_POINTER;
         *result = nullptr;
         return Run(nullptr, [&] {
-            auto items = std::make_shared<const std::vector<Variant>>(collection_->Items());
-            *result = new VariantEnum(std::move(items), 0);
+            *result = Enumerator<IEnumVARIANT, VARIANT, Variant>::Create(
+                collection_->Items(), [](const Variant& v, VARIANT* out) { ToVariant(v, out); }, &HandedOut());
         });
     }
 
 private:
-    ~SystemObjectDispatch() = default;
+    ~SystemObjectDispatch() override = default;
+
+    void* Find(REFIID iid) override { return collection_ || iid != ICollectionVtable::kIid ? ComBase::Find(iid) : nullptr; }
 
     static void Set(VARIANT* out, const Variant& v) {
         VariantClear(out);
@@ -221,16 +133,15 @@ private:
             f();
             return S_OK;
         } catch (const automation::Error& e) {
-            return Fail(e, info);
+            return ExcepInfoFrom(e, info);
         } catch (...) {
             return E_UNEXPECTED;
         }
     }
 
-    LONG refs_ = 1;
     ObjectRef obj_;
     std::shared_ptr<automation::Collection> collection_;
-    CountedComObject counted_;
+    Counted counted_{&HandedOut()};
 };
 
 }  // namespace
@@ -243,7 +154,7 @@ IDispatch* NewSystemObjectDispatch(const ObjectRef& obj) {
 ObjectRef UnwrapSystemObject(IUnknown* unk) {
     if (!unk) return nullptr;
     IWrappedObject* wrapped = nullptr;
-    if (FAILED(unk->QueryInterface(kWrappedObjectIid, reinterpret_cast<void**>(&wrapped))) || !wrapped) return nullptr;
+    if (FAILED(unk->QueryInterface(IWrappedObject::kIid, reinterpret_cast<void**>(&wrapped))) || !wrapped) return nullptr;
     ObjectRef target = wrapped->Target();
     wrapped->Release();
     return target;

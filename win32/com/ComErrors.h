@@ -9,17 +9,12 @@
 #include <string_view>
 
 #include "automation/Error.h"
+#include "win32/comsupport/Automation.h"
 
 namespace win32::com {
 
-// An error code as a failing HRESULT: a bare error number becomes an automation-runtime code.
-HRESULT ToHresult(std::int32_t code);
-
-// Sets the thread's error information (source, description, the interface) and returns the HRESULT.
+// Sets the thread's error information (this server as the source, the interface) and returns the HRESULT.
 HRESULT ReportFailure(std::int32_t code, std::u16string_view description, REFIID iid);
-
-// Moves the thread's error information into an EXCEPINFO for a failed member call.
-void FillExcepInfo(HRESULT hr, EXCEPINFO* info);
 
 // Runs a call that came from outside; an exception becomes the call's failure.
 template <class Call>

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "win32/com/ClassFactory.h"
+#include "win32/com/HalvernServerObject.h"
 #include "win32/com/Registration.h"
 #include "win32/com/ServerModule.h"
 #include "LNSQuilletVexaProxy_h.h"
@@ -19,7 +19,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (clsid != CLSID_IHalvernServer) return CLASS_E_CLASSNOTAVAILABLE;
-    return win32::com::ClassFactory::Instance().QueryInterface(riid, ppv);
+    return win32::ClassFactory::Serve(win32::com::HalvernServerObject::Create, riid, ppv, &ServerModule::Objects(),
+                                      &ServerModule::Locks());
 }
 
 STDAPI DllCanUnloadNow() { return ServerModule::ReleaseIfUnused() ? S_OK : S_FALSE; }

@@ -7,10 +7,10 @@
 
 #include "host/IHalvernServer.h"
 #include "win32/adapters/Adapters.h"
-#include "win32/com/ComEnumerator.h"
 #include "win32/com/ComErrors.h"
-#include "win32/com/ComText.h"
 #include "win32/com/ServerModule.h"
+#include "win32/comsupport/Automation.h"
+#include "win32/comsupport/TypeInfo.h"
 #include "win32/com/TypedDispatch.h"
 #include "win32/ui/Win32Platform.h"
 
@@ -33,14 +33,14 @@ HRESULT HalvernServerObject::Create(REFIID riid, void** ppv) {
     });
 }
 
-HalvernServerObject::HalvernServerObject() : events_(this), server_(std::make_shared<IHalvernServer>()) {
-    ServerModule::ObjectCreated();
-}
+HalvernServerObject::HalvernServerObject()
+    : counted_(&ServerModule::Objects()),
+      events_(this, IID_NULL, &ServerModule::Objects()),
+      server_(std::make_shared<IHalvernServer>()) {}
 
 HalvernServerObject::~HalvernServerObject() {
     exitSubscription_.Reset();
     server_.reset();
-    ServerModule::ObjectDestroyed();
 }
 
 HRESULT HalvernServerObject::Init() {
@@ -51,32 +51,11 @@ HRESULT HalvernServerObject::Init() {
     if (FAILED(hr = lib->GetTypeInfoOfGuid(CLSID_IHalvernServer, classInfo_.Put()))) return hr;
 
     // A dual interface is stored as its dispatch view; the vtable view hangs off it.
-    TYPEATTR* attr = nullptr;
-    if (FAILED(hr = dispatchInfo_->GetTypeAttr(&attr))) return hr;
-    const TYPEKIND kind = attr->typekind;
-    dispatchInfo_->ReleaseTypeAttr(attr);
-    if (kind == TKIND_DISPATCH) {
-        HREFTYPE ref = 0;
-        if (FAILED(hr = dispatchInfo_->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref))) return hr;
-        if (FAILED(hr = dispatchInfo_->GetRefTypeInfo(ref, vtableInfo_.Put()))) return hr;
-    } else {
-        vtableInfo_ = dispatchInfo_;
-    }
-
+    vtableInfo_ = VtableSide(dispatchInfo_);
     // The events are the class's default source interface.
-    if (FAILED(hr = classInfo_->GetTypeAttr(&attr))) return hr;
-    const UINT implCount = attr->cImplTypes;
-    classInfo_->ReleaseTypeAttr(attr);
-    ComRef<ITypeInfo> eventInfo;
-    for (UINT i = 0; i < implCount && !eventInfo; ++i) {
-        INT flags = 0;
-        HREFTYPE ref = 0;
-        if (FAILED(classInfo_->GetImplTypeFlags(i, &flags))) continue;
-        const INT wanted = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
-        if ((flags & wanted) != wanted) continue;
-        if (SUCCEEDED(classInfo_->GetRefTypeOfImplType(i, &ref))) classInfo_->GetRefTypeInfo(ref, eventInfo.Put());
-    }
-    if (!eventInfo) return TYPE_E_ELEMENTNOTFOUND;
+    ComRef<ITypeInfo> eventInfo = DefaultSourceOf(classInfo_.Get());
+    if (!vtableInfo_ || !eventInfo) return TYPE_E_ELEMENTNOTFOUND;
+    TYPEATTR* attr = nullptr;
     if (FAILED(hr = eventInfo->GetTypeAttr(&attr))) return hr;
     eventIid_ = attr->guid;
     eventInfo->ReleaseTypeAttr(attr);
@@ -93,29 +72,6 @@ void HalvernServerObject::RaiseOnAppExit() {
     // A sink may release the last reference to this object while it is being told.
     auto self = ComRef<HalvernServerObject>::Share(this);
     events_.Fire(onAppExitId_);
-}
-
-HRESULT HalvernServerObject::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__IHalvernServer) *ppv = static_cast<_IHalvernServer*>(this);
-    else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2) *ppv = static_cast<IProvideClassInfo2*>(this);
-    else if (riid == IID_ISupportErrorInfo) *ppv = static_cast<ISupportErrorInfo*>(this);
-    else if (riid == IID_IConnectionPointContainer) *ppv = static_cast<IConnectionPointContainer*>(this);
-    else if (riid == kIidQuilletDiagnostics) *ppv = static_cast<IQuilletDiagnostics*>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG HalvernServerObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG HalvernServerObject::Release() {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
 }
 
 HRESULT HalvernServerObject::GetTypeInfoCount(UINT* count) {
@@ -165,8 +121,8 @@ HRESULT HalvernServerObject::StartApp(AppDevice** oLnsAppDevice, System** oLnsSy
         auto device = win32::adapters::WrapAppDevice(*oLnsAppDevice);
         auto system = win32::adapters::WrapSystem(*oLnsSystem);
         auto properties = win32::adapters::WrapCollection(*cCPsRefNVsCol);
-        *pResult = server->StartApp(device, system, *sLnsObjSvrVersion, *bSupportsFileType2Config, FromBstr(*sPlugInDescription),
-                                    FromBstr(*sNVDeviceNameAddress), properties, *bIsLNSPI);
+        *pResult = server->StartApp(device, system, *sLnsObjSvrVersion, *bSupportsFileType2Config, BstrText(*sPlugInDescription),
+                                    BstrText(*sNVDeviceNameAddress), properties, *bIsLNSPI);
         return S_OK;
     });
 }
@@ -189,7 +145,7 @@ HRESULT HalvernServerObject::IsPlugInExist(BSTR* sProgramID, VARIANT_BOOL* pResu
         if (!pResult) return BadPointer();
         *pResult = VARIANT_FALSE;
         if (!sProgramID) return BadPointer();
-        *pResult = server->IsPlugInExist(FromBstr(*sProgramID));
+        *pResult = server->IsPlugInExist(BstrText(*sProgramID));
         return S_OK;
     });
 }
@@ -203,43 +159,16 @@ HRESULT HalvernServerObject::ExitApp() {
     });
 }
 
-HRESULT HalvernServerObject::GetClassInfo(ITypeInfo** info) {
-    if (!info) return E_POINTER;
-    *info = ComRef<ITypeInfo>(classInfo_).Detach();
-    return S_OK;
-}
-
-HRESULT HalvernServerObject::GetGUID(DWORD kind, GUID* guid) {
-    if (!guid) return E_POINTER;
-    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
-        *guid = GUID_NULL;
-        return E_INVALIDARG;
-    }
-    *guid = eventIid_;
+HRESULT HalvernServerObject::ClassTypeInfo(ITypeInfo** info) {
+    *info = classInfo_.AddRefed();
     return S_OK;
 }
 
 HRESULT HalvernServerObject::InterfaceSupportsErrorInfo(REFIID riid) { return riid == IID__IHalvernServer ? S_OK : S_FALSE; }
 
-HRESULT HalvernServerObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
-    if (!points) return E_POINTER;
-    *points = nullptr;
-    try {
-        std::vector<IConnectionPoint*> items{&events_};
-        return ComEnumerator<IEnumConnectionPoints, IConnectionPoint*>::Create(items, IID_IEnumConnectionPoints, points);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-}
+HRESULT HalvernServerObject::EnumConnectionPoints(IEnumConnectionPoints** points) { return events_.Enumerate(points); }
 
-HRESULT HalvernServerObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
-    if (!point) return E_POINTER;
-    *point = nullptr;
-    if (riid != eventIid_) return CONNECT_E_NOCONNECTION;
-    events_.AddRef();
-    *point = &events_;
-    return S_OK;
-}
+HRESULT HalvernServerObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point) { return events_.Find(riid, point); }
 
 HRESULT HalvernServerObject::LiveGdiObjects(LONG* count) {
     if (!count) return E_POINTER;

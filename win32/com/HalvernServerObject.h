@@ -8,27 +8,20 @@
 #include <memory>
 
 #include "automation/Event.h"
-#include "win32/com/ComRef.h"
 #include "win32/com/Diagnostics.h"
-#include "win32/com/EventConnectionPoint.h"
+#include "win32/comsupport/ComRef.h"
+#include "win32/comsupport/Events.h"
 #include "LNSQuilletVexaProxy_h.h"
 
 class IHalvernServer;
 
 namespace win32::com {
 
-class HalvernServerObject final : public _IHalvernServer,
-                                  public IProvideClassInfo2,
-                                  public ISupportErrorInfo,
-                                  public IConnectionPointContainer,
-                                  public IQuilletDiagnostics {
+class HalvernServerObject final
+    : public ComBase<_IHalvernServer, ClassInfoProvider, ISupportErrorInfo, IConnectionPointContainer, IQuilletDiagnostics> {
 public:
     // A new object answering `riid`, as IClassFactory::CreateInstance hands it out.
     static HRESULT Create(REFIID riid, void** ppv);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -44,9 +37,6 @@ public:
     HRESULT STDMETHODCALLTYPE IsPlugInExist(BSTR* sProgramID, VARIANT_BOOL* pResult) override;
     HRESULT STDMETHODCALLTYPE ExitApp() override;
 
-    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
-
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;
@@ -56,21 +46,22 @@ public:
 
 private:
     HalvernServerObject();
-    ~HalvernServerObject();
-    HalvernServerObject(const HalvernServerObject&) = delete;
-    HalvernServerObject& operator=(const HalvernServerObject&) = delete;
+    ~HalvernServerObject() override;
+
+    HRESULT ClassTypeInfo(ITypeInfo** info) override;
+    const IID* DefaultSource() const override { return &eventIid_; }
 
     // Reads the type information from the embedded type library and connects to the events.
     HRESULT Init();
     void RaiseOnAppExit();
 
-    LONG refs_ = 1;
+    Counted counted_;
     ComRef<ITypeInfo> dispatchInfo_;  // what GetTypeInfo hands out and names are looked up in
     ComRef<ITypeInfo> vtableInfo_;    // the vtable view the members are called through
     ComRef<ITypeInfo> classInfo_;
     IID eventIid_ = IID_NULL;
     DISPID onAppExitId_ = DISPID_UNKNOWN;
-    EventConnectionPoint events_;
+    ConnectionPoint events_;
     std::shared_ptr<IHalvernServer> server_;
     automation::Subscription exitSubscription_;
 };

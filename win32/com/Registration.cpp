@@ -5,10 +5,10 @@
 
 #include <cwchar>
 #include <string>
-#include <vector>
 
-#include "win32/com/ComRef.h"
 #include "win32/com/ServerModule.h"
+#include "win32/comsupport/ComRef.h"
+#include "win32/comsupport/Registry.h"
 #include "LNSQuilletVexaProxy_h.h"
 
 namespace win32::com {
@@ -19,40 +19,6 @@ constexpr SYSKIND kSysKind = SYS_WIN64;
 #else
 constexpr SYSKIND kSysKind = SYS_WIN32;
 #endif
-
-std::wstring GuidText(REFGUID guid) {
-    wchar_t buf[40] = {};
-    StringFromGUID2(guid, buf, 40);
-    return buf;
-}
-
-struct Entry {
-    std::wstring key;
-    const wchar_t* name;  // nullptr: the key's default value
-    std::wstring value;
-};
-
-LSTATUS Write(const Entry& e) {
-    HKEY key = nullptr;
-    LSTATUS st = RegCreateKeyExW(HKEY_CLASSES_ROOT, e.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                                 &key, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    st = RegSetValueExW(key, e.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(e.value.c_str()),
-                        static_cast<DWORD>((e.value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return st;
-}
-
-void DeleteTree(HKEY root, const std::wstring& key) { RegDeleteTreeW(root, key.c_str()); }
-
-bool HasSubkeys(HKEY root, const std::wstring& key) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    DWORD subkeys = 0;
-    RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(h);
-    return subkeys > 0;
-}
 
 // Registry keys of a type library write the version and locale in hex.
 std::wstring Hex(unsigned long v) {
@@ -84,25 +50,10 @@ HRESULT Register() {
     HRESULT hr = LoadOwnLibrary(lib, attr);
     if (FAILED(hr)) return hr;
 
-    const std::wstring clsid = GuidText(CLSID_IHalvernServer);
-    const std::wstring classKey = L"CLSID\\" + clsid;
-    const std::wstring progId = kProgId;
     const std::wstring version = std::to_wstring(attr.wMajorVerNum) + L"." + std::to_wstring(attr.wMinorVerNum);
-    const std::vector<Entry> entries = {
-        {classKey, nullptr, progId},
-        {classKey + L"\\InprocServer32", nullptr, path},
-        {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {classKey + L"\\ProgID", nullptr, progId},
-        {classKey + L"\\VERSION", nullptr, version},
-        {classKey + L"\\TypeLib", nullptr, GuidText(attr.guid)},
-        {classKey + L"\\Programmable", nullptr, L""},
-        {progId, nullptr, progId},
-        {progId + L"\\CLSID", nullptr, clsid},
-    };
-    for (const auto& e : entries) {
-        LSTATUS st = Write(e);
-        if (st != ERROR_SUCCESS) return HRESULT_FROM_WIN32(st);
-    }
+    const LSTATUS st = RegistryKeys(HKEY_CLASSES_ROOT)
+                           .SetClass(CLSID_IHalvernServer, kProgId, kProgId, path, attr.guid, version, L"Programmable");
+    if (st != ERROR_SUCCESS) return HRESULT_FROM_WIN32(st);
     std::wstring helpDir = Directory(path);
     return RegisterTypeLib(lib.Get(), const_cast<LPOLESTR>(path.c_str()),
                            helpDir.empty() ? nullptr : const_cast<LPOLESTR>(helpDir.c_str()));
@@ -123,6 +74,7 @@ HRESULT RegisterServer() {
 
 HRESULT UnregisterServer() {
     try {
+        RegistryKeys classes(HKEY_CLASSES_ROOT);
         ComRef<ITypeLib> lib;
         TLIBATTR attr{};
         if (SUCCEEDED(LoadOwnLibrary(lib, attr))) {
@@ -131,13 +83,13 @@ HRESULT UnregisterServer() {
             const std::wstring libKey = L"TypeLib\\" + GuidText(attr.guid);
             const std::wstring versionKey = libKey + L"\\" + Hex(attr.wMajorVerNum) + L"." + Hex(attr.wMinorVerNum);
             const std::wstring lcidKey = versionKey + L"\\" + Hex(attr.lcid);
-            if (!HasSubkeys(HKEY_CLASSES_ROOT, lcidKey)) {
-                DeleteTree(HKEY_CLASSES_ROOT, versionKey);
-                if (!HasSubkeys(HKEY_CLASSES_ROOT, libKey)) DeleteTree(HKEY_CLASSES_ROOT, libKey);
+            if (!classes.HasSubkeys(lcidKey)) {
+                classes.Remove(versionKey);
+                if (!classes.HasSubkeys(libKey)) classes.Remove(libKey);
             }
         }
-        DeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(CLSID_IHalvernServer));
-        DeleteTree(HKEY_CLASSES_ROOT, kProgId);
+        classes.Remove(L"CLSID\\" + GuidText(CLSID_IHalvernServer));
+        classes.Remove(kProgId);
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;

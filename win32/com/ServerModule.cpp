@@ -1,6 +1,5 @@
 #include "win32/com/ServerModule.h"
 
-#include <atomic>
 #include <vector>
 
 #include "automation/ComponentFactory.h"
@@ -12,8 +11,8 @@ namespace win32::com {
 namespace {
 
 HINSTANCE g_module = nullptr;
-std::atomic<long> g_objects{0};
-std::atomic<long> g_locks{0};
+LiveCount g_objects;
+LiveCount g_locks;
 bool g_platformReady = false;
 
 }  // namespace
@@ -31,13 +30,11 @@ std::wstring ServerModule::Path() {
     }
 }
 
-void ServerModule::ObjectCreated() { ++g_objects; }
-void ServerModule::ObjectDestroyed() { --g_objects; }
-void ServerModule::Lock() { ++g_locks; }
-void ServerModule::Unlock() { --g_locks; }
+LiveCount& ServerModule::Objects() { return g_objects; }
+LiveCount& ServerModule::Locks() { return g_locks; }
 
 bool ServerModule::CanUnload() {
-    if (g_objects.load() != 0 || g_locks.load() != 0) return false;
+    if (g_objects.Now() != 0 || g_locks.Now() != 0) return false;
     // A display whose host let go of the object stays open until its user closes it.
     const auto& window = MMain::MainWindow();
     if (window) return window->IsUnloaded();

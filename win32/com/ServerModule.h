@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "win32/comsupport/ComBase.h"
+
 namespace win32::com {
 
 inline constexpr wchar_t kProgId[] = L"LNSQuilletVexaProxy.IHalvernServer";
@@ -19,11 +21,9 @@ public:
     // Full path of the DLL file.
     static std::wstring Path();
 
-    // Every COM object the DLL hands out counts itself while it lives.
-    static void ObjectCreated();
-    static void ObjectDestroyed();
-    static void Lock();
-    static void Unlock();
+    // Every COM object the DLL hands out counts itself while it lives; and the server locks.
+    static LiveCount& Objects();
+    static LiveCount& Locks();
     // No live object, no lock and no display still open (its window procedures live in this DLL).
     static bool CanUnload();
     // What DllCanUnloadNow answers. Objects of other DLLs and the platform's windows must not be

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "win32/com/ComErrors.h"
-#include "win32/com/ComRef.h"
+#include "win32/comsupport/ComRef.h"
 
 namespace win32::com {
 namespace {

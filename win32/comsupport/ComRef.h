@@ -1,7 +1,10 @@
 #pragma once
-// A counted COM interface reference: AddRef on copy, Release on reset.
+// The one owning COM interface pointer of the Win32 code and its hosts. Not Microsoft::WRL::ComPtr:
+// the <wrl/client.h> of MinGW-w64 10 AddRefs in Attach (so every adopted object leaks), copies on
+// move assignment and pulls in the WinRT headers.
 #include <unknwn.h>
 
+#include <cstddef>
 #include <utility>
 
 namespace win32 {
@@ -11,28 +14,25 @@ class ComRef {
 public:
     ComRef() = default;
     ComRef(std::nullptr_t) {}
-    // Takes a new reference of p.
+    // Takes a reference of its own.
     explicit ComRef(T* p) : p_(p) {
         if (p_) p_->AddRef();
     }
     ComRef(const ComRef& o) : ComRef(o.p_) {}
     ComRef(ComRef&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
-    ComRef& operator=(const ComRef& o) {
-        ComRef(o).Swap(*this);
-        return *this;
-    }
-    ComRef& operator=(ComRef&& o) noexcept {
-        ComRef(std::move(o)).Swap(*this);
+    ComRef& operator=(ComRef o) noexcept {
+        std::swap(p_, o.p_);
         return *this;
     }
     ~ComRef() { Reset(); }
 
-    // Adopts a reference the caller already owns.
+    // Takes over a reference the caller owns.
     static ComRef Adopt(T* p) {
         ComRef r;
         r.p_ = p;
         return r;
     }
+    static ComRef Share(T* p) { return ComRef(p); }
 
     void Reset() {
         if (T* p = std::exchange(p_, nullptr)) p->Release();
@@ -40,20 +40,19 @@ public:
     T* Get() const { return p_; }
     T* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
-    // Releases what is held and gives the slot to an out-parameter.
+    // For an out-parameter: releases what is held first.
     T** Put() {
         Reset();
         return &p_;
     }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-    // Gives away the reference without releasing it.
+    // Gives the reference away without releasing it.
     T* Detach() { return std::exchange(p_, nullptr); }
-    // A new reference for an out-parameter.
+    // A new reference, for an out-parameter.
     T* AddRefed() const {
         if (p_) p_->AddRef();
         return p_;
     }
-    void Swap(ComRef& o) noexcept { std::swap(p_, o.p_); }
 
     template <class U>
     ComRef<U> As(REFIID iid) const {
