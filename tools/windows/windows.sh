@@ -252,6 +252,7 @@ test_regfree() {
     return
   fi
   run_test cpp_host 300 "$WINE" "$bin/cpp_host.exe"
+  run_test trace_check 600 bash "$ROOT/tests/windows/trace_check.sh" "$WINE" "$bin/cpp_host.exe" "$BUILD/win$BITS/trace"
   if grep -qiE '2F6F0101-24E5-45F4|A92F83C3-5024-4537|3EB231A4-59EF-4E2A' "$prefix"/*.reg; then
     echo "   [FAIL] the registration-free session registered something of ours"
     FAILED=$((FAILED + 1))
