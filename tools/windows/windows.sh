@@ -286,6 +286,7 @@ test_bitness() {  # 64|32
   [ -f "$other" ] && READ_AS_DATA+=("win$((96 - BITS))/LNSQuilletVexaProxy.dll (type library)")
   run_test com_host_test 300 "$WINE" "$bin/com_host_test.exe" "$([ -f "$other" ] && winpath "$other")"
   run_test host.vbs 300 "$WINE" cscript //nologo "$(winpath "$ROOT/tests/windows/host.vbs")"
+  [ -f "$sim" ] && run_test session.vbs 300 "$WINE" cscript //nologo "$(winpath "$ROOT/docs/examples/session.vbs")"
   [ -f "$bin/display_test.exe" ] && [ -f "$sim" ] && run_test display_test 600 "$WINE" "$bin/display_test.exe"
   [ -f "$bin/exit_host_test.exe" ] && [ -f "$sim" ] && run_exit_cases "$bin/exit_host_test.exe"
   [ -f "$bin/ui_backend_test.exe" ] && run_test ui_backend_test 600 "$WINE" "$bin/ui_backend_test.exe"
