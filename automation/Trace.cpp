@@ -46,7 +46,8 @@ void FlushPending() {
 
 std::string Duration(std::int64_t micros) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%lld.%03lld ms", static_cast<long long>(micros / 1000), static_cast<long long>(micros % 1000));
+    std::snprintf(buf, sizeof buf, "%lld.%03lld ms", static_cast<long long>(micros / 1000),
+                  static_cast<long long>(micros % 1000));
     return buf;
 }
 
@@ -108,7 +109,7 @@ std::string Show(const Variant& v) {
     }
 }
 
-Record::Record(Kind kind, std::string_view component, std::string_view member, std::string args) {
+Record::Record(Kind kind, std::string_view component, std::string_view member, std::string_view args) {
     auto& s = S();
     FlushPending();
     head_ = "#" + std::to_string(++s.sequence) + " " + KindText(kind) + std::string(static_cast<std::size_t>(s.depth) * 2, ' ');

@@ -61,7 +61,7 @@ enum class Kind { Call, Notification, Host };
 // One call from its start to its end; what it returns or the failure that left it.
 class Record {
 public:
-    Record(Kind kind, std::string_view component, std::string_view member, std::string args);
+    Record(Kind kind, std::string_view component, std::string_view member, std::string_view args);
     Record(const Record&) = delete;
     Record& operator=(const Record&) = delete;
     ~Record();
@@ -76,8 +76,8 @@ private:
 
 // Runs `call` inside a record of `component.member(args)`, its value shown as the result.
 template <class F>
-auto Traced(Kind kind, std::string_view component, std::string_view member, std::string args, F&& call) {
-    Record r(kind, component, member, std::move(args));
+auto Traced(Kind kind, std::string_view component, std::string_view member, std::string_view args, F&& call) {
+    Record r(kind, component, member, args);
     try {
         if constexpr (std::is_void_v<decltype(call())>) {
             call();

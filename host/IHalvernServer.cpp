@@ -77,49 +77,55 @@ VBool IHalvernServer::StartApp(const std::shared_ptr<outside::ILnsAppDevice>& oL
 }
 
 std::int32_t IHalvernServer::RunFullAppView() {
-    return HostCall("RunFullAppView", [&] { return std::string(); }, [&] {
-        auto self = weak_from_this().lock();  // the host may let go of us while messages run
-        std::intptr_t hwnd = 0;
-        if (automation::IsTrue(started_)) {
-            auto relay = m_oHalvernView;
-            if (!relay) automation::RaiseObjectNotSet(u"display relay");
-            relay->OpenQuilletDisplay();
-            // Showing lets messages run: the window may have been closed meanwhile.
-            hwnd = MMain::RequireMainWindow()->Handle();
-        }
-        (void)hwnd;  // read as the host-facing call always has; the plug-in answer is what is returned
-        auto tree = MMain::RequireMainForm()->ActiveTree();
-        if (!tree) automation::RaiseObjectNotSet(u"ActiveTree");
-        VBool accepted = tree->LoadDevicePlugin();
-        return static_cast<std::int32_t>(accepted);
-    });
+    return HostCall(
+        "RunFullAppView", [&] { return std::string(); },
+        [&] {
+            auto self = weak_from_this().lock();  // the host may let go of us while messages run
+            std::intptr_t hwnd = 0;
+            if (automation::IsTrue(started_)) {
+                auto relay = m_oHalvernView;
+                if (!relay) automation::RaiseObjectNotSet(u"display relay");
+                relay->OpenQuilletDisplay();
+                // Showing lets messages run: the window may have been closed meanwhile.
+                hwnd = MMain::RequireMainWindow()->Handle();
+            }
+            (void)hwnd;  // read as the host-facing call always has; the plug-in answer is what is returned
+            auto tree = MMain::RequireMainForm()->ActiveTree();
+            if (!tree) automation::RaiseObjectNotSet(u"ActiveTree");
+            VBool accepted = tree->LoadDevicePlugin();
+            return static_cast<std::int32_t>(accepted);
+        });
 }
 
 VBool IHalvernServer::IsPlugInExist(const automation::BStr& sProgramID) {
-    return HostCall("IsPlugInExist", [&] { return trace::List(sProgramID); }, [&] {
-        VBool result = automation::kFalse;
-        automation::IgnoreFailure([&] {
-            auto server = automation::CreateAs<outside::IPluginServer>(outside::kPluginServerClsid);
-            auto entry = server->PluginForProgramID(sProgramID);
-            if (!entry) return;
-            auto items = entry->Items();
-            if (!items) return;
-            result = automation::ToVBool(items->Count() > 1);
+    return HostCall(
+        "IsPlugInExist", [&] { return trace::List(sProgramID); },
+        [&] {
+            VBool result = automation::kFalse;
+            automation::IgnoreFailure([&] {
+                auto server = automation::CreateAs<outside::IPluginServer>(outside::kPluginServerClsid);
+                auto entry = server->PluginForProgramID(sProgramID);
+                if (!entry) return;
+                auto items = entry->Items();
+                if (!items) return;
+                result = automation::ToVBool(items->Count() > 1);
+            });
+            return result;
         });
-        return result;
-    });
 }
 
 void IHalvernServer::ExitApp() {
-    return HostCall("ExitApp", [&] { return std::string(); }, [&] {
-        if (!automation::IsTrue(started_)) return;
-        auto self = weak_from_this().lock();
-        started_ = automation::kFalse;
-        auto form = MMain::MainForm();
-        if (!form) return;
-        auto menu = form->MenuToolbar();
-        if (menu) menu->ExitQuillet();
-    });
+    return HostCall(
+        "ExitApp", [&] { return std::string(); },
+        [&] {
+            if (!automation::IsTrue(started_)) return;
+            auto self = weak_from_this().lock();
+            started_ = automation::kFalse;
+            auto form = MMain::MainForm();
+            if (!form) return;
+            auto menu = form->MenuToolbar();
+            if (menu) menu->ExitQuillet();
+        });
 }
 
 void IHalvernServer::OnHalvernFormTerm() {
@@ -135,5 +141,6 @@ void IHalvernServer::OnHalvernFormTerm() {
     }
     form.reset();
     MMain::SetLnsObjSvrVersion(-1.0f);
-    HostCall("OnAppExit", [] { return std::string(); }, [&] { OnAppExit.Raise(); });
+    HostCall(
+        "OnAppExit", [] { return std::string(); }, [&] { OnAppExit.Raise(); });
 }

@@ -29,12 +29,12 @@ protected:
     Wrapped(std::string label, ObjectRef made) : label_(std::move(label)), made_(std::move(made)) {}
 
     template <class F>
-    auto Call(std::string_view member, std::string args, F&& call) {
-        return trace::Traced(trace::Kind::Call, label_, member, std::move(args), std::forward<F>(call));
+    auto Call(std::string_view member, std::string_view args, F&& call) {
+        return trace::Traced(trace::Kind::Call, label_, member, args, std::forward<F>(call));
     }
     template <class F>
-    void Notify(std::string_view member, std::string args, F&& deliver) {
-        trace::Traced(trace::Kind::Notification, label_, member, std::move(args), std::forward<F>(deliver));
+    void Notify(std::string_view member, std::string_view args, F&& deliver) {
+        trace::Traced(trace::Kind::Notification, label_, member, args, std::forward<F>(deliver));
     }
     ObjectRef Other(std::u16string_view iid) const;
 
@@ -74,14 +74,20 @@ protected:
 class TracedFeature final : public WrapperOf<IFeature> {
 public:
     using WrapperOf::WrapperOf;
-    std::int16_t Id() override { return Call("Id", "", [&] { return in_->Id(); }); }
-    BStr Caption() override { return Call("Caption", "", [&] { return in_->Caption(); }); }
+    std::int16_t Id() override {
+        return Call("Id", "", [&] { return in_->Id(); });
+    }
+    BStr Caption() override {
+        return Call("Caption", "", [&] { return in_->Caption(); });
+    }
 };
 
 class TracedFeatureList final : public WrapperOf<IFeatureList> {
 public:
     using WrapperOf::WrapperOf;
-    std::int16_t Count() override { return Call("Count", "", [&] { return in_->Count(); }); }
+    std::int16_t Count() override {
+        return Call("Count", "", [&] { return in_->Count(); });
+    }
     std::shared_ptr<IFeature> Item(std::int16_t id) override {
         return Wrap<TracedFeature>("Feature", Call("Item", trace::List(id), [&] { return in_->Item(id); }));
     }
@@ -95,15 +101,23 @@ public:
 class TracedPluginEntry final : public WrapperOf<IPluginEntry> {
 public:
     using WrapperOf::WrapperOf;
-    BStr HelpFile() override { return Call("HelpFile", "", [&] { return in_->HelpFile(); }); }
-    std::shared_ptr<automation::Collection> Items() override { return Call("Items", "", [&] { return in_->Items(); }); }
+    BStr HelpFile() override {
+        return Call("HelpFile", "", [&] { return in_->HelpFile(); });
+    }
+    std::shared_ptr<automation::Collection> Items() override {
+        return Call("Items", "", [&] { return in_->Items(); });
+    }
 };
 
 class TracedDevice final : public WrapperOf<ILnsAppDevice> {
 public:
     using WrapperOf::WrapperOf;
-    BStr Name() override { return Call("Name", "", [&] { return in_->Name(); }); }
-    std::int16_t State() override { return Call("State", "", [&] { return in_->State(); }); }
+    BStr Name() override {
+        return Call("Name", "", [&] { return in_->Name(); });
+    }
+    std::int16_t State() override {
+        return Call("State", "", [&] { return in_->State(); });
+    }
 };
 
 class TracedNetServDevice final : public WrapperOf<INetServDevice> {
@@ -114,8 +128,12 @@ public:
         Call("Initialize", trace::List(appDevice, system, version, fileType2, cps),
              [&] { in_->Initialize(UnwrapAs(appDevice), system, version, fileType2, cps); });
     }
-    VBool UploadDevice() override { return Call("UploadDevice", "", [&] { return in_->UploadDevice(); }); }
-    VBool DownloadDevice() override { return Call("DownloadDevice", "", [&] { return in_->DownloadDevice(); }); }
+    VBool UploadDevice() override {
+        return Call("UploadDevice", "", [&] { return in_->UploadDevice(); });
+    }
+    VBool DownloadDevice() override {
+        return Call("DownloadDevice", "", [&] { return in_->DownloadDevice(); });
+    }
 };
 
 class TracedPluginServer final : public WrapperOf<IPluginServer> {
@@ -123,13 +141,15 @@ public:
     using WrapperOf::WrapperOf;
     void Subscribe() {
         auto& from = in_->Events();
-        subs_[0] = from.RequestDownload.Subscribe([this] { Notify("RequestDownload", "", [&] { events_.RequestDownload.Raise(); }); });
+        subs_[0] =
+            from.RequestDownload.Subscribe([this] { Notify("RequestDownload", "", [&] { events_.RequestDownload.Raise(); }); });
         subs_[1] = from.RequestUpload.Subscribe([this] { Notify("RequestUpload", "", [&] { events_.RequestUpload.Raise(); }); });
         subs_[2] = from.WorkspaceAvailable.Subscribe([this](const BStr& progId) {
             Notify("WorkspaceAvailable", trace::Show(progId), [&] { events_.WorkspaceAvailable.Raise(progId); });
         });
     }
-    VBool LoadDevice(const Variant& device, std::shared_ptr<automation::Collection>& features, VBool flag, VBool isLnsPi) override {
+    VBool LoadDevice(const Variant& device, std::shared_ptr<automation::Collection>& features, VBool flag,
+                     VBool isLnsPi) override {
         return Call("LoadDevice", trace::List(device, features, flag, isLnsPi),
                     [&] { return in_->LoadDevice(Unwrap(device), features, flag, isLnsPi); });
     }
@@ -152,8 +172,12 @@ public:
         return Wrap<TracedPluginEntry>("PluginEntry", Call("PluginForProgramID", trace::List(programId),
                                                            [&] { return in_->PluginForProgramID(programId); }));
     }
-    void Reset() override { Call("Reset", "", [&] { in_->Reset(); }); }
-    void Clear() override { Call("Clear", "", [&] { in_->Clear(); }); }
+    void Reset() override {
+        Call("Reset", "", [&] { in_->Reset(); });
+    }
+    void Clear() override {
+        Call("Clear", "", [&] { in_->Clear(); });
+    }
     PluginServerEvents& Events() override { return events_; }
 
 private:
@@ -164,15 +188,23 @@ private:
 class TracedWorkspace final : public WrapperOf<IPluginWorkspace> {
 public:
     using WrapperOf::WrapperOf;
-    VBool NeedsUpload() override { return Call("NeedsUpload", "", [&] { return in_->NeedsUpload(); }); }
-    Variant AttachLink(ObjectRef& link) override { return Call("AttachLink", trace::List(link), [&] { return in_->AttachLink(link); }); }
-    VBool Upload() override { return Call("Upload", "", [&] { return in_->Upload(); }); }
+    VBool NeedsUpload() override {
+        return Call("NeedsUpload", "", [&] { return in_->NeedsUpload(); });
+    }
+    Variant AttachLink(ObjectRef& link) override {
+        return Call("AttachLink", trace::List(link), [&] { return in_->AttachLink(link); });
+    }
+    VBool Upload() override {
+        return Call("Upload", "", [&] { return in_->Upload(); });
+    }
 };
 
 class TracedWorkspaceUnits final : public WrapperOf<IPluginWorkspaceUnits> {
 public:
     using WrapperOf::WrapperOf;
-    VBool SupportsEngUnits() override { return Call("SupportsEngUnits", "", [&] { return in_->SupportsEngUnits(); }); }
+    VBool SupportsEngUnits() override {
+        return Call("SupportsEngUnits", "", [&] { return in_->SupportsEngUnits(); });
+    }
     Variant ApplyEngUnits(ObjectRef& units) override {
         return Call("ApplyEngUnits", trace::List(units), [&] { return in_->ApplyEngUnits(units); });
     }
@@ -182,13 +214,16 @@ class TracedQtyUnits final : public WrapperOf<IQtyUnitsControl> {
 public:
     using WrapperOf::WrapperOf;
     void Subscribe() {
-        subs_[0] = in_->UnitsApplied.Subscribe([this](const ObjectRef& units) {
-            Notify("UnitsApplied", trace::List(units), [&] { UnitsApplied.Raise(units); });
-        });
+        subs_[0] = in_->UnitsApplied.Subscribe(
+            [this](const ObjectRef& units) { Notify("UnitsApplied", trace::List(units), [&] { UnitsApplied.Raise(units); }); });
         subs_[1] = in_->CloseRequest.Subscribe([this] { Notify("CloseRequest", "", [&] { CloseRequest.Raise(); }); });
     }
-    void SetFlag(VBool value) override { Call("SetFlag", trace::List(value), [&] { in_->SetFlag(value); }); }
-    void Apply() override { Call("Apply", "", [&] { in_->Apply(); }); }
+    void SetFlag(VBool value) override {
+        Call("SetFlag", trace::List(value), [&] { in_->SetFlag(value); });
+    }
+    void Apply() override {
+        Call("Apply", "", [&] { in_->Apply(); });
+    }
 
 private:
     automation::Subscription subs_[2];

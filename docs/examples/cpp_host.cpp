@@ -26,7 +26,8 @@ TEST_CASE(WholeSessionByProgId) {
     CLSID clsid{};
     CHECK_HR(CLSIDFromProgID(L"LNSQuilletVexaProxy.IHalvernServer", &clsid), S_OK);
     ComRef<_IHalvernServer> server;
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())), S_OK);
+    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put())),
+             S_OK);
     if (!server) return;
 
     // OnAppExit arrives through the connection point of __IHalvernServer.
@@ -49,9 +50,9 @@ TEST_CASE(WholeSessionByProgId) {
     VARIANT_BOOL fileType2 = VARIANT_TRUE, isLnsPlugIn = VARIANT_TRUE, started = VARIANT_FALSE;
     BSTR description = SysAllocString(L"Host Example Display");
     BSTR address = SysAllocString(L"Example Node 1/4");
-    CHECK_HR(server->StartApp(&device, &system, &version, &fileType2, &description, &address, &properties, &isLnsPlugIn,
-                              &started),
-             S_OK);
+    CHECK_HR(
+        server->StartApp(&device, &system, &version, &fileType2, &description, &address, &properties, &isLnsPlugIn, &started),
+        S_OK);
     CHECK_EQ(started, VARIANT_TRUE);
 
     LONG opened = 0;

@@ -40,7 +40,8 @@ TEST_F(TraceTest, HostCallsWithTheirResultsAndTheHostsEvent) {
     s.StartAndOpen();
     s.Exit();
     Line(R"(^#1 host +IHalvernServer\.RunFullAppView\(\) failed 0x800A005B .+, [0-9.]+ ms$)");
-    Line(R"(host +IHalvernServer\.StartApp\(object, object, 3\.2, True, "Fan Controller", "Fan Coil 1/nvoStatus", object, True\) = True ok)");
+    Line(
+        R"(host +IHalvernServer\.StartApp\(object, object, 3\.2, True, "Fan Controller", "Fan Coil 1/nvoStatus", object, True\) = True ok)");
     Line(R"(host +IHalvernServer\.RunFullAppView\(\) = -1 ok)");
     Line(R"(host +IHalvernServer\.ExitApp\(\) ok)");
     // Raised inside ExitApp, so written before it, one level deeper.
@@ -81,7 +82,8 @@ TEST_F(TraceTest, AControlThatCannotBeCreatedIsNotDroppedButReplaced) {
     s.world->AddPlugin({HostSession::kProgramId, u"", {}, u"No.Such.Control"});
     s.world->SetFallbackWorkspaceInstalled(false);
     s.StartAndOpen();
-    Line(R"(call +Components\.Create\("No\.Such\.Control"\) failed 0x80040154 Class not registered: No\.Such\.Control, [0-9.]+ ms$)");
+    Line(
+        R"(call +Components\.Create\("No\.Such\.Control"\) failed 0x80040154 Class not registered: No\.Such\.Control, [0-9.]+ ms$)");
     Line(R"(call +Components\.Create\("CEAQuilletUnknownWS\.Workspace"\) failed 0x80040154 )");
 }
 

@@ -108,8 +108,8 @@ int Run(bool trace) {
     std::cout << "  -> " << (exists ? "True" : "False") << "\n";
 
     Step("Host: StartApp(Fan Coil 1, network, 3.2, True, \"Fan Coil Unit\", ...)");
-    const bool started = automation::IsTrue(
-        server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Coil Unit", u"Fan Coil 1/nvoStatus", cps, automation::kTrue));
+    const bool started = automation::IsTrue(server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Coil Unit",
+                                                             u"Fan Coil 1/nvoStatus", cps, automation::kTrue));
     std::cout << "  -> " << (started ? "True" : "False") << "\n  captions after the caption pass:\n";
     ShowCaptions(*MMain::MainWindow());
 
