@@ -68,26 +68,26 @@ public:
     ObjectRef QueryInterface(std::u16string_view iid) override { return Other(iid); }
 
 protected:
+    // A member without arguments.
+    template <class R>
+    R Get(std::string_view member, R (I::*call)()) {
+        return Call(member, "", [&] { return ((*in_).*call)(); });
+    }
+
     std::shared_ptr<I> in_;
 };
 
 class TracedFeature final : public WrapperOf<IFeature> {
 public:
     using WrapperOf::WrapperOf;
-    std::int16_t Id() override {
-        return Call("Id", "", [&] { return in_->Id(); });
-    }
-    BStr Caption() override {
-        return Call("Caption", "", [&] { return in_->Caption(); });
-    }
+    std::int16_t Id() override { return Get("Id", &IFeature::Id); }
+    BStr Caption() override { return Get("Caption", &IFeature::Caption); }
 };
 
 class TracedFeatureList final : public WrapperOf<IFeatureList> {
 public:
     using WrapperOf::WrapperOf;
-    std::int16_t Count() override {
-        return Call("Count", "", [&] { return in_->Count(); });
-    }
+    std::int16_t Count() override { return Get("Count", &IFeatureList::Count); }
     std::shared_ptr<IFeature> Item(std::int16_t id) override {
         return Wrap<TracedFeature>("Feature", Call("Item", trace::List(id), [&] { return in_->Item(id); }));
     }
@@ -101,23 +101,15 @@ public:
 class TracedPluginEntry final : public WrapperOf<IPluginEntry> {
 public:
     using WrapperOf::WrapperOf;
-    BStr HelpFile() override {
-        return Call("HelpFile", "", [&] { return in_->HelpFile(); });
-    }
-    std::shared_ptr<automation::Collection> Items() override {
-        return Call("Items", "", [&] { return in_->Items(); });
-    }
+    BStr HelpFile() override { return Get("HelpFile", &IPluginEntry::HelpFile); }
+    std::shared_ptr<automation::Collection> Items() override { return Get("Items", &IPluginEntry::Items); }
 };
 
 class TracedDevice final : public WrapperOf<ILnsAppDevice> {
 public:
     using WrapperOf::WrapperOf;
-    BStr Name() override {
-        return Call("Name", "", [&] { return in_->Name(); });
-    }
-    std::int16_t State() override {
-        return Call("State", "", [&] { return in_->State(); });
-    }
+    BStr Name() override { return Get("Name", &ILnsAppDevice::Name); }
+    std::int16_t State() override { return Get("State", &ILnsAppDevice::State); }
 };
 
 class TracedNetServDevice final : public WrapperOf<INetServDevice> {
@@ -128,12 +120,8 @@ public:
         Call("Initialize", trace::List(appDevice, system, version, fileType2, cps),
              [&] { in_->Initialize(UnwrapAs(appDevice), system, version, fileType2, cps); });
     }
-    VBool UploadDevice() override {
-        return Call("UploadDevice", "", [&] { return in_->UploadDevice(); });
-    }
-    VBool DownloadDevice() override {
-        return Call("DownloadDevice", "", [&] { return in_->DownloadDevice(); });
-    }
+    VBool UploadDevice() override { return Get("UploadDevice", &INetServDevice::UploadDevice); }
+    VBool DownloadDevice() override { return Get("DownloadDevice", &INetServDevice::DownloadDevice); }
 };
 
 class TracedPluginServer final : public WrapperOf<IPluginServer> {
@@ -172,12 +160,8 @@ public:
         return Wrap<TracedPluginEntry>("PluginEntry", Call("PluginForProgramID", trace::List(programId),
                                                            [&] { return in_->PluginForProgramID(programId); }));
     }
-    void Reset() override {
-        Call("Reset", "", [&] { in_->Reset(); });
-    }
-    void Clear() override {
-        Call("Clear", "", [&] { in_->Clear(); });
-    }
+    void Reset() override { Get("Reset", &IPluginServer::Reset); }
+    void Clear() override { Get("Clear", &IPluginServer::Clear); }
     PluginServerEvents& Events() override { return events_; }
 
 private:
@@ -188,23 +172,17 @@ private:
 class TracedWorkspace final : public WrapperOf<IPluginWorkspace> {
 public:
     using WrapperOf::WrapperOf;
-    VBool NeedsUpload() override {
-        return Call("NeedsUpload", "", [&] { return in_->NeedsUpload(); });
-    }
+    VBool NeedsUpload() override { return Get("NeedsUpload", &IPluginWorkspace::NeedsUpload); }
     Variant AttachLink(ObjectRef& link) override {
         return Call("AttachLink", trace::List(link), [&] { return in_->AttachLink(link); });
     }
-    VBool Upload() override {
-        return Call("Upload", "", [&] { return in_->Upload(); });
-    }
+    VBool Upload() override { return Get("Upload", &IPluginWorkspace::Upload); }
 };
 
 class TracedWorkspaceUnits final : public WrapperOf<IPluginWorkspaceUnits> {
 public:
     using WrapperOf::WrapperOf;
-    VBool SupportsEngUnits() override {
-        return Call("SupportsEngUnits", "", [&] { return in_->SupportsEngUnits(); });
-    }
+    VBool SupportsEngUnits() override { return Get("SupportsEngUnits", &IPluginWorkspaceUnits::SupportsEngUnits); }
     Variant ApplyEngUnits(ObjectRef& units) override {
         return Call("ApplyEngUnits", trace::List(units), [&] { return in_->ApplyEngUnits(units); });
     }
@@ -221,9 +199,7 @@ public:
     void SetFlag(VBool value) override {
         Call("SetFlag", trace::List(value), [&] { in_->SetFlag(value); });
     }
-    void Apply() override {
-        Call("Apply", "", [&] { in_->Apply(); });
-    }
+    void Apply() override { Get("Apply", &IQtyUnitsControl::Apply); }
 
 private:
     automation::Subscription subs_[2];
