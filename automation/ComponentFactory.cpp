@@ -1,5 +1,7 @@
 #include "automation/ComponentFactory.h"
 
+#include "automation/Trace.h"
+
 namespace automation {
 
 void ComponentFactory::Register(std::u16string_view id, Creator creator) { creators_[UpperAscii(id)] = std::move(creator); }
@@ -12,6 +14,12 @@ void ComponentFactory::Clear() {
 void ComponentFactory::SetFallback(std::function<ObjectRef(std::u16string_view)> fallback) { fallback_ = std::move(fallback); }
 
 ObjectRef ComponentFactory::Create(std::u16string_view id) const {
+    if (trace::On())
+        return trace::Traced(trace::Kind::Call, "Components", "Create", trace::Show(id), [&] { return Decorate(id, Make(id)); });
+    return Make(id);
+}
+
+ObjectRef ComponentFactory::Make(std::u16string_view id) const {
     auto it = creators_.find(UpperAscii(id));
     ObjectRef o;
     if (it != creators_.end()) o = it->second();

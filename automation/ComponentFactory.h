@@ -24,11 +24,21 @@ public:
     // Lets a backend answer ids it has not registered (for example from the system registry).
     void SetFallback(std::function<ObjectRef(std::u16string_view)> fallback);
 
+    // What a created component is handed out as (the trace's wrappers); none hands it out as made.
+    // A backend that makes components itself (hosted controls) passes them through Decorate too.
+    using Decorator = std::function<ObjectRef(std::u16string_view classIdOrProgId, ObjectRef made)>;
+    void SetDecorator(Decorator decorator) { decorator_ = std::move(decorator); }
+    ObjectRef Decorate(std::u16string_view classIdOrProgId, ObjectRef made) const {
+        return decorator_ && made ? decorator_(classIdOrProgId, std::move(made)) : made;
+    }
+
     static ComponentFactory& Instance();
 
 private:
+    ObjectRef Make(std::u16string_view classIdOrProgId) const;
     std::map<BStr, Creator> creators_;
     std::function<ObjectRef(std::u16string_view)> fallback_;
+    Decorator decorator_;
 };
 
 // The process-wide factory the system creates outside components with.

@@ -45,6 +45,10 @@ private:
 [[noreturn]] void Raise(std::int32_t code, BStr description);
 [[noreturn]] void RaiseObjectNotSet(std::u16string_view what);
 
+namespace trace {
+void Ignored(const Error& e) noexcept;  // marks the failure's trace record: dropped on purpose
+}
+
 // Runs one step of an operation that ignores failures step by step: a failing step is skipped.
 // Returns whether the step completed.
 template <class Step>
@@ -52,7 +56,8 @@ bool IgnoreFailure(Step&& step) {
     try {
         std::forward<Step>(step)();
         return true;
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        trace::Ignored(e);
         return false;
     }
 }

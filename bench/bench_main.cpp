@@ -16,6 +16,7 @@
 #include "host/IHalvernServer.h"
 #include "session/MMain.h"
 #include "mainwindow/FMainHalvern.h"
+#include "outside/Traced.h"
 #include "sim/SimWorld.h"
 #include "tree/CTreeViewActive.h"
 
@@ -87,6 +88,22 @@ void BM_FullHostSession(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FullHostSession)->Unit(benchmark::kMicrosecond);
+
+// The trace of outside calls off (nothing wrapped) and on (every call a record, to a sink that
+// only counts them).
+void BM_TracedSession(benchmark::State& state) {
+    Rig rig;
+    std::size_t records = 0;
+    if (state.range(0)) outside::EnableTrace([&records](const std::string&) { ++records; });
+    for (auto _ : state) {
+        rig.Session();
+        rig.world->ClearLog();
+    }
+    outside::DisableTrace();
+    state.counters["records"] = benchmark::Counter(static_cast<double>(records), benchmark::Counter::kAvgIterations);
+    state.SetLabel(state.range(0) ? "trace on" : "trace off");
+}
+BENCHMARK(BM_TracedSession)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_StatusTick(benchmark::State& state) {
     Rig rig;

@@ -164,6 +164,9 @@ VBool ProbeDeviceCommunication(const std::shared_ptr<outside::ILnsAppDevice>& oL
     try {
         (void)oLnsAppDevice->State();
         return automation::kTrue;
+    } catch (const automation::Error& e) {
+        automation::trace::Ignored(e);  // the answer is the probe's result
+        return automation::kFalse;
     } catch (...) {  // any failure, of any runtime, means the device does not answer
         return automation::kFalse;
     }

@@ -1,5 +1,7 @@
 // The demo host: plays a building-automation front-end opening a simulated device's service
 // display on the headless platform, and prints the window after each step.
+//   quillet-demo [--trace]   --trace: also every outside call, notification and host call, as
+//                            they end, timed by the virtual clock
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -11,6 +13,7 @@
 #include "host/IHalvernServer.h"
 #include "session/MMain.h"
 #include "mainwindow/FMainHalvern.h"
+#include "outside/Traced.h"
 #include "sim/SimWorld.h"
 
 namespace {
@@ -60,8 +63,11 @@ void Advance(std::int64_t ms) {
               << ToUtf8(MMain::MainWindow()->Get<ui::StatusBar>(u"staStatusBar")->GetPanel(1).text) << "\"\n";
 }
 
-int Run() {
+int Run(bool trace) {
     g_platform = headless::HeadlessPlatform::Install();
+    if (trace)
+        outside::EnableTrace([](const std::string& line) { std::cout << "  [trace] " << line << "\n"; },
+                             [] { return g_platform->Now() * 1000; });
     auto world = sim::SimWorld::Create();
     sim::PluginConfig fan;
     fan.programId = u"80000A1B2C3D4E5F";
@@ -98,19 +104,18 @@ int Run() {
     auto exitSub = server->OnAppExit.Subscribe([] { std::cout << "  [host] OnAppExit received\n"; });
 
     Step("Host: IsPlugInExist(\"80000A1B2C3D4E5F\")");
-    std::cout << "  -> " << (server->IsPlugInExist(fan.programId) ? "True" : "False") << "\n";
+    const bool exists = automation::IsTrue(server->IsPlugInExist(fan.programId));
+    std::cout << "  -> " << (exists ? "True" : "False") << "\n";
 
     Step("Host: StartApp(Fan Coil 1, network, 3.2, True, \"Fan Coil Unit\", ...)");
-    std::cout << "  -> "
-              << (server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Coil Unit", u"Fan Coil 1/nvoStatus", cps,
-                                   automation::kTrue)
-                      ? "True"
-                      : "False")
-              << "\n  captions after the caption pass:\n";
+    const bool started = automation::IsTrue(server->StartApp(device, system, 3.2f, automation::kTrue, u"Fan Coil Unit",
+                                                             u"Fan Coil 1/nvoStatus", cps, automation::kTrue));
+    std::cout << "  -> " << (started ? "True" : "False") << "\n  captions after the caption pass:\n";
     ShowCaptions(*MMain::MainWindow());
 
     Step("Host: RunFullAppView");
-    std::cout << "  -> " << server->RunFullAppView() << "\n";
+    const auto opened = server->RunFullAppView();
+    std::cout << "  -> " << opened << "\n";
     ShowWindow();
 
     Step("Status timer: two ticks with the device answering");
@@ -164,7 +169,8 @@ int Run() {
     auto server2 = std::make_shared<IHalvernServer>();
     auto exitSub2 = server2->OnAppExit.Subscribe([] { std::cout << "  [host] OnAppExit received\n"; });
     server2->StartApp(valveDevice, system, 3.2f, automation::kTrue, u"Valve Actuator", u"Valve 4/nvoPos", cps, automation::kTrue);
-    std::cout << "  RunFullAppView -> " << server2->RunFullAppView() << "\n";
+    const auto opened2 = server2->RunFullAppView();
+    std::cout << "  RunFullAppView -> " << opened2 << "\n";
     ShowWindow();
 
     Step("Host: ExitApp");
@@ -174,9 +180,14 @@ int Run() {
 }
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool trace = argc > 1 && std::string(argv[1]) == "--trace";
+    if (argc > 2 || (argc == 2 && !trace)) {
+        std::cerr << "usage: quillet-demo [--trace]\n";
+        return 2;
+    }
     try {
-        return Run();
+        return Run(trace);
     } catch (const automation::Error& e) {
         std::cerr << "demo failed: " << e.what() << "\n";
         return 1;

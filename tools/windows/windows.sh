@@ -101,9 +101,9 @@ start_xvfb() {
 }
 
 # WINE and WINEPREFIX for one bitness; created with wineboot once and reused.
-use_prefix() {  # 64|32
+use_prefix() {  # 64|32 [prefix folder]
   local bits="$1"
-  export WINEPREFIX="$BUILD/wine$bits-prefix"
+  export WINEPREFIX="${2:-$BUILD/wine$bits-prefix}"
   if [ "$bits" = 64 ]; then
     WINE=/usr/lib/wine/wine64
     [ -x "$WINE" ] || WINE="$(command -v wine64 || command -v wine)"
@@ -115,7 +115,7 @@ use_prefix() {  # 64|32
   fi
   PREFIXES_USED+=("$WINEPREFIX")
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    log "creating the Wine prefix build/wine$bits-prefix"
+    log "creating the Wine prefix ${WINEPREFIX#"$ROOT/"}"
     mkdir -p "$WINEPREFIX"
     WINEDLLOVERRIDES="mscoree,mshtml=" timeout 600 "$WINE" wineboot -i >/dev/null 2>&1
     # Without a window manager Wine waits about 2 s whenever a managed top-level window hides.
@@ -237,6 +237,29 @@ com_finds() {  # progid: whether a script can create it
   "$WINE" cscript //nologo "$(winpath "$vbs")" >/dev/null 2>&1
 }
 
+# The host guide's C++ host finds both DLLs through its application manifest and their
+# side-by-side assembly manifests, in a prefix of its own where nothing of ours was ever registered.
+test_regfree() {
+  local bin="$BUILD/win$BITS/bin" prefix="$BUILD/wine$BITS-regfree-prefix"
+  [ -f "$bin/cpp_host.exe" ] || return 0
+  # The class ids of IHalvernServer, the simulated plug-in server and the simulated components' library.
+  if grep -qiE '2F6F0101-24E5-45F4|A92F83C3-5024-4537|3EB231A4-59EF-4E2A' "$prefix"/*.reg 2>/dev/null; then
+    rm -rf "$prefix"
+  fi
+  if ! use_prefix "$BITS" "$prefix"; then
+    echo "   the registration-free Wine prefix could not be created"
+    FAILED=$((FAILED + 1))
+    return
+  fi
+  run_test cpp_host 300 "$WINE" "$bin/cpp_host.exe"
+  run_test trace_check 600 bash "$ROOT/tests/windows/trace_check.sh" "$WINE" "$bin/cpp_host.exe" "$BUILD/win$BITS/trace"
+  if grep -qiE '2F6F0101-24E5-45F4|A92F83C3-5024-4537|3EB231A4-59EF-4E2A' "$prefix"/*.reg; then
+    echo "   [FAIL] the registration-free session registered something of ours"
+    FAILED=$((FAILED + 1))
+  fi
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+}
+
 test_bitness() {  # 64|32
   BITS="$1"
   local bin="$BUILD/win$BITS/bin" dll sim
@@ -263,6 +286,7 @@ test_bitness() {  # 64|32
   [ -f "$other" ] && READ_AS_DATA+=("win$((96 - BITS))/LNSQuilletVexaProxy.dll (type library)")
   run_test com_host_test 300 "$WINE" "$bin/com_host_test.exe" "$([ -f "$other" ] && winpath "$other")"
   run_test host.vbs 300 "$WINE" cscript //nologo "$(winpath "$ROOT/tests/windows/host.vbs")"
+  [ -f "$sim" ] && run_test session.vbs 300 "$WINE" cscript //nologo "$(winpath "$ROOT/docs/examples/session.vbs")"
   [ -f "$bin/display_test.exe" ] && [ -f "$sim" ] && run_test display_test 600 "$WINE" "$bin/display_test.exe"
   [ -f "$bin/exit_host_test.exe" ] && [ -f "$sim" ] && run_exit_cases "$bin/exit_host_test.exe"
   [ -f "$bin/ui_backend_test.exe" ] && run_test ui_backend_test 600 "$WINE" "$bin/ui_backend_test.exe"
@@ -272,6 +296,7 @@ test_bitness() {  # 64|32
   [ -f "$bin/qv_adapters_test.exe" ] && [ -f "$sim" ] &&
     run_test qv_adapters_test 600 "$WINE" "$bin/qv_adapters_test.exe" "$(winpath "$sim")"
   WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  test_regfree
 }
 
 cmd="${1:-test}"

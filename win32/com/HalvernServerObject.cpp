@@ -9,6 +9,7 @@
 #include "win32/adapters/Adapters.h"
 #include "win32/com/ComErrors.h"
 #include "win32/com/ServerModule.h"
+#include "win32/com/TraceSettings.h"
 #include "win32/comsupport/Automation.h"
 #include "win32/comsupport/TypeInfo.h"
 #include "win32/com/TypedDispatch.h"
@@ -26,6 +27,7 @@ HRESULT HalvernServerObject::Create(REFIID riid, void** ppv) {
     *ppv = nullptr;
     return GuardCall(IID__IHalvernServer, [&]() -> HRESULT {
         ServerModule::EnsurePlatform();
+        ApplyTraceSettings();
         auto obj = ComRef<HalvernServerObject>::Adopt(new HalvernServerObject());
         HRESULT hr = obj->Init();
         if (FAILED(hr)) return hr;

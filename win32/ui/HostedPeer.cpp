@@ -2,6 +2,7 @@
 // "AtlAxWin" whose title names the control. atl.dll is loaded when first needed.
 #include <objbase.h>
 
+#include "automation/ComponentFactory.h"
 #include "automation/Error.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/ui/NativePeer.h"
@@ -79,7 +80,7 @@ public:
         }
         unk->Release();
         // A control the system cannot drive still shows; its Object is then none.
-        hosted_.SetObject(std::move(object));
+        hosted_.SetObject(automation::Components().Decorate(progId, std::move(object)));
     }
 
     void Release() override {

@@ -1,0 +1,253 @@
+#include "outside/Traced.h"
+
+#include <string>
+#include <vector>
+
+#include "automation/ComponentFactory.h"
+#include "outside/PluginServer.h"
+#include "outside/PluginWorkspace.h"
+#include "outside/QtyUnits.h"
+
+namespace outside {
+
+using automation::BStr;
+using automation::ObjectRef;
+using automation::Variant;
+using automation::VBool;
+namespace trace = automation::trace;
+
+namespace {
+
+// What each wrapper has: the component's label, the object as it was made (other interfaces are
+// asked of it) and the interface it is wrapped as.
+class Wrapped {
+public:
+    virtual ~Wrapped() = default;
+    const ObjectRef& Made() const { return made_; }
+
+protected:
+    Wrapped(std::string label, ObjectRef made) : label_(std::move(label)), made_(std::move(made)) {}
+
+    template <class F>
+    auto Call(std::string_view member, std::string_view args, F&& call) {
+        return trace::Traced(trace::Kind::Call, label_, member, args, std::forward<F>(call));
+    }
+    template <class F>
+    void Notify(std::string_view member, std::string_view args, F&& deliver) {
+        trace::Traced(trace::Kind::Notification, label_, member, args, std::forward<F>(deliver));
+    }
+    ObjectRef Other(std::u16string_view iid) const;
+
+    std::string label_;
+    ObjectRef made_;
+};
+
+// A wrapped object goes back unwrapped into the components, which may know their own kind.
+ObjectRef Unwrap(const ObjectRef& o) {
+    auto* w = dynamic_cast<Wrapped*>(o.get());
+    return w ? w->Made() : o;
+}
+template <class I>
+std::shared_ptr<I> UnwrapAs(const std::shared_ptr<I>& o) {
+    return o ? automation::Query<I>(Unwrap(o)) : o;
+}
+Variant Unwrap(const Variant& v) { return v.Type() == automation::VarType::Object ? Variant(Unwrap(v.AsObject())) : v; }
+
+template <class W, class I>
+std::shared_ptr<I> Wrap(const std::string& label, std::shared_ptr<I> inner, ObjectRef made = nullptr) {
+    if (!inner || dynamic_cast<Wrapped*>(inner.get())) return inner;
+    if (!made) made = inner;
+    return std::make_shared<W>(label, std::move(inner), std::move(made));
+}
+
+template <class I>
+class WrapperOf : public I, public Wrapped {
+public:
+    WrapperOf(std::string label, std::shared_ptr<I> inner, ObjectRef made)
+        : Wrapped(std::move(label), std::move(made)), in_(std::move(inner)) {}
+    ObjectRef QueryInterface(std::u16string_view iid) override { return Other(iid); }
+
+protected:
+    // A member without arguments.
+    template <class R>
+    R Get(std::string_view member, R (I::*call)()) {
+        return Call(member, "", [&] { return ((*in_).*call)(); });
+    }
+
+    std::shared_ptr<I> in_;
+};
+
+class TracedFeature final : public WrapperOf<IFeature> {
+public:
+    using WrapperOf::WrapperOf;
+    std::int16_t Id() override { return Get("Id", &IFeature::Id); }
+    BStr Caption() override { return Get("Caption", &IFeature::Caption); }
+};
+
+class TracedFeatureList final : public WrapperOf<IFeatureList> {
+public:
+    using WrapperOf::WrapperOf;
+    std::int16_t Count() override { return Get("Count", &IFeatureList::Count); }
+    std::shared_ptr<IFeature> Item(std::int16_t id) override {
+        return Wrap<TracedFeature>("Feature", Call("Item", trace::List(id), [&] { return in_->Item(id); }));
+    }
+    std::vector<std::shared_ptr<IFeature>> Features() override {
+        auto all = Call("Features", "", [&] { return in_->Features(); });
+        for (auto& f : all) f = Wrap<TracedFeature>("Feature", f);
+        return all;
+    }
+};
+
+class TracedPluginEntry final : public WrapperOf<IPluginEntry> {
+public:
+    using WrapperOf::WrapperOf;
+    BStr HelpFile() override { return Get("HelpFile", &IPluginEntry::HelpFile); }
+    std::shared_ptr<automation::Collection> Items() override { return Get("Items", &IPluginEntry::Items); }
+};
+
+class TracedDevice final : public WrapperOf<ILnsAppDevice> {
+public:
+    using WrapperOf::WrapperOf;
+    BStr Name() override { return Get("Name", &ILnsAppDevice::Name); }
+    std::int16_t State() override { return Get("State", &ILnsAppDevice::State); }
+};
+
+class TracedNetServDevice final : public WrapperOf<INetServDevice> {
+public:
+    using WrapperOf::WrapperOf;
+    void Initialize(const std::shared_ptr<ILnsAppDevice>& appDevice, const std::shared_ptr<ILnsSystem>& system, float& version,
+                    VBool& fileType2, const std::shared_ptr<automation::Collection>& cps) override {
+        Call("Initialize", trace::List(appDevice, system, version, fileType2, cps),
+             [&] { in_->Initialize(UnwrapAs(appDevice), system, version, fileType2, cps); });
+    }
+    VBool UploadDevice() override { return Get("UploadDevice", &INetServDevice::UploadDevice); }
+    VBool DownloadDevice() override { return Get("DownloadDevice", &INetServDevice::DownloadDevice); }
+};
+
+class TracedPluginServer final : public WrapperOf<IPluginServer> {
+public:
+    using WrapperOf::WrapperOf;
+    void Subscribe() {
+        auto& from = in_->Events();
+        subs_[0] =
+            from.RequestDownload.Subscribe([this] { Notify("RequestDownload", "", [&] { events_.RequestDownload.Raise(); }); });
+        subs_[1] = from.RequestUpload.Subscribe([this] { Notify("RequestUpload", "", [&] { events_.RequestUpload.Raise(); }); });
+        subs_[2] = from.WorkspaceAvailable.Subscribe([this](const BStr& progId) {
+            Notify("WorkspaceAvailable", trace::Show(progId), [&] { events_.WorkspaceAvailable.Raise(progId); });
+        });
+    }
+    VBool LoadDevice(const Variant& device, std::shared_ptr<automation::Collection>& features, VBool flag,
+                     VBool isLnsPi) override {
+        return Call("LoadDevice", trace::List(device, features, flag, isLnsPi),
+                    [&] { return in_->LoadDevice(Unwrap(device), features, flag, isLnsPi); });
+    }
+    void SetFeatureWindowAppearance(const BStr& caption, const ObjectRef& icon) override {
+        Call("SetFeatureWindowAppearance", trace::List(caption, icon), [&] { in_->SetFeatureWindowAppearance(caption, icon); });
+    }
+    void LaunchFeature(std::int16_t id, std::int32_t owner) override {
+        Call("LaunchFeature", trace::List(id, owner), [&] { in_->LaunchFeature(id, owner); });
+    }
+    std::shared_ptr<IFeatureList> FeatureList() override {
+        return Wrap<TracedFeatureList>("FeatureList", Call("FeatureList", "", [&] { return in_->FeatureList(); }));
+    }
+    std::shared_ptr<IPluginEntry> CurrentPlugin() override {
+        return Wrap<TracedPluginEntry>("PluginEntry", Call("CurrentPlugin", "", [&] { return in_->CurrentPlugin(); }));
+    }
+    std::shared_ptr<INetServDevice> CurrentDevice() override {
+        return Wrap<TracedNetServDevice>("NetServDevice", Call("CurrentDevice", "", [&] { return in_->CurrentDevice(); }));
+    }
+    std::shared_ptr<IPluginEntry> PluginForProgramID(const BStr& programId) override {
+        return Wrap<TracedPluginEntry>("PluginEntry", Call("PluginForProgramID", trace::List(programId),
+                                                           [&] { return in_->PluginForProgramID(programId); }));
+    }
+    void Reset() override { Get("Reset", &IPluginServer::Reset); }
+    void Clear() override { Get("Clear", &IPluginServer::Clear); }
+    PluginServerEvents& Events() override { return events_; }
+
+private:
+    PluginServerEvents events_;
+    automation::Subscription subs_[3];
+};
+
+class TracedWorkspace final : public WrapperOf<IPluginWorkspace> {
+public:
+    using WrapperOf::WrapperOf;
+    VBool NeedsUpload() override { return Get("NeedsUpload", &IPluginWorkspace::NeedsUpload); }
+    Variant AttachLink(ObjectRef& link) override {
+        return Call("AttachLink", trace::List(link), [&] { return in_->AttachLink(link); });
+    }
+    VBool Upload() override { return Get("Upload", &IPluginWorkspace::Upload); }
+};
+
+class TracedWorkspaceUnits final : public WrapperOf<IPluginWorkspaceUnits> {
+public:
+    using WrapperOf::WrapperOf;
+    VBool SupportsEngUnits() override { return Get("SupportsEngUnits", &IPluginWorkspaceUnits::SupportsEngUnits); }
+    Variant ApplyEngUnits(ObjectRef& units) override {
+        return Call("ApplyEngUnits", trace::List(units), [&] { return in_->ApplyEngUnits(units); });
+    }
+};
+
+class TracedQtyUnits final : public WrapperOf<IQtyUnitsControl> {
+public:
+    using WrapperOf::WrapperOf;
+    void Subscribe() {
+        subs_[0] = in_->UnitsApplied.Subscribe(
+            [this](const ObjectRef& units) { Notify("UnitsApplied", trace::List(units), [&] { UnitsApplied.Raise(units); }); });
+        subs_[1] = in_->CloseRequest.Subscribe([this] { Notify("CloseRequest", "", [&] { CloseRequest.Raise(); }); });
+    }
+    void SetFlag(VBool value) override {
+        Call("SetFlag", trace::List(value), [&] { in_->SetFlag(value); });
+    }
+    void Apply() override { Get("Apply", &IQtyUnitsControl::Apply); }
+
+private:
+    automation::Subscription subs_[2];
+};
+
+ObjectRef Wrapped::Other(std::u16string_view iid) const {
+    using automation::Query;
+    if (iid == IPluginWorkspace::kIid) return Wrap<TracedWorkspace>(label_, Query<IPluginWorkspace>(made_), made_);
+    if (iid == IPluginWorkspaceUnits::kIid) return Wrap<TracedWorkspaceUnits>(label_, Query<IPluginWorkspaceUnits>(made_), made_);
+    if (iid == INetServDeviceLink::kIid) return Query<INetServDeviceLink>(made_);
+    return made_->QueryInterface(iid);
+}
+
+ObjectRef Decorate(std::u16string_view id, ObjectRef made) {
+    using automation::Query;
+    if (dynamic_cast<Wrapped*>(made.get())) return made;
+    if (auto server = std::dynamic_pointer_cast<IPluginServer>(made)) {
+        auto w = std::make_shared<TracedPluginServer>("PluginServer", server, made);
+        w->Subscribe();
+        return w;
+    }
+    if (auto device = std::dynamic_pointer_cast<INetServDevice>(made)) return Wrap<TracedNetServDevice>("NetServDevice", device);
+    const std::string label = automation::ToUtf8(id);
+    if (auto units = std::dynamic_pointer_cast<IQtyUnitsControl>(made)) {
+        auto w = std::make_shared<TracedQtyUnits>(label, units, made);
+        w->Subscribe();
+        return w;
+    }
+    if (auto ws = Query<IPluginWorkspace>(made)) return Wrap<TracedWorkspace>(label, ws, made);
+    if (auto units = Query<IPluginWorkspaceUnits>(made)) return Wrap<TracedWorkspaceUnits>(label, units, made);
+    return made;
+}
+
+}  // namespace
+
+void EnableTrace(trace::Sink sink, trace::Clock clock) {
+    trace::Enable(std::move(sink), std::move(clock));
+    automation::Components().SetDecorator(trace::On() ? Decorate : automation::ComponentFactory::Decorator());
+}
+
+void DisableTrace() {
+    trace::Disable();
+    automation::Components().SetDecorator(nullptr);
+}
+
+std::shared_ptr<ILnsAppDevice> TracedAppDevice(std::shared_ptr<ILnsAppDevice> device) {
+    if (!trace::On()) return device;
+    return Wrap<TracedDevice>("AppDevice", std::move(device));
+}
+
+}  // namespace outside
