@@ -64,35 +64,26 @@ bool Grayed(HWND main, const std::wstring& caption) {
     return (state & MF_GRAYED) != 0;
 }
 
-// What a window's owner was like at the moment the window was shown (WM_SHOWWINDOW).
-class ShowWatch {
+// Sees every message sent to a window of this thread while it lives.
+class SentWatch {
 public:
-    ShowWatch(std::wstring caption, HWND owner) : caption_(std::move(caption)), owner_(owner) {
+    explicit SentWatch(std::function<void(const CWPSTRUCT&)> see) : see_(std::move(see)) {
         current_ = this;
-        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &ShowWatch::Proc, nullptr, GetCurrentThreadId());
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &SentWatch::Proc, nullptr, GetCurrentThreadId());
     }
-    ~ShowWatch() {
+    ~SentWatch() {
         if (hook_) UnhookWindowsHookEx(hook_);
         current_ = nullptr;
     }
     bool Hooked() const { return hook_ != nullptr; }
-    bool seen = false, ownedThen = false, ownerEnabledThen = false;
 
 private:
     static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
-        ShowWatch* w = current_;
-        auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
-        if (w && code == HC_ACTION && m && m->message == WM_SHOWWINDOW && m->wParam && !w->seen &&
-            TextOf(m->hwnd) == w->caption_) {
-            w->seen = true;
-            w->ownedThen = GetWindow(m->hwnd, GW_OWNER) == w->owner_;
-            w->ownerEnabledThen = IsWindowEnabled(w->owner_) != FALSE;
-        }
+        if (current_ && code == HC_ACTION && lp) current_->see_(*reinterpret_cast<const CWPSTRUCT*>(lp));
         return CallNextHookEx(nullptr, code, wp, lp);
     }
-    static inline ShowWatch* current_ = nullptr;
-    std::wstring caption_;
-    HWND owner_;
+    static inline SentWatch* current_ = nullptr;
+    std::function<void(const CWPSTRUCT&)> see_;
     HHOOK hook_ = nullptr;
 };
 
@@ -265,6 +256,49 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     // A control without engineering units leaves the Tools item disabled.
     CHECK(Grayed(s.main, L"&Engineering Units"));
 
+    // The tree and both lists draw from one list of the eight images.
+    auto trees = Children(s.main, WC_TREEVIEWW);
+    auto lists = Children(s.main, WC_LISTVIEWW);
+    CHECK_EQ(trees.size(), 1u);
+    CHECK_EQ(lists.size(), 2u);
+    HIMAGELIST shared = nullptr;
+    for (HWND tree : trees) {
+        shared = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+        CHECK(shared != nullptr);
+        CHECK_EQ(ImageList_GetImageCount(shared), 8);
+        int cx = 0, cy = 0;
+        CHECK(ImageList_GetIconSize(shared, &cx, &cy) && cx == 16 && cy == 16);
+    }
+    for (HWND list : lists) {
+        auto small = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+        auto normal = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+        CHECK(small != nullptr);
+        CHECK_EQ(ImageList_GetImageCount(small), 8);
+        CHECK(small == shared && normal == shared);
+        // The lists share the images with the tree: they must not destroy them.
+        CHECK(GetWindowLongW(list, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+    }
+    // Eight different pictures.
+    std::vector<COLORREF> centres;
+    if (shared) {
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
+        HGDIOBJ old = SelectObject(dc, bmp);
+        for (int i = 0; i < ImageList_GetImageCount(shared); ++i) {
+            RECT all{0, 0, 16, 16};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            ImageList_Draw(shared, i, dc, 0, 0, ILD_NORMAL);
+            centres.push_back(GetPixel(dc, 8, 8));
+        }
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+    }
+    std::sort(centres.begin(), centres.end());
+    CHECK_EQ(std::unique(centres.begin(), centres.end()) - centres.begin(), 8);
+
     // View > Refresh reads the device again; a device that does not answer is reported.
     Choose(s.main, L"&Refresh");
     CHECK_EQ(world.CountOf(L"Workspace.Upload"), 2);
@@ -386,36 +420,6 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     CHECK_EQ(TextOf(host.edit), std::wstring(L"ab"));
 }
 
-// The texts written into the first panel of a status bar, in order, while it lives.
-class StatusWatch {
-public:
-    explicit StatusWatch(HWND bar) : bar_(bar) {
-        current_ = this;
-        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, &StatusWatch::Proc, nullptr, GetCurrentThreadId());
-    }
-    ~StatusWatch() {
-        if (hook_) UnhookWindowsHookEx(hook_);
-        current_ = nullptr;
-    }
-    bool Hooked() const { return hook_ != nullptr; }
-    std::vector<std::wstring> texts;
-
-private:
-    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
-        auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
-        StatusWatch* w = current_;
-        if (w && code == HC_ACTION && m && m->hwnd == w->bar_ && m->message == SB_SETTEXTW && LOBYTE(m->wParam) == 0 &&
-            m->lParam) {
-            std::wstring text = reinterpret_cast<const wchar_t*>(m->lParam);
-            if (w->texts.empty() || w->texts.back() != text) w->texts.push_back(text);
-        }
-        return CallNextHookEx(nullptr, code, wp, lp);
-    }
-    static inline StatusWatch* current_ = nullptr;
-    HWND bar_;
-    HHOOK hook_ = nullptr;
-};
-
 // The status period cannot be shortened from outside the DLL: this waits for one real tick.
 TEST_CASE(StatusTickReportsASilentDevice) {
     World world(L"", L"QuilletSim.Workspace");
@@ -426,7 +430,13 @@ TEST_CASE(StatusTickReportsASilentDevice) {
     CHECK_EQ(StatusText(s.main), std::wstring());
     Args none;
     CallByName(world.control.Get(), L"ClearLog", none);
-    StatusWatch watch(bar);
+    // The texts written into the status bar's first panel, in order.
+    std::vector<std::wstring> texts;
+    SentWatch watch([&](const CWPSTRUCT& m) {
+        if (m.hwnd != bar || m.message != SB_SETTEXTW || LOBYTE(m.wParam) != 0 || !m.lParam) return;
+        std::wstring text = reinterpret_cast<const wchar_t*>(m.lParam);
+        if (texts.empty() || texts.back() != text) texts.push_back(text);
+    });
     CHECK(watch.Hooked());
     world.Set(world.device.Get(), L"Answering", false);
 
@@ -436,7 +446,7 @@ TEST_CASE(StatusTickReportsASilentDevice) {
     std::printf("    the silent device was reported after %lu ms\n", static_cast<unsigned long>(waited));
     CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
     // One working tick: the probe failed, the user was told it reads the device, then that it is silent.
-    CHECK(watch.texts == std::vector<std::wstring>({L"Refreshing device data...", kCannotCommunicate}));
+    CHECK(texts == std::vector<std::wstring>({L"Refreshing device data...", kCannotCommunicate}));
     CHECK(world.CountOf(L"AppDevice.State") >= 1);
     CHECK_EQ(world.CountOf(L"Workspace.Upload"), 0);
 }
@@ -558,53 +568,6 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 4);
 }
 
-TEST_CASE(TreeAndListsDrawFromTheEightImages) {
-    World world(L"", L"QuilletSim.Workspace");
-    Session s(world);
-    if (!s.main) return;
-    auto trees = Children(s.main, WC_TREEVIEWW);
-    auto lists = Children(s.main, WC_LISTVIEWW);
-    CHECK_EQ(trees.size(), 1u);
-    CHECK_EQ(lists.size(), 2u);
-    HIMAGELIST shared = nullptr;
-    for (HWND tree : trees) {
-        shared = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
-        CHECK(shared != nullptr);
-        CHECK_EQ(ImageList_GetImageCount(shared), 8);
-        int cx = 0, cy = 0;
-        CHECK(ImageList_GetIconSize(shared, &cx, &cy) && cx == 16 && cy == 16);
-    }
-    for (HWND list : lists) {
-        auto small = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
-        auto normal = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
-        CHECK(small != nullptr);
-        CHECK_EQ(ImageList_GetImageCount(small), 8);
-        CHECK(small == shared && normal == shared);
-        // The lists share the images with the tree: they must not destroy them.
-        CHECK(GetWindowLongW(list, GWL_STYLE) & LVS_SHAREIMAGELISTS);
-    }
-    // Eight different pictures.
-    std::vector<COLORREF> centres;
-    if (shared) {
-        HDC screen = GetDC(nullptr);
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bmp = CreateCompatibleBitmap(screen, 16, 16);
-        HGDIOBJ old = SelectObject(dc, bmp);
-        for (int i = 0; i < ImageList_GetImageCount(shared); ++i) {
-            RECT all{0, 0, 16, 16};
-            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            ImageList_Draw(shared, i, dc, 0, 0, ILD_NORMAL);
-            centres.push_back(GetPixel(dc, 8, 8));
-        }
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-        ReleaseDC(nullptr, screen);
-    }
-    std::sort(centres.begin(), centres.end());
-    CHECK_EQ(std::unique(centres.begin(), centres.end()) - centres.begin(), 8);
-}
-
 TEST_CASE(MissingControlEndsInTheErrorView) {
     HMODULE dll = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
     const wchar_t* stored = nullptr;
@@ -673,98 +636,6 @@ TEST_CASE(WorkspaceControlsAreBoundByInterfaceNotByName) {
     }
 }
 
-TEST_CASE(EngineeringUnitsDialogRoundTrip) {
-    World world(L"", L"QuilletSim.UnitsWorkspace", true);
-    Session s(world);
-    if (!s.main) return;
-    CHECK(!Grayed(s.main, L"&Engineering Units"));
-
-    // OK: the units control applies, hands the units back and asks to close.
-    bool hostsUnits = false, tabShown = false;
-    {
-        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
-            // The user meets the dialog in its modal loop, with the main window disabled.
-            if (IsWindowEnabled(s.main)) return false;
-            HWND units = Child(dialog, L"AtlAxWin");
-            hostsUnits = units && TextOf(units) == L"QUCtl.QtyUnits" && IsWindowVisible(units);
-            if (HWND tab = Child(dialog, WC_TABCONTROLW)) {
-                wchar_t text[64] = {};
-                TCITEMW item{};
-                item.mask = TCIF_TEXT;
-                item.pszText = text;
-                item.cchTextMax = 64;
-                tabShown = SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && std::wstring(text) == L"&Units";
-            }
-            Click(dialog, L"OK");
-            return true;
-        });
-        Choose(s.main, L"&Engineering Units");
-        CHECK(script.Done());
-    }
-    CHECK(hostsUnits);
-    CHECK(tabShown);
-    CHECK(FindShownWindow(L"Quillet Options") == nullptr);
-    CHECK(IsWindowEnabled(s.main));
-    CHECK_EQ(world.CountOf(L"QtyUnits.SetFlag"), 1);
-    CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
-    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
-    auto applied = world.Object(world.control.Get(), L"LastAppliedUnits");
-    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 1"));
-    CHECK(world.String(world.control.Get(), L"LastWorkspaceText").find(L"Units: Units 1") != std::wstring::npos);
-
-    // Cancel: nothing reaches the workspace.
-    {
-        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
-            Click(dialog, L"Cancel");
-            return true;
-        });
-        Choose(s.main, L"&Engineering Units");
-        CHECK_EQ(script.Seen(), 1);
-    }
-    CHECK(FindShownWindow(L"Quillet Options") == nullptr);
-    CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
-    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
-
-    // A control that stays open after OK: the units it handed back still count after Cancel.
-    world.Set(world.control.Get(), L"ApplyAsksToClose", false);
-    bool stayedOpen = false;
-    {
-        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
-            Click(dialog, L"OK");
-            stayedOpen = IsWindowVisible(dialog) != FALSE;
-            Click(dialog, L"Cancel");
-            return true;
-        });
-        Choose(s.main, L"&Engineering Units");
-    }
-    CHECK(stayedOpen);
-    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 2);
-    applied = world.Object(world.control.Get(), L"LastAppliedUnits");
-    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 2"));
-}
-
-TEST_CASE(OptionsDialogBelongsToTheMainWindowFromItsFirstMoment) {
-    World world(L"", L"QuilletSim.UnitsWorkspace", true);
-    Session s(world);
-    if (!s.main) return;
-    ShowWatch shown(L"Quillet Options", s.main);
-    CHECK(shown.Hooked());
-    {
-        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
-            if (IsWindowEnabled(s.main)) return false;
-            Click(dialog, L"Cancel");
-            return true;
-        });
-        Choose(s.main, L"&Engineering Units");
-        CHECK(script.Done());
-    }
-    // Shown unowned, or while the main window still takes input, the dialog lets queued clicks
-    // and keys (the Deactivate handler pumps messages) reach the main window behind it.
-    CHECK(shown.seen);
-    CHECK(shown.ownedThen);
-    CHECK(!shown.ownerEnabledThen);
-}
-
 // What the screen shows in `area`, one COLORREF a pixel, row by row.
 std::vector<COLORREF> ScreenPixels(const RECT& area) {
     const int w = area.right - area.left, h = area.bottom - area.top;
@@ -808,16 +679,67 @@ int InkPixels(RECT area, const RECT& covered, COLORREF ink) {
     return n;
 }
 
-TEST_CASE(OptionsDialogOpensCentredOverTheDisplayWhichStillPaints) {
+// Tools > Engineering Units: the Options dialog, owned by the display from its first moment and
+// centred over it while the display still paints behind it, and the units it hands back.
+TEST_CASE(EngineeringUnitsDialogRoundTrip) {
     World world(L"", L"QuilletSim.UnitsWorkspace", true);
     Session s(world);
     if (!s.main) return;
+    CHECK(!Grayed(s.main, L"&Engineering Units"));
     // Away from the screen's centre, so that centred on the screen and centred over the display differ.
     RECT m{};
-    GetWindowRect(s.main, &m);
     SetWindowPos(s.main, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Pump(100);
     GetWindowRect(s.main, &m);
+    // What the dialog's owner was like at the moment the dialog was shown.
+    bool seen = false, ownedThen = false, ownerEnabledThen = false;
+    SentWatch shown([&](const CWPSTRUCT& m) {
+        if (m.message != WM_SHOWWINDOW || !m.wParam || seen || TextOf(m.hwnd) != L"Quillet Options") return;
+        seen = true;
+        ownedThen = GetWindow(m.hwnd, GW_OWNER) == s.main;
+        ownerEnabledThen = IsWindowEnabled(s.main) != FALSE;
+    });
+    CHECK(shown.Hooked());
+
+    // OK: the units control applies, hands the units back and asks to close.
+    bool hostsUnits = false, tabShown = false;
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            // The user meets the dialog in its modal loop, with the main window disabled.
+            if (IsWindowEnabled(s.main)) return false;
+            HWND units = Child(dialog, L"AtlAxWin");
+            hostsUnits = units && TextOf(units) == L"QUCtl.QtyUnits" && IsWindowVisible(units);
+            if (HWND tab = Child(dialog, WC_TABCONTROLW)) {
+                wchar_t text[64] = {};
+                TCITEMW item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = text;
+                item.cchTextMax = 64;
+                tabShown = SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && std::wstring(text) == L"&Units";
+            }
+            Click(dialog, L"OK");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+        CHECK(script.Done());
+    }
+    CHECK(hostsUnits);
+    CHECK(tabShown);
+    // Shown unowned, or while the main window still takes input, the dialog lets queued clicks
+    // and keys (the Deactivate handler pumps messages) reach the main window behind it.
+    CHECK(seen);
+    CHECK(ownedThen);
+    CHECK(!ownerEnabledThen);
+    CHECK(FindShownWindow(L"Quillet Options") == nullptr);
+    CHECK(IsWindowEnabled(s.main));
+    CHECK_EQ(world.CountOf(L"QtyUnits.SetFlag"), 1);
+    CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
+    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
+    auto applied = world.Object(world.control.Get(), L"LastAppliedUnits");
+    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 1"));
+    CHECK(world.String(world.control.Get(), L"LastWorkspaceText").find(L"Units: Units 1") != std::wstring::npos);
+
+    // Cancel: nothing reaches the workspace. Before it, what the screen shows beside the dialog.
     RECT d{};
     std::wstring caption;
     int captionInk = -1, menuInk = -1, workspaceInk = -1, emptyPanelInk = -1;
@@ -852,7 +774,7 @@ TEST_CASE(OptionsDialogOpensCentredOverTheDisplayWhichStillPaints) {
             return true;
         });
         Choose(s.main, L"&Engineering Units");
-        CHECK(script.Done());
+        CHECK_EQ(script.Seen(), 1);
     }
     std::printf(
         "    display (%ld,%ld)-(%ld,%ld), dialog (%ld,%ld)-(%ld,%ld); text pixels beside the dialog: caption %d, menu bar %d, "
@@ -866,6 +788,26 @@ TEST_CASE(OptionsDialogOpensCentredOverTheDisplayWhichStillPaints) {
     CHECK(menuInk > 20);
     CHECK(workspaceInk > 20);
     CHECK(emptyPanelInk == 0);
+    CHECK(FindShownWindow(L"Quillet Options") == nullptr);
+    CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
+    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
+
+    // A control that stays open after OK: the units it handed back still count after Cancel.
+    world.Set(world.control.Get(), L"ApplyAsksToClose", false);
+    bool stayedOpen = false;
+    {
+        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
+            Click(dialog, L"OK");
+            stayedOpen = IsWindowVisible(dialog) != FALSE;
+            Click(dialog, L"Cancel");
+            return true;
+        });
+        Choose(s.main, L"&Engineering Units");
+    }
+    CHECK(stayedOpen);
+    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 2);
+    applied = world.Object(world.control.Get(), L"LastAppliedUnits");
+    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 2"));
 }
 
 TEST_CASE(HelpReachesTheViewersOrWarns) {

@@ -97,9 +97,11 @@ ULONG RefCount(IUnknown* p) {
     return p->Release();
 }
 
-std::string Hex(unsigned long v) {
+// Any number or HRESULT, as its 32 bits.
+template <class T>
+std::string Hex(T v) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08lX", v);
+    std::snprintf(buf, sizeof buf, "0x%08lX", static_cast<unsigned long>(v));
     return buf;
 }
 
@@ -749,7 +751,7 @@ public:
             HRESULT hr =
                 CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(obj.Put()));
             if (FAILED(hr) || !obj) {
-                out_.v.Add("creation", "CoCreateInstance answered " + Hex(static_cast<unsigned long>(hr)));
+                out_.v.Add("creation", "CoCreateInstance answered " + Hex(hr));
                 return;
             }
             ++out_.objects;
@@ -915,7 +917,7 @@ private:
                                   "proper StartApp", &a, &result);
         const bool first = state_ == State::Fresh;
         if (hr != S_OK) {
-            out_.v.Add("wrong answer", "StartApp with the simulated objects answered " + Hex(static_cast<unsigned long>(hr)));
+            out_.v.Add("wrong answer", "StartApp with the simulated objects answered " + Hex(hr));
             state_ = State::Unknown;
             return;
         }
@@ -1121,8 +1123,7 @@ private:
             ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
             const HRESULT hr = obj->GetTypeInfo(index, RandomLcid(), &info);
             if (index == 0 ? (hr != S_OK || !info) : (hr != DISP_E_BADINDEX || info))
-                out_.v.Add("wrong answer",
-                           "GetTypeInfo(" + std::to_string(index) + ") answered " + Hex(static_cast<unsigned long>(hr)));
+                out_.v.Add("wrong answer", "GetTypeInfo(" + std::to_string(index) + ") answered " + Hex(hr));
             if (hr == S_OK && info) info->Release();
         } else {
             static const wchar_t* const k[] = {L"ExitApp", L"exitapp", L"", L"Nope", L"StartApp\0x", L"DISPID_VALUE"};
@@ -1134,7 +1135,7 @@ private:
             if (known                 ? (hr != S_OK || id != kExitApp)
                 : name == L"StartApp" ? (hr != S_OK || id != kStartApp)
                                       : (hr != DISP_E_UNKNOWNNAME || id != DISPID_UNKNOWN))
-                out_.v.Add("wrong answer", "GetIDsOfNames(" + Narrow(name) + ") answered " + Hex(static_cast<unsigned long>(hr)));
+                out_.v.Add("wrong answer", "GetIDsOfNames(" + Narrow(name) + ") answered " + Hex(hr));
         }
         InterlockedIncrement(&g_progress);
     }
@@ -1191,23 +1192,21 @@ private:
         if (hr == S_OK) {
             label = "S_OK";
         } else if (hr == DISP_E_EXCEPTION) {
-            label = "DISP_E_EXCEPTION " + Hex(static_cast<unsigned long>(excep.scode ? excep.scode : excep.wCode)) + " \"" +
-                    Narrow(description, 60) + "\"";
+            label = "DISP_E_EXCEPTION " + Hex(excep.scode ? excep.scode : excep.wCode) + " \"" + Narrow(description, 60) + "\"";
             if (!wantExcep) out_.v.Add("contract", "DISP_E_EXCEPTION without an EXCEPINFO to fill");
             if (description.empty()) out_.v.Add("contract", "DISP_E_EXCEPTION with no description");
             if (!((excep.scode && SUCCEEDED(excep.scode) == false && excep.wCode == 0) || (excep.wCode && !excep.scode)))
-                out_.v.Add("contract", "DISP_E_EXCEPTION with scode " + Hex(static_cast<unsigned long>(excep.scode)) +
-                                           " and wCode " + std::to_string(excep.wCode));
+                out_.v.Add("contract",
+                           "DISP_E_EXCEPTION with scode " + Hex(excep.scode) + " and wCode " + std::to_string(excep.wCode));
         } else if (DispErrorName(hr)) {
             label = DispErrorName(hr);
         } else if (FAILED(hr) && !wantExcep && !errorText.empty()) {
             // With no EXCEPINFO the member's error goes back as it is, its text in the error object.
-            label =
-                "automation error " + Hex(static_cast<unsigned long>(hr)) + " \"" + Narrow(errorText, 60) + "\" (no EXCEPINFO)";
+            label = "automation error " + Hex(hr) + " \"" + Narrow(errorText, 60) + "\" (no EXCEPINFO)";
         } else {
-            label = "other " + Hex(static_cast<unsigned long>(hr));
-            out_.v.Add("contract", "answered " + Hex(static_cast<unsigned long>(hr)) +
-                                       (errorText.empty() ? " with no error text" : " \"" + Narrow(errorText) + "\""));
+            label = "other " + Hex(hr);
+            out_.v.Add("contract",
+                       "answered " + Hex(hr) + (errorText.empty() ? " with no error text" : " \"" + Narrow(errorText) + "\""));
         }
         ++out_.spread[label];
         const bool plainCall = riid == IID_NULL;
@@ -1245,18 +1244,15 @@ private:
         else if (cArgs > ParamCount(id)) must = DISP_E_BADPARAMCOUNT;
         else if (id == kExitApp) must = S_OK;
         else if (id == kIsPlugInExist && params->cNamedArgs == 0 && std::string(kind) == "string for IsPlugInExist") must = S_OK;
-        if (must != S_FALSE && hr != must)
-            out_.v.Add("wrong answer",
-                       "answered " + Hex(static_cast<unsigned long>(hr)) + ", not " + Hex(static_cast<unsigned long>(must)));
+        if (must != S_FALSE && hr != must) out_.v.Add("wrong answer", "answered " + Hex(hr) + ", not " + Hex(must));
         if (badParam_ >= 0) {
             // The one bad argument decides the answer and is the one named.
             UINT index = cArgs - 1 - static_cast<UINT>(badParam_);
             for (size_t i = 0; i < a.ids.size(); ++i)
                 if (a.ids[i] == badParam_) index = static_cast<UINT>(i);
             if (hr != badHr_)
-                out_.v.Add("wrong answer", "answered " + Hex(static_cast<unsigned long>(hr)) + ", not " +
-                                               Hex(static_cast<unsigned long>(badHr_)) + " for parameter " +
-                                               std::to_string(badParam_));
+                out_.v.Add("wrong answer",
+                           "answered " + Hex(hr) + ", not " + Hex(badHr_) + " for parameter " + std::to_string(badParam_));
             else if (wantArgErr && (hr != DISP_E_PARAMNOTOPTIONAL || argErr != kNoArgErr) && argErr != index)
                 out_.v.Add("wrong answer", "argErr " + std::to_string(argErr) + ", not " + std::to_string(index) +
                                                " for parameter " + std::to_string(badParam_));
@@ -1267,7 +1263,7 @@ private:
             const bool ok = hr == S_OK;
             const bool failedWithText = hr == DISP_E_EXCEPTION || (!wantExcep && FAILED(hr) && !DispErrorName(hr));
             if (state_ == State::Open ? !ok : !failedWithText)
-                out_.v.Add("wrong answer", "RunFullAppView answered " + Hex(static_cast<unsigned long>(hr)) +
+                out_.v.Add("wrong answer", "RunFullAppView answered " + Hex(hr) +
                                                (state_ == State::Open ? " on an open display" : " with no display open"));
         }
 
@@ -1418,8 +1414,8 @@ TEST_CASE(InheritedMembersCannotBeInvoked) {
             Invoked out;
             Call(out, d.Get(), a.ids[0], args, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
             if (out.hr != DISP_E_MEMBERNOTFOUND)
-                Fail(Show(std::wstring(name)) + " (id " + Hex(static_cast<unsigned long>(a.ids[0])) + ") with " +
-                         std::to_string(n) + " arguments answered " + Hr(out.hr),
+                Fail(Show(std::wstring(name)) + " (id " + Hex(a.ids[0]) + ") with " + std::to_string(n) + " arguments answered " +
+                         Hr(out.hr),
                      __LINE__);
         }
     }
@@ -1468,70 +1464,57 @@ TEST_CASE(RandomNamesResolveOnlyToTheirMember) {
 TEST_CASE(MalformedDecimalsAreATypeMismatch) {
     auto d = NewServer();
     if (!d) return;
-    struct Bad {
-        BYTE scale, sign;
+    struct Answer {
+        HRESULT hr;
+        UINT argErr;
+        VARTYPE vt;
     };
-    const Bad bad[] = {{29, 0}, {100, DECIMAL_NEG}, {253, DECIMAL_NEG}, {255, 0xFF}, {5, 0x7F}, {0, 0x01}};
-    for (const Bad& b : bad) {
-        for (int how = 0; how < 3; ++how) {
-            DECIMAL dec{};
-            dec.scale = b.scale;
-            dec.sign = b.sign;
-            dec.Lo64 = 12345;
-            VARIANT value;
-            VariantInit(&value);
-            V_DECIMAL(&value) = dec;
-            V_VT(&value) = VT_DECIMAL;
-            VARIANT arg;
-            VariantInit(&arg);
-            if (how == 0) {
-                arg = value;
-            } else if (how == 1) {
-                V_VT(&arg) = VT_BYREF | VT_DECIMAL;
-                V_BYREF(&arg) = &V_DECIMAL(&value);
-            } else {
-                V_VT(&arg) = VT_BYREF | VT_VARIANT;
-                V_VARIANTREF(&arg) = &value;
-            }
-            const std::string what = "scale " + std::to_string(b.scale) + " sign " + std::to_string(b.sign) + " passed " +
-                                     (how == 0   ? "by value"
-                                      : how == 1 ? "as BYREF|DECIMAL"
-                                                 : "as BYREF|VARIANT");
-            // IsPlugInExist wants text.
-            DISPPARAMS one{&arg, nullptr, 1, 0};
-            VARIANT result;
-            VariantInit(&result);
-            UINT argErr = kNoArgErr;
-            HRESULT hr =
-                d->Invoke(kIsPlugInExist, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, &result, nullptr, &argErr);
-            if (hr != DISP_E_TYPEMISMATCH || argErr != 0 || V_VT(&result) != VT_EMPTY)
-                Fail("IsPlugInExist with a DECIMAL of " + what + ": " + Hr(hr) + ", argErr " + std::to_string(argErr), __LINE__);
-            // StartApp's version wants a float: the first two arguments are the missing objects.
-            VARIANT args[8];
-            for (auto& a : args) VariantInit(&a);
-            args[5] = arg;
-            DISPPARAMS eight{args, nullptr, 8, 0};
-            argErr = kNoArgErr;
-            hr = d->Invoke(kStartApp, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &eight, &result, nullptr, &argErr);
-            if (hr != DISP_E_TYPEMISMATCH || argErr != 5)
-                Fail("StartApp with a DECIMAL of " + what + ": " + Hr(hr) + ", argErr " + std::to_string(argErr), __LINE__);
-            VariantClear(&result);
+    // A DECIMAL passed by value (0), as BYREF|DECIMAL (1) or as BYREF|VARIANT (2): to IsPlugInExist,
+    // which wants text, or as StartApp's version, which wants a float (the objects before it missing).
+    auto pass = [&](BYTE scale, BYTE sign, int how, DISPID member) {
+        VARIANT value, args[8], result;
+        for (auto& a : args) VariantInit(&a);
+        VariantInit(&result);
+        VariantInit(&value);
+        V_DECIMAL(&value).scale = scale;
+        V_DECIMAL(&value).sign = sign;
+        V_DECIMAL(&value).Lo64 = 12345;
+        V_VT(&value) = VT_DECIMAL;
+        VARIANT& arg = args[member == kStartApp ? 5 : 0];
+        if (how == 0) {
+            arg = value;
+        } else if (how == 1) {
+            V_VT(&arg) = VT_BYREF | VT_DECIMAL;
+            V_BYREF(&arg) = &V_DECIMAL(&value);
+        } else {
+            V_VT(&arg) = VT_BYREF | VT_VARIANT;
+            V_VARIANTREF(&arg) = &value;
         }
-    }
+        DISPPARAMS params{args, nullptr, member == kStartApp ? 8u : 1u, 0};
+        Answer a{E_FAIL, kNoArgErr, VT_EMPTY};
+        a.hr = d->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, &a.argErr);
+        a.vt = V_VT(&result);
+        VariantClear(&result);
+        return a;
+    };
+    const BYTE bad[][2] = {{29, 0}, {100, DECIMAL_NEG}, {253, DECIMAL_NEG}, {255, 0xFF}, {5, 0x7F}, {0, 0x01}};
+    for (const auto& b : bad)
+        for (int how = 0; how < 3; ++how)
+            for (DISPID member : {kIsPlugInExist, kStartApp}) {
+                const Answer a = pass(b[0], b[1], how, member);
+                if (a.hr != DISP_E_TYPEMISMATCH || a.argErr != (member == kStartApp ? 5u : 0u) || a.vt != VT_EMPTY)
+                    Fail(std::string(member == kStartApp ? "StartApp" : "IsPlugInExist") + " with a DECIMAL of scale " +
+                             std::to_string(b[0]) + " sign " + std::to_string(b[1]) + " passed " +
+                             (how == 0   ? "by value"
+                              : how == 1 ? "as BYREF|DECIMAL"
+                                         : "as BYREF|VARIANT") +
+                             ": " + Hr(a.hr) + ", argErr " + std::to_string(a.argErr),
+                         __LINE__);
+            }
     // A well-formed one is text like any number.
-    VARIANT good;
-    VariantInit(&good);
-    DECIMAL dec{};
-    dec.scale = 2;
-    dec.sign = DECIMAL_NEG;
-    dec.Lo64 = 12345;
-    V_DECIMAL(&good) = dec;
-    V_VT(&good) = VT_DECIMAL;
-    DISPPARAMS one{&good, nullptr, 1, 0};
-    VARIANT result;
-    VariantInit(&result);
-    CHECK_HR(d->Invoke(kIsPlugInExist, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, &result, nullptr, nullptr), S_OK);
-    CHECK_EQ(V_VT(&result), VT_BOOL);
+    const Answer good = pass(2, DECIMAL_NEG, 0, kIsPlugInExist);
+    CHECK_HR(good.hr, S_OK);
+    CHECK_EQ(good.vt, VT_BOOL);
 }
 
 TEST_CASE(SeededInvokeRunAnswersWithinTheContract) {
@@ -1545,7 +1528,7 @@ TEST_CASE(SeededInvokeRunAnswersWithinTheContract) {
     std::printf("    sessions: %d proper StartApp, %d random StartApp answered S_OK, %d displays opened by RunFullAppView\n",
                 r.startsProper, r.startsRandom, r.displays);
     std::string flags;
-    for (auto& [f, n] : r.flagsSeen) flags += " " + Hex(static_cast<unsigned long>(f)).substr(6) + ":" + std::to_string(n);
+    for (auto& [f, n] : r.flagsSeen) flags += " " + Hex(f).substr(6) + ":" + std::to_string(n);
     std::printf("    flag sets (low four bits) seen:%s; %d with junk bits, %d with named arguments\n", flags.c_str(), r.junkFlags,
                 r.namedCalls);
     std::printf("    null pVarResult %d, null pExcepInfo %d, null puArgErr %d\n", r.nullResult, r.nullExcep, r.nullArgErr);

@@ -2,10 +2,7 @@
 # What regsvr32 writes for LNSQuilletVexaProxy.dll and what regsvr32 /u removes, read back with
 # `reg query` in the Wine prefix of $WINEPREFIX. Leaves the DLL registered.
 #   registry_check.sh WINE DLL BITS
-set -uo pipefail
-WINE="$1"
-DLL="$2"
-BITS="$3"
+. "$(dirname "${BASH_SOURCE[0]}")/check_lib.sh" "$@"
 
 CLSID='{2F6F0101-24E5-45F4-8578-F2C159692A48}'
 LIBID='{1C810B83-9D75-42C2-8F6E-73F7208A855A}'
@@ -13,21 +10,7 @@ IID_DUAL='{384A40F1-A105-40A7-9A6E-DA179A1543F1}'
 IID_EVENTS='{1EC56658-2FA5-47C8-B57B-25DD9C14DE97}'
 IID_APPDEVICE='{858097EA-2365-11CF-9AE0-0020AFD34749}'
 PROGID='LNSQuilletVexaProxy.IHalvernServer'
-WINDLL="Z:${DLL//\//\\}"
 WINDIR="${WINDLL%\\*}"
-
-passed=0
-failed=0
-case_ok=1
-check() {  # description, actual, expected
-  if [ "$2" == "$3" ]; then return; fi
-  case_ok=0
-  echo "    $1: got '$2', expected '$3'"
-}
-end_case() {
-  if [ $case_ok -eq 1 ]; then passed=$((passed + 1)); echo "[ OK ] $1"; else failed=$((failed + 1)); echo "[FAIL] $1"; fi
-  case_ok=1
-}
 
 # The value of a registry entry ("(Default)" when no name is given); "<missing>" when absent.
 value() {  # key [name]
@@ -41,9 +24,6 @@ value() {  # key [name]
 }
 exists() { "$WINE" reg query "HKCR\\$1" >/dev/null 2>&1 && echo yes || echo no; }
 
-platform=win64
-[ "$BITS" = 32 ] && platform=win32
-
 check "class name" "$(value "CLSID\\$CLSID")" "$PROGID"
 check "in-process server" "$(value "CLSID\\$CLSID\\InprocServer32")" "$WINDLL"
 check "threading model" "$(value "CLSID\\$CLSID\\InprocServer32" ThreadingModel)" "Apartment"
@@ -53,7 +33,7 @@ check "ProgID class" "$(value "$PROGID\\CLSID")" "$CLSID"
 end_case "regsvr32 writes the class and its ProgID"
 
 check "type library" "$(value "TypeLib\\$LIBID\\1.0")" "Norvale Quillet Proxy for LNS Devices"
-check "type library file" "$(value "TypeLib\\$LIBID\\1.0\\0\\$platform")" "$WINDLL"
+check "type library file" "$(value "TypeLib\\$LIBID\\1.0\\0\\$PLATFORM")" "$WINDLL"
 check "help folder" "$(value "TypeLib\\$LIBID\\1.0\\HELPDIR")" "$WINDIR"
 check "dual interface" "$(value "Interface\\$IID_DUAL")" "_IHalvernServer"
 check "dual interface library" "$(value "Interface\\$IID_DUAL\\TypeLib")" "$LIBID"
@@ -74,8 +54,7 @@ end_case "regsvr32 /u removes everything it wrote"
 
 if ! "$WINE" regsvr32 /s "$WINDLL" >/dev/null 2>&1; then check "regsvr32" failed ok; fi
 check "in-process server" "$(value "CLSID\\$CLSID\\InprocServer32")" "$WINDLL"
-check "type library file" "$(value "TypeLib\\$LIBID\\1.0\\0\\$platform")" "$WINDLL"
+check "type library file" "$(value "TypeLib\\$LIBID\\1.0\\0\\$PLATFORM")" "$WINDLL"
 end_case "regsvr32 registers again after unregistration"
 
-echo "registry: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+finish registry

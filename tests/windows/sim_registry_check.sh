@@ -6,16 +6,10 @@
 # machine-wide registration of the plug-in server class included. Leaves the DLL unregistered and
 # the machine part as it found it.
 #   sim_registry_check.sh WINE DLL IDL BITS
-set -uo pipefail
-WINE="$1"
-DLL="$2"
+. "$(dirname "${BASH_SOURCE[0]}")/check_lib.sh" "$@"
 IDL="$3"
-BITS="$4"
 : "${WINEPREFIX:?WINEPREFIX must name the Wine prefix}"
 
-WINDLL="Z:${DLL//\//\\}"
-PLATFORM=win64
-[ "$BITS" = 32 ] && PLATFORM=win32
 PLUGIN_SERVER='{A92F83C3-5024-4537-8C26-5226B0E26A1C}'
 REAL_SERVER='C:\real\LNSPIServer.dll'
 OTHER_COPY='C:\other\QuilletSimComponents.dll'
@@ -43,19 +37,6 @@ PROGIDS=()
 while read -r iid; do
   [[ " ${FOREIGN[*]} " == *" $iid "* ]] || OWNED+=("$iid")
 done < <(ids_of interface)
-
-passed=0
-failed=0
-case_ok=1
-check() {  # description, actual, expected
-  if [ "$2" == "$3" ]; then return; fi
-  case_ok=0
-  echo "    $1: got '$2', expected '$3'"
-}
-end_case() {
-  if [ $case_ok -eq 1 ]; then passed=$((passed + 1)); echo "[ OK ] $1"; else failed=$((failed + 1)); echo "[FAIL] $1"; fi
-  case_ok=1
-}
 
 # The registry files are written when the server ends.
 flush() { wineserver -w; }
@@ -237,5 +218,4 @@ machine_unchanged "after the test" "$scratch/untouched"
 nothing_per_user
 end_case "the prefix is left as it was found"
 
-echo "sim registry: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+finish "sim registry"
