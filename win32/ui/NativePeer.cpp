@@ -82,12 +82,16 @@ void NativePeer::ApplyGeometry() {
     // While its form is hidden a control only notes that it moved: the form's layout passes move
     // most controls several times before it first shows, and every move of a list lays out its
     // header again. The form takes the places when it shows.
-    if (WindowPeer* form = b_.FormPeer(c_);
-        form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd()) {
+    if (BehindHiddenForm()) {
         placePending_ = true;
         return;
     }
     Place();
+}
+
+bool NativePeer::BehindHiddenForm() const {
+    const WindowPeer* form = b_.FormPeer(c_);
+    return form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd();
 }
 
 void NativePeer::Place() {
@@ -105,7 +109,7 @@ void NativePeer::Place() {
     if (!token.expired() && hwnd_) Placed();
 }
 
-void NativePeer::ApplyPendingGeometry() {
+void NativePeer::ApplyPending() {
     if (placePending_ && hwnd_) Place();
 }
 

@@ -355,7 +355,7 @@ void WindowPeer::PlaceControls() {
     auto token = Token();
     const auto controls = Form().Controls();
     for (const auto& c : controls) {
-        if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPendingGeometry();
+        if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPending();
         if (token.expired()) return;
     }
 }
