@@ -125,11 +125,11 @@ private:
         ApplyItems();
     }
 
-    // A hidden form's lists get their columns when it shows: a form is loaded with its columns'
+    // A list behind a hidden form or frame gets its columns when that shows: a form is loaded with its columns'
     // design captions and then given their captions for the user's language, and each change of a
     // column is a change of the header's item with its notifications and a layout of the header.
     void ColumnsChanged() {
-        if (BehindHiddenForm()) columnsPending_ = true;
+        if (BehindHiddenWindow()) columnsPending_ = true;
         else ApplyColumns();
     }
 

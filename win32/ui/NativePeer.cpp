@@ -79,19 +79,22 @@ void NativePeer::MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool 
 // Wine server: what is already so on the screen is left alone. Reading a window's place, style or
 // text (without a message) stays inside the process.
 void NativePeer::ApplyGeometry() {
-    // While its form is hidden a control only notes that it moved: the form's layout passes move
-    // most controls several times before it first shows, and every move of a list lays out its
-    // header again. The form takes the places when it shows.
-    if (BehindHiddenForm()) {
+    // While its form or container is hidden a control only notes that it moved: the form's layout
+    // passes move most controls several times before it first shows, a hosted control is sized one
+    // edge at a time, and every move of a list lays out its header again. The places are taken
+    // when the form or container shows.
+    if (BehindHiddenWindow()) {
         placePending_ = true;
         return;
     }
     Place();
 }
 
-bool NativePeer::BehindHiddenForm() const {
+bool NativePeer::BehindHiddenWindow() const {
     const WindowPeer* form = b_.FormPeer(c_);
-    return form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd();
+    if (!form || form == this || !form->Hwnd()) return false;
+    HWND parent = GetParent(hwnd_);
+    return parent && !IsWindowVisible(parent) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd();
 }
 
 void NativePeer::Place() {
@@ -115,7 +118,15 @@ void NativePeer::ApplyPending() {
 
 void NativePeer::ApplyVisible() {
     const bool shown = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (shown != c_.Visible()) ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE);
+    if (shown == c_.Visible()) return;
+    if (c_.Visible() && ChildParent())
+        if (WindowPeer* form = b_.FormPeer(c_); form && form != this) {
+            // What waited inside takes its place while this is still hidden.
+            auto token = Token();
+            form->PlaceControls(&c_);
+            if (token.expired() || !hwnd_) return;
+        }
+    ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE);
 }
 
 void SetText(HWND h, const automation::BStr& text) {

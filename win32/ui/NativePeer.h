@@ -80,9 +80,9 @@ protected:
     void MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool ownClass, const wchar_t* text = nullptr);
     void ApplyGeometry();
     void Place();
-    // Whether the control lies inside its form's window while that is hidden: changes it makes
-    // then may wait for the form to show.
-    bool BehindHiddenForm() const;
+    // Whether the control's window lies behind a hidden one of its form (the form itself or a
+    // container): changes it makes then may wait for that to show.
+    bool BehindHiddenWindow() const;
     // The window went to the model's place (sized: what lies inside follows).
     virtual void Placed() {}
     void ApplyVisible();

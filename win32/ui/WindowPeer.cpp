@@ -350,11 +350,19 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     }
 }
 
-// The places the controls were given while the form was hidden, before it shows.
-void WindowPeer::PlaceControls() {
+void WindowPeer::PlaceControls(const ui::Control* within) {
     auto token = Token();
     const auto controls = Form().Controls();
     for (const auto& c : controls) {
+        bool inside = !within, shows = true;
+        for (auto up = c->Container(); up && up.get() != &c_; up = up->Container()) {
+            if (up.get() == within) {
+                inside = true;
+                break;
+            }
+            shows = shows && up->Visible();
+        }
+        if (!inside || !shows) continue;
         if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPending();
         if (token.expired()) return;
     }
