@@ -69,7 +69,7 @@ private:
         std::weak_ptr<ui::Control> item;
     };
 
-    GdiObject font_, bigIcon_, smallIcon_;
+    GdiObject font_;
     std::vector<std::pair<HMENU, std::weak_ptr<ui::Control>>> popups_;  // each popup's menu item
     std::vector<Shortcut> shortcuts_;                                   // of the items the menu bar shows
     HMENU bar_ = nullptr;                                               // the bar we set, and what it showed
