@@ -82,8 +82,8 @@ void NativePeer::ApplyGeometry() {
     // While its form or container is hidden a control only notes that it moved: the form's layout
     // passes move most controls several times before it first shows, a hosted control is sized one
     // edge at a time, and every move of a list lays out its header again. The places are taken
-    // when the form or container shows.
-    if (BehindHiddenWindow()) {
+    // when the form or container shows; a hidden control's own place waits for it to show.
+    if (BehindHiddenWindow() || !(GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE)) {
         placePending_ = true;
         return;
     }
@@ -119,13 +119,14 @@ void NativePeer::ApplyPending() {
 void NativePeer::ApplyVisible() {
     const bool shown = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
     if (shown == c_.Visible()) return;
-    if (c_.Visible() && ChildParent())
-        if (WindowPeer* form = b_.FormPeer(c_); form && form != this) {
-            // What waited inside takes its place while this is still hidden.
-            auto token = Token();
-            form->PlaceControls(&c_);
-            if (token.expired() || !hwnd_) return;
-        }
+    if (c_.Visible()) {
+        // What waited, inside it and its own place, is applied while it is still hidden.
+        auto token = Token();
+        if (WindowPeer* form = b_.FormPeer(c_); form && form != this && ChildParent()) form->PlaceControls(&c_);
+        if (token.expired() || !hwnd_) return;
+        ApplyPending();
+        if (token.expired() || !hwnd_) return;
+    }
     ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE);
 }
 

@@ -351,7 +351,7 @@ void WindowPeer::PlaceControls(const ui::Control* within) {
             }
             shows = shows && up->Visible();
         }
-        if (!inside || !shows) continue;
+        if (!inside || !shows || !c->Visible()) continue;
         if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPending();
         if (token.expired()) return;
     }

@@ -28,7 +28,7 @@ public:
     void MenusChanged(const ui::Control* leaving);
     void SetToolTip(HWND tool, const automation::BStr& text);
     // Applies what the controls noted while hidden, before the form or the container `within`
-    // shows; controls still behind a hidden container wait for it.
+    // shows; hidden controls and those behind a hidden container wait for their own showing.
     void PlaceControls(const ui::Control* within = nullptr);
     // Centres the window on the screen, or over another window when the model never placed it.
     void CenterOver(HWND other);
