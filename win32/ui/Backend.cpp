@@ -92,6 +92,17 @@ Backend::~Backend() {
 
 Backend* Backend::Current() { return g_backend; }
 
+HICON Backend::Icon(int id, bool small) {
+    auto [it, added] = icons_.try_emplace({id, small});
+    if (added)
+        it->second =
+            GdiObject(GdiObject::Type::Icon,
+                      LoadImageW(module_, MAKEINTRESOURCEW(id), IMAGE_ICON, GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON),
+                                 GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON), 0),
+                      true);
+    return it->second.Icon();
+}
+
 void Backend::RegisterClasses() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

@@ -5,13 +5,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "ui/Platform.h"
 #include "ui/Window.h"
+#include "win32/ui/GdiObject.h"
 
 namespace win32::backend {
 
@@ -58,6 +61,9 @@ public:
     char16_t AnsiChar(std::uint8_t code) const override;
 
     HINSTANCE Module() const { return module_; }
+    // The icon resource `id` at the system's large or small icon size, loaded once and kept for
+    // the life of the backend: a form's icon is set at every load of the form.
+    HICON Icon(int id, bool small);
 
     // Twips <-> pixels of the screen (1440 twips an inch).
     int PxX(float twips) const;
@@ -124,6 +130,7 @@ private:
     std::unordered_map<DWORD, HHOOK> keyHooks_;      // one hook per thread with such forms
     HCURSOR cursor_ = nullptr;
     HMODULE hhctrl_ = nullptr;
+    std::map<std::pair<int, bool>, GdiObject> icons_;
     bool hhctrlTried_ = false;
 };
 

@@ -4,21 +4,23 @@
 
 namespace win32 {
 namespace {
-long g_live = 0;
+long g_live = 0, g_process = 0;
 }  // namespace
 
 long LiveGdiObjects() { return g_live; }
+long ProcessGdiObjects() { return g_process; }
 
 namespace backend {
 
-GdiObject::GdiObject(Type type, void* handle) : type_(type), handle_(handle) {
-    if (handle_) ++g_live;
+GdiObject::GdiObject(Type type, void* handle, bool processWide) : type_(type), processWide_(processWide), handle_(handle) {
+    if (handle_) ++(processWide_ ? g_process : g_live);
 }
 
 GdiObject& GdiObject::operator=(GdiObject&& o) noexcept {
     if (this != &o) {
         Reset();
         type_ = o.type_;
+        processWide_ = o.processWide_;
         handle_ = std::exchange(o.handle_, nullptr);
     }
     return *this;
@@ -34,7 +36,7 @@ void GdiObject::Reset() {
         case Type::Icon: DestroyIcon(static_cast<HICON>(h)); break;
         case Type::ImageList: ImageList_Destroy(static_cast<HIMAGELIST>(h)); break;
     }
-    --g_live;
+    --(processWide_ ? g_process : g_live);
 }
 
 }  // namespace backend

@@ -13,10 +13,12 @@ public:
     enum class Type { Font, Brush, Bitmap, Icon, ImageList };
 
     GdiObject() = default;
-    // Takes ownership; a null handle gives an empty owner.
-    GdiObject(Type type, void* handle);
+    // Takes ownership; a null handle gives an empty owner. An object the process keeps (shared
+    // by every window, deleted with the backend) is counted apart from the windows' own.
+    GdiObject(Type type, void* handle, bool processWide = false);
     ~GdiObject() { Reset(); }
-    GdiObject(GdiObject&& o) noexcept : type_(o.type_), handle_(std::exchange(o.handle_, nullptr)) {}
+    GdiObject(GdiObject&& o) noexcept
+        : type_(o.type_), processWide_(o.processWide_), handle_(std::exchange(o.handle_, nullptr)) {}
     GdiObject& operator=(GdiObject&& o) noexcept;
     GdiObject(const GdiObject&) = delete;
     GdiObject& operator=(const GdiObject&) = delete;
@@ -31,6 +33,7 @@ public:
 
 private:
     Type type_ = Type::Font;
+    bool processWide_ = false;
     void* handle_ = nullptr;
 };
 

@@ -44,14 +44,19 @@ public:
                   LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS | (c_.TabStop() ? WS_TABSTOP : 0),
                   WS_EX_CLIENTEDGE, false, L"");
         SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-        ApplyColumns();
+        ColumnsChanged();
         ApplyImages();
+    }
+
+    void ApplyPending() override {
+        if (columnsPending_ && hwnd_) ApplyColumns();
+        NativePeer::ApplyPending();
     }
 
     void Changed(ui::Control& c, ui::Prop p) override {
         if (!hwnd_) return;
         switch (p) {
-            case ui::Prop::Columns: ApplyColumns(); break;
+            case ui::Prop::Columns: ColumnsChanged(); break;
             case ui::Prop::Images: ApplyImages(); break;
             case ui::Prop::Items:
             case ui::Prop::Sort: ApplyItems(); break;
@@ -120,12 +125,23 @@ private:
         ApplyItems();
     }
 
+    // A list behind a hidden form or frame gets its columns when that shows: a form is loaded with its columns'
+    // design captions and then given their captions for the user's language, and each change of a
+    // column is a change of the header's item with its notifications and a layout of the header.
+    void ColumnsChanged() {
+        if (BehindHiddenWindow()) columnsPending_ = true;
+        else ApplyColumns();
+    }
+
     // Changes only what differs from the columns shown: a rebuild of them all on every change
     // costs a storm of header messages.
     void ApplyColumns() {
+        columnsPending_ = false;
         FlagScope busy(syncing_);
         FlagScope columns(applyingColumns_);
         const int want = list_.ColumnCount();
+        // Without redraw the list lays its header out once, not at every column.
+        SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         while (static_cast<int>(shown_.size()) > want) {
             SendMessageW(hwnd_, LVM_DELETECOLUMN, static_cast<WPARAM>(shown_.size() - 1), 0);
             shown_.pop_back();
@@ -151,6 +167,7 @@ private:
             SendMessageW(hwnd_, LVM_SETCOLUMNW, static_cast<WPARAM>(i - 1), reinterpret_cast<LPARAM>(&lc));
             now = ShownColumn{col.text, px};
         }
+        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
     }
 
     // Rows in display order (sorted by the model when it sorts); each row keeps its item's index.
@@ -158,6 +175,8 @@ private:
         // Nothing shown and nothing to show: the redraw switch alone costs round trips to the Wine
         // server, and a new list is told of its columns, images and sort order one by one.
         if (shownRows_ == 0 && list_.Count() == 0) return;
+        // The rows' sub-items go into columns.
+        if (columnsPending_) ApplyColumns();
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
@@ -234,6 +253,7 @@ private:
     std::vector<std::shared_ptr<GdiObject>> held_;  // normal, small and header images
     std::vector<ShownColumn> shown_;
     int shownRows_ = 0;
+    bool columnsPending_ = false;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
     std::shared_ptr<bool> applyingColumns_ = std::make_shared<bool>(false);
 };

@@ -79,15 +79,22 @@ void NativePeer::MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool 
 // Wine server: what is already so on the screen is left alone. Reading a window's place, style or
 // text (without a message) stays inside the process.
 void NativePeer::ApplyGeometry() {
-    // While its form is hidden a control only notes that it moved: the form's layout passes move
-    // most controls several times before it first shows, and every move of a list lays out its
-    // header again. The form takes the places when it shows.
-    if (WindowPeer* form = b_.FormPeer(c_);
-        form && form != this && form->Hwnd() && !IsWindowVisible(form->Hwnd()) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd()) {
+    // While its form or container is hidden a control only notes that it moved: the form's layout
+    // passes move most controls several times before it first shows, a hosted control is sized one
+    // edge at a time, and every move of a list lays out its header again. The places are taken
+    // when the form or container shows; a hidden control's own place waits for it to show.
+    if (BehindHiddenWindow() || !(GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE)) {
         placePending_ = true;
         return;
     }
     Place();
+}
+
+bool NativePeer::BehindHiddenWindow() const {
+    const WindowPeer* form = b_.FormPeer(c_);
+    if (!form || form == this || !form->Hwnd()) return false;
+    HWND parent = GetParent(hwnd_);
+    return parent && !IsWindowVisible(parent) && GetAncestor(hwnd_, GA_ROOT) == form->Hwnd();
 }
 
 void NativePeer::Place() {
@@ -105,13 +112,22 @@ void NativePeer::Place() {
     if (!token.expired() && hwnd_) Placed();
 }
 
-void NativePeer::ApplyPendingGeometry() {
+void NativePeer::ApplyPending() {
     if (placePending_ && hwnd_) Place();
 }
 
 void NativePeer::ApplyVisible() {
     const bool shown = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
-    if (shown != c_.Visible()) ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE);
+    if (shown == c_.Visible()) return;
+    if (c_.Visible()) {
+        // What waited, inside it and its own place, is applied while it is still hidden.
+        auto token = Token();
+        if (WindowPeer* form = b_.FormPeer(c_); form && form != this && ChildParent()) form->PlaceControls(&c_);
+        if (token.expired() || !hwnd_) return;
+        ApplyPending();
+        if (token.expired() || !hwnd_) return;
+    }
+    ShowWindow(hwnd_, c_.Visible() ? SW_SHOWNA : SW_HIDE);
 }
 
 void SetText(HWND h, const automation::BStr& text) {

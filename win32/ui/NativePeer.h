@@ -65,8 +65,8 @@ public:
     virtual bool OnNotify(NMHDR&, LRESULT&) { return false; }
     // The form's client area changed size.
     virtual void ParentResized() {}
-    // The window is about to show: a place noted while it was hidden is taken now.
-    void ApplyPendingGeometry();
+    // The form is about to show: what was noted while it was hidden is applied now.
+    virtual void ApplyPending();
 
     // The window was created for this peer (set before its first message is handled).
     void Bind(HWND h) {
@@ -80,6 +80,9 @@ protected:
     void MakeChild(const wchar_t* cls, DWORD style, DWORD exStyle, bool ownClass, const wchar_t* text = nullptr);
     void ApplyGeometry();
     void Place();
+    // Whether the control's window lies behind a hidden one of its form (the form itself or a
+    // container): changes it makes then may wait for that to show.
+    bool BehindHiddenWindow() const;
     // The window went to the model's place (sized: what lies inside follows).
     virtual void Placed() {}
     void ApplyVisible();

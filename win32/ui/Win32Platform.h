@@ -20,8 +20,11 @@ std::shared_ptr<ui::Platform> InstallWin32Platform(HINSTANCE module);
 // InstallWin32Platform makes a new one.
 void ReleaseWin32Platform();
 
-// How many GDI objects (fonts, brushes, icons, image lists) the backend created and has not yet
-// deleted; each has one owner that deletes it.
+// How many GDI objects (fonts, brushes, icons, image lists) the backend created for its windows
+// and has not yet deleted; each has one owner that deletes it.
 long LiveGdiObjects();
+// The objects the backend itself keeps for the life of the process, shared by all its windows
+// (the form icons, two for each icon resource used): a constant once each was used.
+long ProcessGdiObjects();
 
 }  // namespace win32

@@ -79,10 +79,8 @@ void WindowPeer::Release() {
         b_.WatchShortcuts(hwnd_, false);
         NativePeer::Release();  // the menu bar goes with the window
     }
-    // Only once the window and its controls are gone: they drew with these.
+    // Only once the window and its controls are gone: they drew with it.
     font_.Reset();
-    bigIcon_.Reset();
-    smallIcon_.Reset();
 }
 
 bool WindowPeer::ClientSize(float& width, float& height) const {
@@ -222,19 +220,10 @@ void WindowPeer::ApplyState() {
 }
 
 void WindowPeer::ApplyIcon() {
+    // The backend keeps the icons: loading them anew costs dozens of round trips at every load.
     const int id = Form().IconId();
-    GdiObject big, small;
-    if (id > 0) {
-        big = GdiObject(GdiObject::Type::Icon, LoadImageW(b_.Module(), MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-        small = GdiObject(GdiObject::Type::Icon, LoadImageW(b_.Module(), MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    }
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Icon()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Icon()));
-    // The icons in use until now are deleted only once the window has let go of them.
-    bigIcon_ = std::move(big);
-    smallIcon_ = std::move(small);
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(id > 0 ? b_.Icon(id, false) : nullptr));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(id > 0 ? b_.Icon(id, true) : nullptr));
 }
 
 bool WindowPeer::PlacedByModel() const {
@@ -350,12 +339,20 @@ bool WindowPeer::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     }
 }
 
-// The places the controls were given while the form was hidden, before it shows.
-void WindowPeer::PlaceControls() {
+void WindowPeer::PlaceControls(const ui::Control* within) {
     auto token = Token();
     const auto controls = Form().Controls();
     for (const auto& c : controls) {
-        if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPendingGeometry();
+        bool inside = !within, shows = true;
+        for (auto up = c->Container(); up && up.get() != &c_; up = up->Container()) {
+            if (up.get() == within) {
+                inside = true;
+                break;
+            }
+            shows = shows && up->Visible();
+        }
+        if (!inside || !shows || !c->Visible()) continue;
+        if (auto* p = dynamic_cast<NativePeer*>(c->GetPeer())) p->ApplyPending();
         if (token.expired()) return;
     }
 }

@@ -27,6 +27,9 @@ public:
     // Rebuilds the menu bar from the menu items; `leaving` is an item that is being unloaded.
     void MenusChanged(const ui::Control* leaving);
     void SetToolTip(HWND tool, const automation::BStr& text);
+    // Applies what the controls noted while hidden, before the form or the container `within`
+    // shows; hidden controls and those behind a hidden container wait for their own showing.
+    void PlaceControls(const ui::Control* within = nullptr);
     // Centres the window on the screen, or over another window when the model never placed it.
     void CenterOver(HWND other);
     // The command of the menu item whose shortcut is this key with the modifiers now held; 0 when
@@ -56,7 +59,6 @@ private:
     std::vector<MenuEntry> MenuEntries(const ui::Control* parent, const ui::Control* leaving) const;
     void AddMenuItems(HMENU menu, const std::vector<MenuEntry>& entries, const ui::Control* leaving);
     void SizedByPlatform(WPARAM kind);
-    void PlaceControls();
     bool PixelsDiffer() const;
     bool PlacedByModel() const;
 
@@ -67,7 +69,7 @@ private:
         std::weak_ptr<ui::Control> item;
     };
 
-    GdiObject font_, bigIcon_, smallIcon_;
+    GdiObject font_;
     std::vector<std::pair<HMENU, std::weak_ptr<ui::Control>>> popups_;  // each popup's menu item
     std::vector<Shortcut> shortcuts_;                                   // of the items the menu bar shows
     HMENU bar_ = nullptr;                                               // the bar we set, and what it showed
