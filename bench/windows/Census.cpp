@@ -6,20 +6,13 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "win32/ui/WindowText.h"
+
 namespace bench {
 namespace {
 
-std::wstring ClassOf(HWND w) {
-    wchar_t buf[128] = {};
-    GetClassNameW(w, buf, 128);
-    return buf;
-}
-
-std::wstring TextOf(HWND w) {
-    wchar_t buf[256] = {};
-    GetWindowTextW(w, buf, 256);
-    return buf;
-}
+using win32::ClassOf;
+using win32::TextOf;
 
 std::wstring Detail(HWND w, const std::wstring& cls) {
     if (cls == WC_LISTVIEWW) {

@@ -344,18 +344,6 @@ bool SimulatedWorld::Start(_IHalvernServer* server, const wchar_t* description, 
     return started == VARIANT_TRUE;
 }
 
-std::wstring TextOf(HWND w) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(w, buf, 1024);
-    return buf;
-}
-
-std::wstring ClassOf(HWND w) {
-    wchar_t buf[128] = {};
-    GetClassNameW(w, buf, 128);
-    return buf;
-}
-
 namespace {
 
 struct WindowSearch {

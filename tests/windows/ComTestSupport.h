@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "win32/com/ComRef.h"
+#include "win32/ui/WindowText.h"
 
 struct _IHalvernServer;
 
@@ -161,8 +162,8 @@ struct SimulatedWorld {
 };
 
 // ---- windows of this thread --------------------------------------------------------------------
-std::wstring TextOf(HWND w);
-std::wstring ClassOf(HWND w);
+using win32::ClassOf;
+using win32::TextOf;
 // Descendants of `parent` of one class (and caption, when given).
 std::vector<HWND> Children(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr);
 HWND Child(HWND parent, const std::wstring& cls, const wchar_t* text = nullptr);

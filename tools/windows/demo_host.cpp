@@ -21,6 +21,7 @@
 
 #include "LNSQuilletVexaProxy_h.h"
 #include "win32/com/ComRef.h"
+#include "win32/ui/WindowText.h"
 
 using win32::com::ComRef;
 
@@ -56,17 +57,8 @@ void Pump(DWORD ms) {
     } while (GetTickCount() - start < ms);
 }
 
-std::wstring TextOf(HWND w) {
-    wchar_t buf[512] = {};
-    GetWindowTextW(w, buf, 512);
-    return buf;
-}
-
-std::wstring ClassOf(HWND w) {
-    wchar_t buf[128] = {};
-    GetClassNameW(w, buf, 128);
-    return buf;
-}
+using win32::ClassOf;
+using win32::TextOf;
 
 void DumpMenu(HMENU menu, int depth) {
     for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
