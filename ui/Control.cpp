@@ -45,34 +45,13 @@ void Control::Notify(Prop p) {
     if (peer_) peer_->Changed(*this, p);
 }
 
-void Control::SetCaption(BStr c) {
-    caption_ = std::move(c);
-    Notify(Prop::Caption);
-}
-void Control::SetVisible(bool v) {
-    visible_ = v;
-    Notify(Prop::Visible);
-}
-void Control::SetEnabled(bool e) {
-    enabled_ = e;
-    Notify(Prop::Enabled);
-}
-void Control::SetLeft(float v) {
-    left_ = v;
-    Notify(Prop::Geometry);
-}
-void Control::SetTop(float v) {
-    top_ = v;
-    Notify(Prop::Geometry);
-}
-void Control::SetWidth(float v) {
-    width_ = v;
-    Notify(Prop::Geometry);
-}
-void Control::SetHeight(float v) {
-    height_ = v;
-    Notify(Prop::Geometry);
-}
+void Control::SetCaption(BStr c) { Assign(caption_, std::move(c), Prop::Caption); }
+void Control::SetVisible(bool v) { Assign(visible_, v, Prop::Visible); }
+void Control::SetEnabled(bool e) { Assign(enabled_, e, Prop::Enabled); }
+void Control::SetLeft(float v) { Assign(left_, v, Prop::Geometry); }
+void Control::SetTop(float v) { Assign(top_, v, Prop::Geometry); }
+void Control::SetWidth(float v) { Assign(width_, v, Prop::Geometry); }
+void Control::SetHeight(float v) { Assign(height_, v, Prop::Geometry); }
 void Control::Move(float l, float t, float w, float h) {
     left_ = l;
     top_ = t;
@@ -80,34 +59,13 @@ void Control::Move(float l, float t, float w, float h) {
     height_ = h;
     Notify(Prop::Geometry);
 }
-void Control::SetTag(BStr t) {
-    tag_ = std::move(t);
-    Notify(Prop::Tag);
-}
-void Control::SetTabStop(bool t) {
-    tabStop_ = t;
-    Notify(Prop::TabStop);
-}
-void Control::SetToolTipText(BStr t) {
-    toolTip_ = std::move(t);
-    Notify(Prop::ToolTip);
-}
-void Control::SetBorderStyle(int b) {
-    border_ = b;
-    Notify(Prop::Border);
-}
-void Control::SetDefault(bool d) {
-    default_ = d;
-    Notify(Prop::Default);
-}
-void Control::SetCancel(bool c) {
-    cancel_ = c;
-    Notify(Prop::Cancel);
-}
-void Control::SetShortcut(BStr s) {
-    shortcut_ = std::move(s);
-    Notify(Prop::Shortcut);
-}
+void Control::SetTag(BStr t) { Assign(tag_, std::move(t), Prop::Tag); }
+void Control::SetTabStop(bool t) { Assign(tabStop_, t, Prop::TabStop); }
+void Control::SetToolTipText(BStr t) { Assign(toolTip_, std::move(t), Prop::ToolTip); }
+void Control::SetBorderStyle(int b) { Assign(border_, b, Prop::Border); }
+void Control::SetDefault(bool d) { Assign(default_, d, Prop::Default); }
+void Control::SetCancel(bool c) { Assign(cancel_, c, Prop::Cancel); }
+void Control::SetShortcut(BStr s) { Assign(shortcut_, std::move(s), Prop::Shortcut); }
 void Control::SetFocus() { Notify(Prop::Focus); }
 
 void Control::SetPeer(std::unique_ptr<Peer> peer) { peer_ = std::move(peer); }

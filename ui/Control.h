@@ -4,6 +4,7 @@
 // back through the control's events.
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "automation/Event.h"
 #include "automation/Types.h"
@@ -137,6 +138,12 @@ public:
 
 protected:
     void Notify(Prop p);
+    // Sets one property and tells the peer which kind changed.
+    template <class T, class V>
+    void Assign(T& field, V&& value, Prop p) {
+        field = std::forward<V>(value);
+        Notify(p);
+    }
     // Copies the design properties of an array's template into a newly loaded element.
     virtual void CopyDesignFrom(const Control& other);
 

@@ -20,16 +20,8 @@ void ListView::AddColumn(BStr key, BStr text, float width) {
     columns_.push_back(ColumnHeader{std::move(key), std::move(text), width});
     Notify(Prop::Columns);
 }
-void ListView::SetColumnText(int i, BStr text) {
-    Column(i);
-    columns_[i - 1].text = std::move(text);
-    Notify(Prop::Columns);
-}
-void ListView::SetColumnWidth(int i, float width) {
-    Column(i);
-    columns_[i - 1].width = width;
-    Notify(Prop::Columns);
-}
+void ListView::SetColumnText(int i, BStr text) { Assign(ColumnAt(i).text, std::move(text), Prop::Columns); }
+void ListView::SetColumnWidth(int i, float width) { Assign(ColumnAt(i).width, width, Prop::Columns); }
 void ListView::SetColumnWidthFromPlatform(int i, float width) {
     if (i >= 1 && i <= ColumnCount()) columns_[i - 1].width = width;
 }
@@ -52,6 +44,15 @@ const ListItem& ListView::Item(const BStr& key) const {
     int i = IndexOf(key);
     if (i < 0) NotFound();
     return items_[i];
+}
+ListItem& ListView::Row(const BStr& key) {
+    const int i = IndexOf(key);
+    if (i < 0) NotFound();
+    return items_[static_cast<std::size_t>(i)];
+}
+ColumnHeader& ListView::ColumnAt(int i) {
+    Column(i);
+    return columns_[static_cast<std::size_t>(i - 1)];
 }
 bool ListView::Contains(const BStr& key) const { return IndexOf(key) >= 0; }
 
@@ -76,24 +77,9 @@ void ListView::Clear() {
     items_.clear();
     Notify(Prop::Items);
 }
-void ListView::SetItemText(const BStr& key, BStr text) {
-    int i = IndexOf(key);
-    if (i < 0) NotFound();
-    items_[i].text = std::move(text);
-    Notify(Prop::Items);
-}
-void ListView::SetItemIcon(const BStr& key, BStr icon) {
-    int i = IndexOf(key);
-    if (i < 0) NotFound();
-    items_[i].icon = std::move(icon);
-    Notify(Prop::Items);
-}
-void ListView::SetItemSmallIcon(const BStr& key, BStr icon) {
-    int i = IndexOf(key);
-    if (i < 0) NotFound();
-    items_[i].smallIcon = std::move(icon);
-    Notify(Prop::Items);
-}
+void ListView::SetItemText(const BStr& key, BStr text) { Assign(Row(key).text, std::move(text), Prop::Items); }
+void ListView::SetItemIcon(const BStr& key, BStr icon) { Assign(Row(key).icon, std::move(icon), Prop::Items); }
+void ListView::SetItemSmallIcon(const BStr& key, BStr icon) { Assign(Row(key).smallIcon, std::move(icon), Prop::Items); }
 void ListView::SetSubItem(const BStr& key, int sub, BStr text) {
     int i = IndexOf(key);
     if (i < 0) NotFound();
@@ -141,30 +127,12 @@ int ListView::HitTest(float x, float y) const {
     return row < order.size() ? order[row] : 0;
 }
 
-void ListView::SetSorted(bool s) {
-    sorted_ = s;
-    Notify(Prop::Sort);
-}
-void ListView::SetSortKey(int k) {
-    sortKey_ = k;
-    Notify(Prop::Sort);
-}
-void ListView::SetSortOrder(int o) {
-    sortOrder_ = o;
-    Notify(Prop::Sort);
-}
+void ListView::SetSorted(bool s) { Assign(sorted_, s, Prop::Sort); }
+void ListView::SetSortKey(int k) { Assign(sortKey_, k, Prop::Sort); }
+void ListView::SetSortOrder(int o) { Assign(sortOrder_, o, Prop::Sort); }
 
-void ListView::SetIcons(const std::shared_ptr<ImageList>& images) {
-    icons_ = images;
-    Notify(Prop::Images);
-}
-void ListView::SetSmallIcons(const std::shared_ptr<ImageList>& images) {
-    smallIcons_ = images;
-    Notify(Prop::Images);
-}
-void ListView::SetColumnHeaderIcons(const std::shared_ptr<ImageList>& images) {
-    headerIcons_ = images;
-    Notify(Prop::Images);
-}
+void ListView::SetIcons(const std::shared_ptr<ImageList>& images) { Assign(icons_, images, Prop::Images); }
+void ListView::SetSmallIcons(const std::shared_ptr<ImageList>& images) { Assign(smallIcons_, images, Prop::Images); }
+void ListView::SetColumnHeaderIcons(const std::shared_ptr<ImageList>& images) { Assign(headerIcons_, images, Prop::Images); }
 
 }  // namespace ui

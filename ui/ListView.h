@@ -90,6 +90,8 @@ public:
 
 private:
     int IndexOf(const BStr& key) const;  // 0-based, -1 when absent
+    ListItem& Row(const BStr& key);      // an absent key is an error
+    ColumnHeader& ColumnAt(int index1);  // an index outside 1..Count is an error
     std::vector<ColumnHeader> columns_;
     std::vector<ListItem> items_;
     bool sorted_ = false;

@@ -38,20 +38,14 @@ NodeRef TreeView::Node(const BStr& key) const {
     Raise(code::kElementNotFound, u"Element not found");
 }
 
-void TreeView::SetSelected(const NodeRef& node) {
-    selected_ = node;
-    Notify(Prop::Selection);
-}
+void TreeView::SetSelected(const NodeRef& node) { Assign(selected_, node, Prop::Selection); }
 
 void TreeView::SetSorted(const NodeRef& node, bool sorted) {
     node->sorted_ = sorted;
     Notify(Prop::Nodes);
 }
 
-void TreeView::SetImages(const std::shared_ptr<ImageList>& images) {
-    images_ = images;
-    Notify(Prop::Images);
-}
+void TreeView::SetImages(const std::shared_ptr<ImageList>& images) { Assign(images_, images, Prop::Images); }
 
 void TreeView::EnsureVisible(const NodeRef& node) {
     for (auto p = node->Parent(); p; p = p->Parent()) p->expanded_ = true;

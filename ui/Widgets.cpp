@@ -17,16 +17,12 @@ const Panel& StatusBar::GetPanel(int i) const {
     if (i < 1 || i > PanelCount()) Raise(code::kSubscriptOutOfRange, u"Index out of bounds");
     return panels_[i - 1];
 }
-void StatusBar::SetPanelText(int i, BStr text) {
+Panel& StatusBar::PanelAt(int i) {
     GetPanel(i);
-    panels_[i - 1].text = std::move(text);
-    Notify(Prop::Panels);
+    return panels_[static_cast<std::size_t>(i - 1)];
 }
-void StatusBar::SetPanelToolTip(int i, BStr text) {
-    GetPanel(i);
-    panels_[i - 1].toolTipText = std::move(text);
-    Notify(Prop::Panels);
-}
+void StatusBar::SetPanelText(int i, BStr text) { Assign(PanelAt(i).text, std::move(text), Prop::Panels); }
+void StatusBar::SetPanelToolTip(int i, BStr text) { Assign(PanelAt(i).toolTipText, std::move(text), Prop::Panels); }
 
 const BStr& TabbedDialog::TabCaption(int i) const {
     if (i < 0 || i >= Tabs()) Raise(code::kSubscriptOutOfRange, u"Invalid tab index");

@@ -45,6 +45,7 @@ public:
     void SetPanelToolTip(int index1, BStr text);
 
 private:
+    Panel& PanelAt(int index1);
     std::vector<Panel> panels_;
 };
 

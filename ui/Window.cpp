@@ -161,10 +161,7 @@ void Window::ControlsRemove(const BStr& name) {
     Remove(c);
 }
 
-void Window::SetIcon(int id) {
-    iconId_ = id;
-    Notify(Prop::Icon);
-}
+void Window::SetIcon(int id) { Assign(iconId_, id, Prop::Icon); }
 
 void Window::SetWindowState(int s) {
     windowState_ = s;
