@@ -291,27 +291,7 @@ LRESULT CALLBACK Backend::OwnProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (peer) peer->WindowGone();
         return DefWindowProcW(h, msg, wp, lp);
     }
-    if (msg == WM_SETCURSOR && b && b->cursor_) {
-        SetCursor(b->cursor_);
-        return TRUE;
-    }
-    if (peer) {
-        LRESULT result = 0;
-        try {
-            if (RouteFromChild(h, msg, wp, lp, result)) return result;
-            if (peer->OnMessage(msg, wp, lp, result)) return result;
-        } catch (...) {
-            // A failure of a handler has no caller to go to inside a window message.
-            return 0;
-        }
-    } else if (b) {
-        LRESULT result = 0;
-        try {
-            if (RouteFromChild(h, msg, wp, lp, result)) return result;
-        } catch (...) {
-            return 0;
-        }
-    }
+    if (LRESULT result = 0; Handle(b, peer, true, h, msg, wp, lp, result)) return result;
     return DefWindowProcW(h, msg, wp, lp);
 }
 
@@ -332,21 +312,30 @@ LRESULT CALLBACK Backend::SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (peer) peer->WindowGone();
         return original ? CallWindowProcW(original, h, msg, wp, lp) : DefWindowProcW(h, msg, wp, lp);
     }
-    if (msg == WM_SETCURSOR && b && b->cursor_) {
-        SetCursor(b->cursor_);
-        return TRUE;
-    }
-    if (peer) {
-        LRESULT result = 0;
-        try {
-            if (RouteFromChild(h, msg, wp, lp, result)) return result;
-            if (peer->OnMessage(msg, wp, lp, result)) return result;
-        } catch (...) {
-            return 0;
-        }
-    }
+    if (LRESULT result = 0; Handle(b, peer, false, h, msg, wp, lp, result)) return result;
     if (!IsWindow(h)) return 0;  // a handler destroyed it
     return original ? CallWindowProcW(original, h, msg, wp, lp) : DefWindowProcW(h, msg, wp, lp);
+}
+
+// The cursor, the notifications of child windows, then the peer's own handling: what both window
+// procedures do before the default. True when the message was answered.
+bool Backend::Handle(Backend* b, NativePeer* peer, bool routeWithoutPeer, HWND h, UINT msg, WPARAM wp, LPARAM lp,
+                     LRESULT& result) {
+    if (msg == WM_SETCURSOR && b && b->cursor_) {
+        SetCursor(b->cursor_);
+        result = TRUE;
+        return true;
+    }
+    if (!peer && !(b && routeWithoutPeer)) return false;
+    try {
+        if (RouteFromChild(h, msg, wp, lp, result)) return true;
+        if (peer && peer->OnMessage(msg, wp, lp, result)) return true;
+    } catch (...) {
+        // A failure of a handler has no caller to go to inside a window message.
+        result = 0;
+        return true;
+    }
+    return false;
 }
 
 bool Backend::RouteFromChild(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

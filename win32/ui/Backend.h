@@ -102,6 +102,8 @@ public:
     static LRESULT CALLBACK SubclassProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     // Routes the messages that any of our parent windows receives from its children.
     static bool RouteFromChild(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    static bool Handle(Backend* b, NativePeer* peer, bool routeWithoutPeer, HWND h, UINT msg, WPARAM wp, LPARAM lp,
+                       LRESULT& result);
     // Makes a system-class window report to its peer (and forget it when it goes).
     static void Subclass(HWND h);
 
