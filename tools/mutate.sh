@@ -20,6 +20,8 @@ mapfile -t FILES < <(for d in "${SYSTEM[@]}"; do ls "$d"/*.cpp 2>/dev/null; done
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BENCH=OFF >/dev/null || exit 1
 fi
+# The build files first: a test program added since the last run must be among the targets.
+ninja -C "$BUILD" build.ninja >/dev/null || exit 1
 # Only the test programs: the demo and the session tool do not take part.
 mapfile -t TARGETS < <(ninja -C "$BUILD" -t targets all | sed -n 's/^\(test_[A-Za-z0-9_]*\): phony$/\1/p')
 build() { ninja -C "$BUILD" -j "$JOBS" "${TARGETS[@]}" </dev/null >"$BUILD/mutant-build.log" 2>&1; }
