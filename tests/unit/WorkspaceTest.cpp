@@ -485,8 +485,14 @@ TEST(Workspace, NotificationsArrivingInsideCallsLeaveAConsistentWorkspace) {
     // A message waiting in the queue runs while hiding the device view stops the status timer.
     ws->ShowPluginWorkspace(nullptr, HostSession::kWorkspaceProgId);
     ASSERT_EQ(HostedControls(s).size(), 1u);
-    s.platform->Post([&] { tree->ClearWorkspace(); });
+    std::shared_ptr<IQuilletWorkspaceView> currentWhileHiding;
+    s.platform->Post([&] {
+        currentWhileHiding = ws->CurrentView();
+        tree->ClearWorkspace();
+    });
     ws->ShowViewForNode(Node(u"agRt"));
+    EXPECT_EQ(currentWhileHiding, std::static_pointer_cast<IQuilletWorkspaceView>(ws->DeviceView()))
+        << "the view being hidden stays current until it is hidden";
     EXPECT_EQ(s.platform->PendingMessages(), 0u);
     EXPECT_TRUE(HostedControls(s).empty());
     EXPECT_EQ(ShownFrames(s), std::vector<int>{0});
