@@ -25,6 +25,7 @@
 #include "Census.h"
 #include "LNSQuilletVexaProxy_h.h"
 #include "win32/com/ComRef.h"
+#include "win32/comsupport/ArgValues.h"
 
 using bench::kBarePhases;
 using win32::com::ComRef;
@@ -51,27 +52,9 @@ ComRef<IDispatch> Create(const wchar_t* progId) {
     return d;
 }
 
-VARIANT Str(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(s);
-    return v;
-}
-VARIANT I4(long i) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = i;
-    return v;
-}
-VARIANT Bool(bool b) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
+using win32::Bool;
+using win32::I4;
+using win32::Str;
 
 // A late-bound call with arguments given left to right; the result, if any, in *out.
 HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD, VARIANT* out = nullptr) {

@@ -21,6 +21,7 @@
 
 #include "LNSQuilletVexaProxy_h.h"
 #include "win32/com/ComRef.h"
+#include "win32/comsupport/ArgValues.h"
 #include "win32/ui/WindowText.h"
 
 using win32::com::ComRef;
@@ -310,27 +311,9 @@ HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD 
     return hr;
 }
 
-VARIANT Str(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(s);
-    return v;
-}
-VARIANT I4(long i) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = i;
-    return v;
-}
-VARIANT Bool(bool b) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
+using win32::Bool;
+using win32::I4;
+using win32::Str;
 
 // The calls the simulated components logged since the last look.
 std::vector<std::wstring> NewCalls(IDispatch* control) {
