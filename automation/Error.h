@@ -9,21 +9,19 @@
 
 namespace automation {
 
-// HRESULT-style codes; 0x800A.... are the automation runtime's numbered errors.
+// HRESULT-style codes, grouped by where they come from.
 namespace code {
-inline constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005);
-inline constexpr std::int32_t kNoInterface = static_cast<std::int32_t>(0x80004002);
-inline constexpr std::int32_t kPointer = static_cast<std::int32_t>(0x80004003);
-inline constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x80020005);
-inline constexpr std::int32_t kClassNotRegistered = static_cast<std::int32_t>(0x80040154);
-inline constexpr std::int32_t kOverflow = static_cast<std::int32_t>(0x800A0006);
-inline constexpr std::int32_t kSubscriptOutOfRange = static_cast<std::int32_t>(0x800A0009);
-inline constexpr std::int32_t kObjectNotSet = static_cast<std::int32_t>(0x800A005B);
-inline constexpr std::int32_t kResourceNotFound = static_cast<std::int32_t>(0x800A0146);
-inline constexpr std::int32_t kInvalidProcedureCall = static_cast<std::int32_t>(0x800A0005);
-inline constexpr std::int32_t kElementNotFound = static_cast<std::int32_t>(0x800A8B09);
-inline constexpr std::int32_t kKeyNotUnique = static_cast<std::int32_t>(0x800A8B0A);
-inline constexpr std::int32_t kControlArrayElementExists = static_cast<std::int32_t>(0x800A0168);
+constexpr std::int32_t Hr(std::uint32_t v) { return static_cast<std::int32_t>(v); }
+// The automation runtime's numbered errors (error 91 is 0x800A005B).
+constexpr std::int32_t Runtime(std::uint16_t number) { return Hr(0x800A0000u | number); }
+
+inline constexpr std::int32_t kFail = Hr(0x80004005), kNoInterface = Hr(0x80004002), kPointer = Hr(0x80004003);
+inline constexpr std::int32_t kTypeMismatch = Hr(0x80020005), kClassNotRegistered = Hr(0x80040154);
+inline constexpr std::int32_t kInvalidProcedureCall = Runtime(5), kOverflow = Runtime(6), kSubscriptOutOfRange = Runtime(9);
+inline constexpr std::int32_t kObjectNotSet = Runtime(91), kResourceNotFound = Runtime(326);
+inline constexpr std::int32_t kControlArrayElementExists = Runtime(360);
+// The list and tree controls' collections.
+inline constexpr std::int32_t kElementNotFound = Runtime(35593), kKeyNotUnique = Runtime(35594);
 }  // namespace code
 
 class Error : public std::exception {
