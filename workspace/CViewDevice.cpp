@@ -14,16 +14,9 @@ namespace {
 constexpr float kMargin = 150;
 }  // namespace
 
-CViewDevice::CViewDevice() {
-    frameIndex_ = 2;
-    if (workspace_window::InHalvern()) {
-        auto w = workspace_window::RequireWindow();
-        frame_ = w->Get(u"FraWorkspace", frameIndex_);
-        buttonsFrame_ = w->Get(u"fraButtons");
-    }
+CViewDevice::CViewDevice() : CViewFrame(2) {
+    if (workspace_window::InHalvern()) buttonsFrame_ = workspace_window::RequireWindow()->Get(u"fraButtons");
     if (auto form = workspace_window::Form()) status_ = form->StatusBar();
-    progId_.clear();
-    visible_ = automation::kFalse;
 }
 
 CViewDevice::~CViewDevice() {
@@ -56,15 +49,8 @@ void CViewDevice::ShowViewForNode(const ui::NodeRef& nodX) {
     ApplyVisibility();
 }
 
-void CViewDevice::SetVisible(automation::VBool bNewValue) {
-    visible_ = bNewValue;
-    ApplyVisibility();
-}
-
-void CViewDevice::ApplyVisibility() {
+void CViewDevice::BeforeFrameFollows() {
     if (auto form = workspace_window::Form()) form->SetStatusTimer(IsTrue(visible_) ? automation::kTrue : automation::kFalse);
-    // Read again: SetStatusTimer lets pending messages run, which may have changed the flag.
-    if (frame_) frame_->SetVisible(IsTrue(visible_));
 }
 
 void CViewDevice::SetStatus(const BStr& text) {

@@ -8,10 +8,11 @@
 #include "outside/PluginWorkspace.h"
 #include "ui/Window.h"
 #include "session/IQuilletWorkspaceView.h"
+#include "workspace/CViewFrame.h"
 
 class IQuilletStatus;
 
-class CViewDevice : public IQuilletDeviceView {
+class CViewDevice : public CViewFrame<IQuilletDeviceView> {
 public:
     static constexpr const char16_t* kControlName = u"ctlWorkspace";
 
@@ -24,8 +25,6 @@ public:
     void Initialization(const std::shared_ptr<IQuilletTree>& objTre) override;
     void ShowViewForNode(const ui::NodeRef& nodX) override;
     void RefreshView() override;
-    automation::VBool Visible() override { return visible_; }
-    void SetVisible(automation::VBool bNewValue) override;
 
     // IQuilletDeviceView
     void SizeControls() override;
@@ -39,20 +38,17 @@ public:
 private:
     bool LoadWorkspaceControl();
     bool UploadDeviceData();
-    void ApplyVisibility();
+    void BeforeFrameFollows() override;
     void RemoveHostedControl();
     void SetStatus(const automation::BStr& text);
     void OnDevicePluginChanged(const ui::NodeRef& nodX, const std::shared_ptr<outside::IFeatureList>& oFeatureList);
     void OnPluginEngUnitsChanged(automation::ObjectRef& oQtyUnits);
 
-    automation::VBool visible_ = automation::kFalse;
-    std::shared_ptr<ui::Control> frame_;
     std::shared_ptr<ui::HostedControl> hosted_;
     std::shared_ptr<ui::Control> buttonsFrame_;
     std::shared_ptr<IQuilletStatus> status_;
     ui::NodeRef currentNode_;
     std::shared_ptr<outside::IPluginWorkspace> workspace_;
     automation::BStr progId_;
-    std::int32_t frameIndex_ = 2;
     std::vector<automation::Subscription> treeSubs_;
 };

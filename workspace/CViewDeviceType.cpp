@@ -5,14 +5,17 @@
 #include "tree/NodeKeys.h"
 #include "workspace/WorkspaceWindow.h"
 
+namespace {
+// The columns' widths in twips, in the form ColumnWidthsText reads.
+constexpr const char16_t* kDefaultWidths = u"2349.921,1800,1899.78,2349.921,1440,1440,";
+}  // namespace
+
 CViewDeviceType::CViewDeviceType()
     : CViewList(Binding{1, u"lvwDeviceTypes", u"lblDeviceTypeCount", kDefaultWidths, res::kDeviceTypeCountPrefix, 4}) {
     if (frame_) baseCaption_ = frame_->Caption();
     // No number until the first showing.
     if (countLabel_) countLabel_->SetCaption(countPrefix_);
 }
-
-CViewDeviceType::~CViewDeviceType() = default;
 
 void CViewDeviceType::AfterEmptied() {
     RebuildTypeList();

@@ -5,10 +5,7 @@
 
 class CViewDeviceType : public CViewList {
 public:
-    static constexpr const char16_t* kDefaultWidths = u"2349.921,1800,1899.78,2349.921,1440,1440,";
-
     CViewDeviceType();
-    ~CViewDeviceType() override;
 
     void DeviceAdded(const std::shared_ptr<CTreeDevice>& oTreeDevice, automation::VBool bDiscovery) override;
     void TreeRepopulating(automation::VBool& bRemoteConnection) override;

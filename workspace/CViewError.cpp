@@ -4,14 +4,8 @@
 
 // The label keeps the text the window's caption pass gave it; the manager only ever sets that
 // same text as the message.
-CViewError::CViewError() {
-    frameIndex_ = 3;
-    if (workspace_window::InHalvern()) {
-        auto w = workspace_window::RequireWindow();
-        frame_ = w->Get(u"FraWorkspace", frameIndex_);
-        label_ = w->Get(u"lblViewError");
-    }
-    visible_ = automation::kFalse;
+CViewError::CViewError() : CViewFrame(3) {
+    if (workspace_window::InHalvern()) label_ = workspace_window::RequireWindow()->Get(u"lblViewError");
 }
 
 CViewError::~CViewError() {
@@ -24,12 +18,6 @@ void CViewError::ShowViewForNode(const ui::NodeRef&) {
     ApplyVisibility();
 }
 
-void CViewError::SetVisible(automation::VBool bNewValue) {
-    visible_ = bNewValue;
-    ApplyVisibility();
-}
-
-void CViewError::ApplyVisibility() {
+void CViewError::BeforeFrameFollows() {
     if (!automation::IsTrue(visible_)) currentNode_.reset();
-    if (frame_) frame_->SetVisible(automation::IsTrue(visible_));
 }

@@ -4,8 +4,9 @@
 
 #include "ui/Window.h"
 #include "session/IQuilletWorkspaceView.h"
+#include "workspace/CViewFrame.h"
 
-class CViewError : public IQuilletWorkspaceView {
+class CViewError : public CViewFrame<IQuilletWorkspaceView> {
 public:
     CViewError();
     ~CViewError() override;
@@ -15,18 +16,13 @@ public:
     void Initialization(const std::shared_ptr<IQuilletTree>&) override {}
     void ShowViewForNode(const ui::NodeRef& nodX) override;
     void RefreshView() override {}
-    automation::VBool Visible() override { return visible_; }
-    void SetVisible(automation::VBool bNewValue) override;
 
     void SetViewMessage(const automation::BStr& sNewValue) { message_ = sNewValue; }
     const automation::BStr& ViewMessage() const { return message_; }
 
 private:
-    void ApplyVisibility();
-    std::shared_ptr<ui::Control> frame_;
+    void BeforeFrameFollows() override;
     ui::NodeRef currentNode_;
     std::shared_ptr<ui::Control> label_;
     automation::BStr message_;
-    std::int32_t frameIndex_ = 3;
-    automation::VBool visible_ = automation::kFalse;
 };

@@ -3,17 +3,17 @@
 #include "StringIds.h"
 #include "common/MCommon.h"
 
+namespace {
+// The columns' widths in twips, in the form ColumnWidthsText reads.
+constexpr const char16_t* kDefaultWidths = u"1800,2640.189,1800,1599.874,1800,1440,1440,";
+}  // namespace
+
 CViewGroup::CViewGroup()
     : CViewList(Binding{0, u"lvwGroup", u"lblGroupDeviceCount", kDefaultWidths, res::kGroupCountPrefix, 5}) {}
-
-CViewGroup::~CViewGroup() = default;
 
 void CViewGroup::BeforeShowing() {
     if (frame_) frame_->SetCaption(MCommon::LoadResString(res::kActiveGroupView));
 }
-
-// The group list gets no rows of its own: a device-level tree would feed it.
-void CViewGroup::DeviceAdded(const std::shared_ptr<CTreeDevice>&, automation::VBool) {}
 
 void CViewGroup::TreeRepopulating(automation::VBool&) {
     if (list_) list_->Clear();

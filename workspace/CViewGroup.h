@@ -4,12 +4,8 @@
 
 class CViewGroup : public CViewList {
 public:
-    static constexpr const char16_t* kDefaultWidths = u"1800,2640.189,1800,1599.874,1800,1440,1440,";
-
     CViewGroup();
-    ~CViewGroup() override;
 
-    void DeviceAdded(const std::shared_ptr<CTreeDevice>& oTreeDevice, automation::VBool bChangeColor) override;
     void TreeRepopulating(automation::VBool& bRemoteConnection) override;
 
 protected:

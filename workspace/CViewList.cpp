@@ -11,10 +11,9 @@ constexpr std::int16_t kLeftButton = 1;
 constexpr std::int16_t kEnterKey = 13;
 }  // namespace
 
-CViewList::CViewList(const Binding& binding) : binding_(binding) {
+CViewList::CViewList(const Binding& binding) : CViewFrame(binding.frameIndex), binding_(binding) {
     if (workspace_window::InHalvern()) {
         auto w = workspace_window::RequireWindow();
-        frame_ = w->Get(u"FraWorkspace", binding_.frameIndex);
         list_ = w->Get<ui::ListView>(binding_.listName);
         countLabel_ = w->Get(binding_.labelName);
         listSubs_.push_back(list_->ColumnClick.Subscribe([this](int column) { ColumnClick(column); }));
@@ -28,7 +27,6 @@ CViewList::CViewList(const Binding& binding) : binding_(binding) {
     deviceCount_ = 0;
     countPrefix_ = MCommon::LoadResString(binding_.countPrefixId);
     UpdateCountLabel(0);
-    visible_ = automation::kFalse;
 }
 
 CViewList::~CViewList() {
@@ -75,12 +73,7 @@ void CViewList::RefreshView() {
     ShowViewForNode(node);
 }
 
-void CViewList::SetVisible(automation::VBool bNewValue) {
-    visible_ = bNewValue;
-    ApplyVisibility();
-}
-
-void CViewList::ApplyVisibility() {
+void CViewList::BeforeFrameFollows() {
     if (!automation::IsTrue(visible_)) {
         saveColWidthsToReg();
         rereadWidths_ = true;
@@ -88,7 +81,6 @@ void CViewList::ApplyVisibility() {
     } else if (rereadWidths_) {
         readColWidthsFromReg();
     }
-    if (frame_) frame_->SetVisible(automation::IsTrue(visible_));
 }
 
 void CViewList::UpdateCountLabel(std::int16_t count) {

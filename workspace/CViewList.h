@@ -10,8 +10,9 @@
 #include "tree/CTreeDevice.h"
 #include "ui/ListView.h"
 #include "session/IQuilletWorkspaceView.h"
+#include "workspace/CViewFrame.h"
 
-class CViewList : public IQuilletWorkspaceView {
+class CViewList : public CViewFrame<IQuilletWorkspaceView> {
 public:
     ~CViewList() override;
 
@@ -21,8 +22,6 @@ public:
     void Initialization(const std::shared_ptr<IQuilletTree>& objTre) override;
     void ShowViewForNode(const ui::NodeRef& nodX) override;
     void RefreshView() override;
-    automation::VBool Visible() override { return visible_; }
-    void SetVisible(automation::VBool bNewValue) override;
 
     // Handlers of the list control's events.
     void ColumnClick(int columnIndex);
@@ -32,7 +31,9 @@ public:
     void DblClick();
 
     // Handlers of the tree controller's notifications.
-    virtual void DeviceAdded(const std::shared_ptr<CTreeDevice>& oTreeDevice, automation::VBool flag) = 0;
+    // A list that builds its own rows takes them from here; the group list gets none of its own
+    // (a device-level tree would feed it).
+    virtual void DeviceAdded(const std::shared_ptr<CTreeDevice>&, automation::VBool) {}
     void DeviceChanged(const std::shared_ptr<CTreeDevice>& oTreeDevice, automation::VBool bPIUploadRequired);
     void DeviceRemoved(const automation::BStr& sDevID);
     virtual void TreeRepopulating(automation::VBool& bRemoteConnection) = 0;
@@ -62,19 +63,17 @@ protected:
     void ChangeCount(int delta);
 
     const Binding binding_;
-    std::shared_ptr<ui::Control> frame_;
     std::shared_ptr<ui::Control> countLabel_;
     ui::NodeRef currentNode_;
     std::int16_t deviceCount_ = 0;
     automation::BStr countPrefix_;
     bool rereadWidths_ = false;
-    automation::VBool visible_ = automation::kFalse;
     float mouseX_ = 0, mouseY_ = 0;
     std::shared_ptr<ui::ListView> list_;
     std::weak_ptr<IQuilletTree> tree_;
 
 private:
-    void ApplyVisibility();
+    void BeforeFrameFollows() override;
     std::vector<automation::Subscription> listSubs_;
     std::vector<automation::Subscription> treeSubs_;
 };
