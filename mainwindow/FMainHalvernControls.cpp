@@ -53,23 +53,16 @@ FMainHalvernControls FMainHalvernControls::Build(ui::Window& w) {
         for (const auto& col : columns) list->AddColumn(col.key, col.caption, col.width);
         list->SetSorted(true);
     };
-    listView(0, u"lblGroupDeviceCount", u"1330:Total number of devices", u"lvwGroup",
-             {{u"DeviceName", u"1305:Device Name", 1800},
-              {u"DeviceType", u"1310:Device Type", 1800},
-              {u"ProgramID", u"1315:Revision", 1800},
-              {u"NeuronID", u"1320:Neuron ID", 1800},
-              {u"Status", u"1325:Status", 1800},
-              {u"DSN0", u"1335:DSN (A)", 1440},
-              {u"DSN1", u"1340:DSN (B)", 1440}},
-             c.lblGroupDeviceCount, c.lvwGroup);
+    // The two lists share their columns but for the type and the program ID's caption.
+    const Column name{u"DeviceName", u"1305:Device Name", 1800}, neuron{u"NeuronID", u"1320:Neuron ID", 1800};
+    const Column status{u"Status", u"1325:Status", 1800}, dsnA{u"DSN0", u"1335:DSN (A)", 1440};
+    const Column dsnB{u"DSN1", u"1340:DSN (B)", 1440};
+    listView(
+        0, u"lblGroupDeviceCount", u"1330:Total number of devices", u"lvwGroup",
+        {name, {u"DeviceType", u"1310:Device Type", 1800}, {u"ProgramID", u"1315:Revision", 1800}, neuron, status, dsnA, dsnB},
+        c.lblGroupDeviceCount, c.lvwGroup);
     listView(1, u"lblDeviceTypeCount", u"1110:number of devices", u"lvwDeviceTypes",
-             {{u"DeviceName", u"1305:Device Name", 1800},
-              {u"ProgramID", u"1315:ProgramID", 1800},
-              {u"NeuronID", u"1320:Neuron ID", 1800},
-              {u"Status", u"1325:Status", 1800},
-              {u"DSN0", u"1335:DSN (A)", 1440},
-              {u"DSN1", u"1340:DSN (B)", 1440}},
-             c.lblDeviceTypeCount, c.lvwDeviceTypes);
+             {name, {u"ProgramID", u"1315:ProgramID", 1800}, neuron, status, dsnA, dsnB}, c.lblDeviceTypeCount, c.lvwDeviceTypes);
 
     c.fraButtons = w.AddPlain(ui::Kind::Frame, u"fraButtons", c.FraWorkspace[2]);
     c.fraButtons->SetCaption(u"buttons");

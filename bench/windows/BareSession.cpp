@@ -85,7 +85,8 @@ struct Session {
         if (f && border) SetWindowLongPtrW(f, GWLP_USERDATA, 1);
         return f;
     }
-    HWND List(HWND parent, int x, int y, int w, int h, const std::vector<std::pair<const wchar_t*, int>>& columns) {
+    using Column = std::pair<const wchar_t*, int>;  // caption, width in pixels
+    HWND List(HWND parent, int x, int y, int w, int h, const std::vector<Column>& columns) {
         HWND l = Child(parent, WC_LISTVIEWW, L"", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP, WS_EX_CLIENTEDGE,
                        x, y, w, h);
         if (!l) return nullptr;
@@ -138,23 +139,13 @@ struct Session {
 
         HWND group = Frame(form, L"Group View", 6, 3, 786, 546, false, true);
         Child(group, L"STATIC", L"Total Number of Devices: 0", SS_LEFT | SS_NOTIFY, 0, 8, 16, 300, 17);
-        List(group, 8, 43, 770, 501,
-             {{L"Device Name", 120},
-              {L"Device Type", 120},
-              {L"Program ID", 120},
-              {L"Neuron ID", 120},
-              {L"Status", 120},
-              {L"DSN (A)", 96},
-              {L"DSN (B)", 96}});
+        const Column name{L"Device Name", 120}, program{L"Program ID", 120};
+        const Column neuron{L"Neuron ID", 120}, statusCol{L"Status", 120};
+        const Column dsnA{L"DSN (A)", 96}, dsnB{L"DSN (B)", 96};
+        List(group, 8, 43, 770, 501, {name, {L"Device Type", 120}, program, neuron, statusCol, dsnA, dsnB});
         HWND type = Frame(form, L"Device Type - ", 6, 3, 786, 546, false, true);
         Child(type, L"STATIC", L"Total Number of Devices of this Type: ", SS_LEFT | SS_NOTIFY, 0, 8, 16, 300, 17);
-        List(type, 8, 43, 770, 501,
-             {{L"Device Name", 120},
-              {L"Program ID", 120},
-              {L"Neuron ID", 120},
-              {L"Status", 120},
-              {L"DSN (A)", 96},
-              {L"DSN (B)", 96}});
+        List(type, 8, 43, 770, 501, {name, program, neuron, statusCol, dsnA, dsnB});
         deviceView = Frame(form, L"Device View", 6, 3, 786, 546, true, true);
         HWND buttons = Frame(deviceView, L"buttons", 677, 13, 99, 526, true, false);
         Child(buttons, L"BUTTON", L"PIButtons", BS_PUSHBUTTON | WS_TABSTOP, 0, 8, 16, 99, 25, false);
