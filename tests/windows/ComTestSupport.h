@@ -34,7 +34,7 @@ public:
     Args& I4(long i);
     Args& Bool(bool b);
     Args& Obj(IUnknown* o, VARTYPE vt = VT_DISPATCH);  // adds its own reference
-    Args& Ref(VARIANT* target);  // VT_BYREF|VT_VARIANT, as script hosts pass variables
+    Args& Ref(VARIANT* target);                        // VT_BYREF|VT_VARIANT, as script hosts pass variables
     Args& RefBstr(BSTR* target);
     Args& Named(DISPID id, const wchar_t* s);
     Args& Add(VARIANT v);  // owned by the list from here on
