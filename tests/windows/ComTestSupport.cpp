@@ -5,6 +5,7 @@
 #include <initguid.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "LNSQuilletVexaProxy_h.h"
 #include "TestHarness.h"
@@ -21,98 +22,35 @@ Args& Args::Add(VARIANT v) {
     return *this;
 }
 
-Args& Args::Str(const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(s);
-    return Add(v);
-}
-
-Args& Args::R8(double d) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_R8;
-    V_R8(&v) = d;
-    return Add(v);
-}
-
-Args& Args::I4(long i) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = i;
-    return Add(v);
-}
-
-Args& Args::Bool(bool b) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return Add(v);
-}
-
-Args& Args::Obj(IUnknown* o, VARTYPE vt) {
+namespace {
+VARIANT Typed(VARTYPE vt) {
     VARIANT v;
     VariantInit(&v);
     V_VT(&v) = vt;
-    V_UNKNOWN(&v) = o;
+    return v;
+}
+
+// Every value starts where the union does; a reference is a pointer there.
+template <class T>
+Args& AddAs(Args& a, VARTYPE vt, T value) {
+    VARIANT v = Typed(vt);
+    std::memcpy(&V_UI1(&v), &value, sizeof value);
+    return a.Add(v);
+}
+}  // namespace
+
+Args& Args::Str(const wchar_t* s) { return AddAs(*this, VT_BSTR, SysAllocString(s)); }
+Args& Args::I4(long i) { return AddAs(*this, VT_I4, static_cast<LONG>(i)); }
+Args& Args::Bool(bool b) { return AddAs(*this, VT_BOOL, VARIANT_BOOL(b ? VARIANT_TRUE : VARIANT_FALSE)); }
+Args& Args::Obj(IUnknown* o, VARTYPE vt) {
     if (o) o->AddRef();
-    return Add(v);
+    return AddAs(*this, vt, o);
 }
-
-Args& Args::Null() {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_NULL;
-    return Add(v);
-}
-
-Args& Args::Missing() {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_ERROR;
-    V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-    return Add(v);
-}
-
-Args& Args::Ref(VARIANT* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = target;
-    return Add(v);
-}
-
-Args& Args::RefBstr(BSTR* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&v) = target;
-    return Add(v);
-}
-
-Args& Args::RefR4(float* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_R4;
-    V_R4REF(&v) = target;
-    return Add(v);
-}
-
-Args& Args::RefBool(VARIANT_BOOL* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BOOL;
-    V_BOOLREF(&v) = target;
-    return Add(v);
-}
+Args& Args::Ref(VARIANT* target) { return AddAs(*this, VT_BYREF | VT_VARIANT, target); }
+Args& Args::RefBstr(BSTR* target) { return AddAs(*this, VT_BYREF | VT_BSTR, target); }
 
 Args& Args::Named(DISPID id, const wchar_t* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
+    VARIANT v = Typed(VT_BSTR);
     V_BSTR(&v) = SysAllocString(s);
     named_.push_back(v);
     namedIds_.push_back(id);
@@ -187,34 +125,7 @@ bool IsRegistered(const wchar_t* progId) {
 
 std::wstring Text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
 
-ComRef<EventSink> EventSink::Create(REFIID eventIid, const bool* insideCall) {
-    return ComRef<EventSink>::Adopt(new EventSink(eventIid, insideCall));
-}
-
-HRESULT EventSink::QueryInterface(REFIID riid, void** ppv) {
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == eventIid_) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG EventSink::Release() {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-}
-
-HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    received.push_back({id, inside_ && *inside_});
-    return S_OK;
-}
-
-ComRef<IDispatch> PlainObject::Create(const IID& extra) { return ComRef<IDispatch>::Adopt(new PlainObject(extra)); }
-
-HRESULT PlainObject::QueryInterface(REFIID riid, void** ppv) {
+HRESULT OwnDispatch::QueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IUnknown || riid == IID_IDispatch || (extra_ != IID_NULL && riid == extra_)) {
         *ppv = static_cast<IDispatch*>(this);
         AddRef();
@@ -224,10 +135,21 @@ HRESULT PlainObject::QueryInterface(REFIID riid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-ULONG PlainObject::Release() {
+ULONG OwnDispatch::Release() {
     ULONG n = --refs_;
     if (n == 0) delete this;
     return n;
+}
+
+ComRef<IDispatch> PlainObject::Create(const IID& extra) { return ComRef<IDispatch>::Adopt(new PlainObject(extra)); }
+
+ComRef<EventSink> EventSink::Create(REFIID eventIid, const bool* insideCall) {
+    return ComRef<EventSink>::Adopt(new EventSink(eventIid, insideCall));
+}
+
+HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+    received.push_back({id, inside_ && *inside_});
+    return S_OK;
 }
 
 ComRef<IDispatch> NewServer() {

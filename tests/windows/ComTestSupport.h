@@ -31,23 +31,18 @@ public:
     ~Args();
 
     Args& Str(const wchar_t* s);
-    Args& R8(double d);
     Args& I4(long i);
     Args& Bool(bool b);
     Args& Obj(IUnknown* o, VARTYPE vt = VT_DISPATCH);  // adds its own reference
-    Args& Null();
-    Args& Missing();             // an omitted argument, as script hosts pass it
-    Args& Ref(VARIANT* target);  // VT_BYREF|VT_VARIANT, as script hosts pass variables
+    Args& Ref(VARIANT* target);                        // VT_BYREF|VT_VARIANT, as script hosts pass variables
     Args& RefBstr(BSTR* target);
-    Args& RefR4(float* target);
-    Args& RefBool(VARIANT_BOOL* target);
     Args& Named(DISPID id, const wchar_t* s);
+    Args& Add(VARIANT v);  // owned by the list from here on
 
     DISPPARAMS* Params();
     size_t Count() const { return positional_.size() + named_.size(); }
 
 private:
-    Args& Add(VARIANT v);
     std::vector<VARIANT> positional_;
     std::vector<VARIANT> named_;
     std::vector<DISPID> namedIds_;
@@ -89,40 +84,10 @@ bool SameObject(IUnknown* a, IUnknown* b);
 // The server DLL's answer to DllCanUnloadNow (E_FAIL when it is not loaded).
 HRESULT CanUnloadNow();
 
-// Records each call of the outgoing interface, and whether it came while `insideCall` was set.
-class EventSink final : public IDispatch {
+// An IDispatch object of the test's own that answers one further interface id (or none), with no
+// members.
+class OwnDispatch : public IDispatch {
 public:
-    struct Received {
-        DISPID id;
-        bool inside;
-    };
-    static ComRef<EventSink> Create(REFIID eventIid, const bool* insideCall);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
-
-    std::vector<Received> received;
-
-private:
-    EventSink(REFIID eventIid, const bool* insideCall) : eventIid_(eventIid), inside_(insideCall) {}
-    ULONG refs_ = 1;
-    IID eventIid_;
-    const bool* inside_;
-};
-
-// An IDispatch object that answers one further interface id (or none), with no members.
-class PlainObject final : public IDispatch {
-public:
-    static ComRef<IDispatch> Create(const IID& extra = IID_NULL);
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override;
@@ -136,10 +101,35 @@ public:
         return DISP_E_MEMBERNOTFOUND;
     }
 
-private:
-    explicit PlainObject(const IID& extra) : extra_(extra) {}
+protected:
+    explicit OwnDispatch(const IID& extra) : extra_(extra) {}
+    virtual ~OwnDispatch() = default;
     ULONG refs_ = 1;
     IID extra_;
+};
+
+class PlainObject final : public OwnDispatch {
+public:
+    static ComRef<IDispatch> Create(const IID& extra = IID_NULL);
+
+private:
+    using OwnDispatch::OwnDispatch;
+};
+
+// Records each call of the outgoing interface, and whether it came while `insideCall` was set.
+class EventSink final : public OwnDispatch {
+public:
+    struct Received {
+        DISPID id;
+        bool inside;
+    };
+    static ComRef<EventSink> Create(REFIID eventIid, const bool* insideCall);
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+    std::vector<Received> received;
+
+private:
+    EventSink(REFIID eventIid, const bool* insideCall) : OwnDispatch(eventIid), inside_(insideCall) {}
+    const bool* inside_;
 };
 
 // The simulated outside components (QuilletSimComponents.dll), configured through their control

@@ -33,6 +33,8 @@ namespace {
 
 // The simulated components fail with E_FAIL, as the Linux simulation does.
 constexpr std::int32_t kSimulatedFailure = code::kFail;
+// The program id of the device and its plug-in.
+constexpr char16_t kProgram[] = u"80:00:0C:50:3C:03:04:1A";
 
 template <class F>
 void ExpectError(std::int32_t expected, F&& f, const char* what, int line) {
@@ -59,10 +61,12 @@ ComRef<IDispatch> CreateDispatch(const wchar_t* progId) {
 }
 
 BStr Str(LateBound& obj, std::u16string_view name) { return adapters::ResultStr(obj.Get(name).Ref()); }
-std::int32_t Long(LateBound& obj, std::u16string_view name, BStr arg) {
+// A late-bound call with the arguments as written.
+template <class... A>
+Var Call(LateBound& obj, std::u16string_view name, A... a) {
     std::vector<Var> args;
-    args.push_back(Var::Str(arg));
-    return adapters::ResultI4(obj.Call(name, std::move(args)).Ref());
+    (args.push_back(std::move(a)), ...);
+    return obj.Call(name, std::move(args));
 }
 
 bool Contains(const BStr& text, std::u16string_view part) { return text.find(part) != BStr::npos; }
@@ -75,40 +79,22 @@ struct World {
 
     World() {
         control.Call(u"Reset");
-        std::vector<Var> plugin;
-        plugin.push_back(Var::Str(u"80:00:0C:50:3C:03:04:1A"));
-        plugin.push_back(Var::Str(u"ahu.chm"));
-        plugin.push_back(Var::Str(u"QuilletSim.UnitsWorkspace"));
-        plugin.push_back(Var::Bool(true));
-        control.Call(u"AddPlugin", std::move(plugin));
+        Call(control, u"AddPlugin", Var::Str(kProgram), Var::Str(u"ahu.chm"), Var::Str(u"QuilletSim.UnitsWorkspace"),
+             Var::Bool(true));
         AddFeature(7, u"&Configure");
         AddFeature(3, u"&Trend");
         LateBound dev(appDevice);
         dev.Put(u"Name", Var::Str(u"AHU 1"));
-        dev.Put(u"ProgramId", Var::Str(u"80:00:0C:50:3C:03:04:1A"));
+        dev.Put(u"ProgramId", Var::Str(kProgram));
         // As a real units control does, it asks to close once OK has applied the units.
         control.Put(u"ApplyAsksToClose", Var::Bool(true));
     }
     void AddFeature(std::int16_t id, std::u16string_view caption) {
-        std::vector<Var> args;
-        args.push_back(Var::Str(u"80:00:0C:50:3C:03:04:1A"));
-        args.push_back(Var::I2(id));
-        args.push_back(Var::Str(caption));
-        control.Call(u"AddFeature", std::move(args));
+        Call(control, u"AddFeature", Var::Str(kProgram), Var::I2(id), Var::Str(caption));
     }
-    void Fail(std::u16string_view call, std::int32_t count) {
-        std::vector<Var> args;
-        args.push_back(Var::Str(call));
-        args.push_back(Var::I4(count));
-        control.Call(u"Fail", std::move(args));
-    }
-    void Outcome(std::u16string_view op, std::int32_t outcome) {
-        std::vector<Var> args;
-        args.push_back(Var::Str(op));
-        args.push_back(Var::I4(outcome));
-        control.Call(u"SetOutcome", std::move(args));
-    }
-    std::int32_t CountOf(std::u16string_view call) { return Long(control, u"CountOf", BStr(call)); }
+    void Fail(std::u16string_view call, std::int32_t count) { Call(control, u"Fail", Var::Str(call), Var::I4(count)); }
+    void Outcome(std::u16string_view op, std::int32_t outcome) { Call(control, u"SetOutcome", Var::Str(op), Var::I4(outcome)); }
+    std::int32_t CountOf(std::u16string_view call) { return adapters::ResultI4(Call(control, u"CountOf", Var::Str(call)).Ref()); }
     std::int32_t Live(std::u16string_view what) { return adapters::ResultI4(control.Get(what).Ref()); }
 
     // A device object made and initialised the way the display opens one.
@@ -243,9 +229,7 @@ TEST_CASE(LnsObjectsAndCollections) {
     ComRef<IDispatch> out = ComRef<IDispatch>::Adopt(adapters::ToDispatch(own));
     LateBound outside(out);
     CHECK(adapters::ResultI4(outside.Get(u"Count").Ref()) == 1);
-    std::vector<Var> add;
-    add.push_back(Var::Str(u"y"));
-    outside.Call(u"Add", std::move(add));
+    Call(outside, u"Add", Var::Str(u"y"));
     CHECK(own->Count() == 2);
     CHECK(adapters::WrapCollection(out.Get()) == own);
     VARIANT v;
@@ -357,13 +341,9 @@ TEST_CASE(PluginServerAndNotifications) {
                                     ComRef<IDispatch>::Adopt(adapters::ToDispatch(device)).Get()));
 
         CHECK(server->PluginForProgramID(u"no such program") == nullptr);
-        CHECK(server->PluginForProgramID(u"80:00:0C:50:3C:03:04:1A")->Items()->Count() == 2);
-        std::vector<Var> option;
-        option.push_back(Var::Str(u"80:00:0C:50:3C:03:04:1A"));
-        option.push_back(Var::Str(u"EntryItems"));
-        option.push_back(Var::I4(-1));
-        world.control.Call(u"SetPluginOption", std::move(option));
-        CHECK(server->PluginForProgramID(u"80:00:0C:50:3C:03:04:1A")->Items() == nullptr);
+        CHECK(server->PluginForProgramID(kProgram)->Items()->Count() == 2);
+        Call(world.control, u"SetPluginOption", Var::Str(kProgram), Var::Str(u"EntryItems"), Var::I4(-1));
+        CHECK(server->PluginForProgramID(kProgram)->Items() == nullptr);
 
         server->LaunchFeature(7, 0);
         world.Outcome(u"LaunchFeature", 2);
@@ -378,9 +358,7 @@ TEST_CASE(PluginServerAndNotifications) {
         CHECK(uploads == 1 && downloads == 2);
         auto failing = server->Events().WorkspaceAvailable.Subscribe(
             [](const BStr&) { automation::Raise(code::kFail, u"listener failed"); });
-        std::vector<Var> ws;
-        ws.push_back(Var::Str(u"QuilletSim.Workspace"));
-        world.control.Call(u"RaiseWorkspaceAvailable", std::move(ws));
+        Call(world.control, u"RaiseWorkspaceAvailable", Var::Str(u"QuilletSim.Workspace"));
         CHECK(announced.size() == 2 && announced[1] == u"QuilletSim.Workspace");
 
         server->Reset();
@@ -462,9 +440,7 @@ TEST_CASE(HostedWorkspaceControls) {
         CHECK(units != nullptr);
         if (units) {
             CHECK(units->SupportsEngUnits() == automation::kTrue);
-            std::vector<Var> name;
-            name.push_back(Var::Str(u"US customary"));
-            ObjectRef u = adapters::FromVariant(world.control.Call(u"MakeUnits", std::move(name)).Ref()).AsObject();
+            ObjectRef u = adapters::FromVariant(Call(world.control, u"MakeUnits", Var::Str(u"US customary")).Ref()).AsObject();
             ObjectRef before = u;
             units->ApplyEngUnits(u);
             CHECK(u == before);
@@ -518,9 +494,7 @@ TEST_CASE(UnitsControl) {
     units->Apply();
     // Like a real units control, it asks to close once OK has applied the units.
     CHECK(applied == std::vector<BStr>{u"Units 1"} && closes == 1);
-    std::vector<Var> name;
-    name.push_back(Var::Str(u"Metric"));
-    world.control.Call(u"RaiseUnitsApplied", std::move(name));
+    Call(world.control, u"RaiseUnitsApplied", Var::Str(u"Metric"));
     world.control.Call(u"RaiseCloseRequest");
     CHECK(applied.size() == 2 && applied[1] == u"Metric" && closes == 2);
     {

@@ -46,31 +46,18 @@ void Note(const std::string& s) {
 
 // The host's own object standing in for another: counts the references it is given and answers
 // every call through the object it stands for.
-class CountedStandIn final : public IDispatch {
+class CountedStandIn final : public OwnDispatch {
 public:
     static ComRef<CountedStandIn> Create(IDispatch* inner, const IID& extra) {
         return ComRef<CountedStandIn>::Adopt(new CountedStandIn(inner, extra));
     }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == extra_) {
-            *ppv = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         if (g_processEnding) {
             std::printf("    FAULT: an object of another component was released while the process ended\n");
             std::fflush(stdout);
             TerminateProcess(GetCurrentProcess(), 3);
         }
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
+        return OwnDispatch::Release();
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return inner_->GetTypeInfoCount(n); }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return inner_->GetTypeInfo(i, l, t); }
@@ -85,10 +72,8 @@ public:
     ULONG HeldByOthers() const { return refs_ - 1; }
 
 private:
-    CountedStandIn(IDispatch* inner, const IID& extra) : inner_(ComRef<IDispatch>::Share(inner)), extra_(extra) {}
+    CountedStandIn(IDispatch* inner, const IID& extra) : OwnDispatch(extra), inner_(ComRef<IDispatch>::Share(inner)) {}
     ComRef<IDispatch> inner_;
-    IID extra_;
-    ULONG refs_ = 1;
 };
 
 bool Responds(HWND w) {
@@ -161,8 +146,6 @@ long LiveGdiObjects() {
     return n;
 }
 
-std::string Hex(HRESULT hr) { return Hr(hr); }
-
 // After the session: the component keeps the session's objects while anything of it is in use,
 // lets go of them when COM asks whether it can be unloaded, and then says yes.
 void ExpectHeldUntilAsked(World& world, ULONG heldDuringSession) {
@@ -171,7 +154,7 @@ void ExpectHeldUntilAsked(World& world, ULONG heldDuringSession) {
     CHECK(held > 0);
     CHECK(held <= heldDuringSession);
     const HRESULT answer = CanUnloadNow();
-    Note("DllCanUnloadNow with nothing in use: " + Hex(answer));
+    Note("DllCanUnloadNow with nothing in use: " + Hr(answer));
     CHECK_HR(answer, S_OK);
     CHECK_EQ(world.properties ? world.properties->HeldByOthers() : 99u, 0u);
 }
@@ -197,14 +180,14 @@ void SessionEndsAndTheProcessExits() {
         HWND main = s.Open();
         heldOpen = world.properties->HeldByOthers();
         const HRESULT open = CanUnloadNow();
-        Note("DllCanUnloadNow with the display open: " + Hex(open));
+        Note("DllCanUnloadNow with the display open: " + Hr(open));
         CHECK_HR(open, S_FALSE);
         CHECK_EQ(world.properties->HeldByOthers(), heldOpen);
         CHECK_HR(s.server->ExitApp(), S_OK);
         CHECK_EQ(s.AppExits(), 1u);
         CHECK(!main || !IsWindow(main) || !IsWindowVisible(main));
         const HRESULT closed = CanUnloadNow();
-        Note("DllCanUnloadNow after ExitApp, object still held: " + Hex(closed));
+        Note("DllCanUnloadNow after ExitApp, object still held: " + Hr(closed));
         CHECK_HR(closed, S_FALSE);
     }
     Pump(50);
@@ -294,7 +277,7 @@ void ReleasedWhileDisplayOpenThenClosed() {
     Pump(50);
     CHECK_EQ(StatusText(main), std::wstring(L"Cannot communicate with device - please check connections"));
     const HRESULT open = CanUnloadNow();
-    Note("DllCanUnloadNow with the object released and the display open: " + Hex(open));
+    Note("DllCanUnloadNow with the object released and the display open: " + Hr(open));
     CHECK_HR(open, S_FALSE);
     CHECK_EQ(world.properties->HeldByOthers(), heldOpen);
     CoFreeUnusedLibrariesEx(0, 0);
@@ -321,7 +304,7 @@ void ClosedBeforeRunFullAppView() {
         if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
         LONG value = 7;
         const HRESULT hr = s.server->RunFullAppView(&value);
-        Note("RunFullAppView after WM_CLOSE was posted (dual interface): " + Hex(hr) + ", OnAppExit " +
+        Note("RunFullAppView after WM_CLOSE was posted (dual interface): " + Hr(hr) + ", OnAppExit " +
              std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(hr, kObjectNotSet);
         Pump(100);
@@ -341,7 +324,7 @@ void ClosedBeforeRunFullAppView() {
         Invoked run;
         Call(run, s.server.Get(), kRunFullAppView, none);
         const std::wstring description = run.Description();
-        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hex(run.hr) + ", scode " + Hex(run.excep.scode) + ", " +
+        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hr(run.hr) + ", scode " + Hr(run.excep.scode) + ", " +
              Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(run.hr, DISP_E_EXCEPTION);
         CHECK_HR(run.excep.scode, kObjectNotSet);
@@ -406,8 +389,8 @@ void ExitAppInsideAPluginNotification() {
         g_insideNotification = false;
         KillTimer(nullptr, timer);
         InsideBox::current = nullptr;
-        Note("RaiseRequestUpload: " + Hex(raised) + "; message box seen: " + (inside.sawBox ? "yes" : "no") +
-             "; ExitApp inside it: " + Hex(inside.exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
+        Note("RaiseRequestUpload: " + Hr(raised) + "; message box seen: " + (inside.sawBox ? "yes" : "no") +
+             "; ExitApp inside it: " + Hr(inside.exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(raised, S_OK);
         CHECK(inside.sawBox);
         CHECK_HR(inside.exitHr, S_OK);

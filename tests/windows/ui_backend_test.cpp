@@ -27,22 +27,17 @@ namespace {
 using automation::BStr;
 using ui::ControlRef;
 
-int DpiX() {
+// Twips and pixels of the screen, across (X) and down (Y).
+int Dpi(int axis) {
     HDC dc = GetDC(nullptr);
-    int d = GetDeviceCaps(dc, LOGPIXELSX);
+    int d = GetDeviceCaps(dc, axis);
     ReleaseDC(nullptr, dc);
     return d;
 }
-int DpiY() {
-    HDC dc = GetDC(nullptr);
-    int d = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return d;
-}
-int PxX(float twips) { return static_cast<int>(twips * DpiX() / 1440.0f + 0.5f); }
-int PxY(float twips) { return static_cast<int>(twips * DpiY() / 1440.0f + 0.5f); }
-float TwipsX(int px) { return static_cast<float>(px * 1440.0 / DpiX()); }
-float TwipsY(int px) { return static_cast<float>(px * 1440.0 / DpiY()); }
+int PxX(float twips) { return static_cast<int>(twips * Dpi(LOGPIXELSX) / 1440.0f + 0.5f); }
+int PxY(float twips) { return static_cast<int>(twips * Dpi(LOGPIXELSY) / 1440.0f + 0.5f); }
+float TwipsX(int px) { return static_cast<float>(px * 1440.0 / Dpi(LOGPIXELSX)); }
+float TwipsY(int px) { return static_cast<float>(px * 1440.0 / Dpi(LOGPIXELSY)); }
 
 HWND H(const ui::Control& c) { return reinterpret_cast<HWND>(c.GetPeer() ? c.GetPeer()->Handle() : 0); }
 HWND H(const ControlRef& c) { return H(*c); }
