@@ -200,6 +200,12 @@ protected:
         auto keep = Enter(member);
         return body();
     }
+    // A call that answers a stored value: read after the entry step, which may change it.
+    template <class T>
+    T Get(const char* member, const T& value) {
+        auto keep = Enter(member);
+        return value;
+    }
     std::shared_ptr<SimWorld> World() const { return world_.lock(); }
     // An object that implements several contracts: this object as the one of Contracts whose id is `iid`.
     template <class Self, class... Contracts>
