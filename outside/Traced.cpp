@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "automation/ComponentFactory.h"
+#include "outside/Controls.h"
 #include "outside/PluginServer.h"
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
 
 namespace outside {
 

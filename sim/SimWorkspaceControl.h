@@ -2,8 +2,7 @@
 // The simulated ActiveX controls: plug-in workspace controls and the engineering-units control.
 #include <optional>
 
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
+#include "outside/Controls.h"
 #include "sim/SimWorld.h"
 
 namespace sim {

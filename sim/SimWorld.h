@@ -32,11 +32,10 @@
 #include <vector>
 
 #include "automation/Collection.h"
+#include "outside/Controls.h"
 #include "outside/Lns.h"
 #include "outside/NetServDevice.h"
 #include "outside/PluginServer.h"
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
 
 namespace sim {
 
