@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "automation/Event.h"
-#include "outside/QtyUnits.h"
+#include "outside/Controls.h"
 #include "ui/Window.h"
 
 class frmOptions : public std::enable_shared_from_this<frmOptions> {

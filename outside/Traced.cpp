@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "automation/ComponentFactory.h"
+#include "outside/Controls.h"
 #include "outside/PluginServer.h"
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
 
 namespace outside {
 
@@ -68,10 +67,10 @@ public:
     ObjectRef QueryInterface(std::u16string_view iid) override { return Other(iid); }
 
 protected:
-    // A member without arguments.
-    template <class R>
-    R Get(std::string_view member, R (I::*call)()) {
-        return Call(member, "", [&] { return ((*in_).*call)(); });
+    // A member whose arguments go to the component as they came.
+    template <class R, class... P, class... A>
+    R Pass(std::string_view member, R (I::*call)(P...), A&&... args) {
+        return Call(member, trace::List(args...), [&] { return ((*in_).*call)(std::forward<A>(args)...); });
     }
 
     std::shared_ptr<I> in_;
@@ -80,19 +79,19 @@ protected:
 class TracedFeature final : public WrapperOf<IFeature> {
 public:
     using WrapperOf::WrapperOf;
-    std::int16_t Id() override { return Get("Id", &IFeature::Id); }
-    BStr Caption() override { return Get("Caption", &IFeature::Caption); }
+    std::int16_t Id() override { return Pass("Id", &IFeature::Id); }
+    BStr Caption() override { return Pass("Caption", &IFeature::Caption); }
 };
 
 class TracedFeatureList final : public WrapperOf<IFeatureList> {
 public:
     using WrapperOf::WrapperOf;
-    std::int16_t Count() override { return Get("Count", &IFeatureList::Count); }
+    std::int16_t Count() override { return Pass("Count", &IFeatureList::Count); }
     std::shared_ptr<IFeature> Item(std::int16_t id) override {
-        return Wrap<TracedFeature>("Feature", Call("Item", trace::List(id), [&] { return in_->Item(id); }));
+        return Wrap<TracedFeature>("Feature", Pass("Item", &IFeatureList::Item, id));
     }
     std::vector<std::shared_ptr<IFeature>> Features() override {
-        auto all = Call("Features", "", [&] { return in_->Features(); });
+        auto all = Pass("Features", &IFeatureList::Features);
         for (auto& f : all) f = Wrap<TracedFeature>("Feature", f);
         return all;
     }
@@ -101,15 +100,15 @@ public:
 class TracedPluginEntry final : public WrapperOf<IPluginEntry> {
 public:
     using WrapperOf::WrapperOf;
-    BStr HelpFile() override { return Get("HelpFile", &IPluginEntry::HelpFile); }
-    std::shared_ptr<automation::Collection> Items() override { return Get("Items", &IPluginEntry::Items); }
+    BStr HelpFile() override { return Pass("HelpFile", &IPluginEntry::HelpFile); }
+    std::shared_ptr<automation::Collection> Items() override { return Pass("Items", &IPluginEntry::Items); }
 };
 
 class TracedDevice final : public WrapperOf<ILnsAppDevice> {
 public:
     using WrapperOf::WrapperOf;
-    BStr Name() override { return Get("Name", &ILnsAppDevice::Name); }
-    std::int16_t State() override { return Get("State", &ILnsAppDevice::State); }
+    BStr Name() override { return Pass("Name", &ILnsAppDevice::Name); }
+    std::int16_t State() override { return Pass("State", &ILnsAppDevice::State); }
 };
 
 class TracedNetServDevice final : public WrapperOf<INetServDevice> {
@@ -120,8 +119,8 @@ public:
         Call("Initialize", trace::List(appDevice, system, version, fileType2, cps),
              [&] { in_->Initialize(UnwrapAs(appDevice), system, version, fileType2, cps); });
     }
-    VBool UploadDevice() override { return Get("UploadDevice", &INetServDevice::UploadDevice); }
-    VBool DownloadDevice() override { return Get("DownloadDevice", &INetServDevice::DownloadDevice); }
+    VBool UploadDevice() override { return Pass("UploadDevice", &INetServDevice::UploadDevice); }
+    VBool DownloadDevice() override { return Pass("DownloadDevice", &INetServDevice::DownloadDevice); }
 };
 
 class TracedPluginServer final : public WrapperOf<IPluginServer> {
@@ -142,26 +141,25 @@ public:
                     [&] { return in_->LoadDevice(Unwrap(device), features, flag, isLnsPi); });
     }
     void SetFeatureWindowAppearance(const BStr& caption, const ObjectRef& icon) override {
-        Call("SetFeatureWindowAppearance", trace::List(caption, icon), [&] { in_->SetFeatureWindowAppearance(caption, icon); });
+        Pass("SetFeatureWindowAppearance", &IPluginServer::SetFeatureWindowAppearance, caption, icon);
     }
     void LaunchFeature(std::int16_t id, std::int32_t owner) override {
-        Call("LaunchFeature", trace::List(id, owner), [&] { in_->LaunchFeature(id, owner); });
+        Pass("LaunchFeature", &IPluginServer::LaunchFeature, id, owner);
     }
     std::shared_ptr<IFeatureList> FeatureList() override {
-        return Wrap<TracedFeatureList>("FeatureList", Call("FeatureList", "", [&] { return in_->FeatureList(); }));
+        return Wrap<TracedFeatureList>("FeatureList", Pass("FeatureList", &IPluginServer::FeatureList));
     }
     std::shared_ptr<IPluginEntry> CurrentPlugin() override {
-        return Wrap<TracedPluginEntry>("PluginEntry", Call("CurrentPlugin", "", [&] { return in_->CurrentPlugin(); }));
+        return Wrap<TracedPluginEntry>("PluginEntry", Pass("CurrentPlugin", &IPluginServer::CurrentPlugin));
     }
     std::shared_ptr<INetServDevice> CurrentDevice() override {
-        return Wrap<TracedNetServDevice>("NetServDevice", Call("CurrentDevice", "", [&] { return in_->CurrentDevice(); }));
+        return Wrap<TracedNetServDevice>("NetServDevice", Pass("CurrentDevice", &IPluginServer::CurrentDevice));
     }
     std::shared_ptr<IPluginEntry> PluginForProgramID(const BStr& programId) override {
-        return Wrap<TracedPluginEntry>("PluginEntry", Call("PluginForProgramID", trace::List(programId),
-                                                           [&] { return in_->PluginForProgramID(programId); }));
+        return Wrap<TracedPluginEntry>("PluginEntry", Pass("PluginForProgramID", &IPluginServer::PluginForProgramID, programId));
     }
-    void Reset() override { Get("Reset", &IPluginServer::Reset); }
-    void Clear() override { Get("Clear", &IPluginServer::Clear); }
+    void Reset() override { Pass("Reset", &IPluginServer::Reset); }
+    void Clear() override { Pass("Clear", &IPluginServer::Clear); }
     PluginServerEvents& Events() override { return events_; }
 
 private:
@@ -172,19 +170,17 @@ private:
 class TracedWorkspace final : public WrapperOf<IPluginWorkspace> {
 public:
     using WrapperOf::WrapperOf;
-    VBool NeedsUpload() override { return Get("NeedsUpload", &IPluginWorkspace::NeedsUpload); }
-    Variant AttachLink(ObjectRef& link) override {
-        return Call("AttachLink", trace::List(link), [&] { return in_->AttachLink(link); });
-    }
-    VBool Upload() override { return Get("Upload", &IPluginWorkspace::Upload); }
+    VBool NeedsUpload() override { return Pass("NeedsUpload", &IPluginWorkspace::NeedsUpload); }
+    Variant AttachLink(ObjectRef& link) override { return Pass("AttachLink", &IPluginWorkspace::AttachLink, link); }
+    VBool Upload() override { return Pass("Upload", &IPluginWorkspace::Upload); }
 };
 
 class TracedWorkspaceUnits final : public WrapperOf<IPluginWorkspaceUnits> {
 public:
     using WrapperOf::WrapperOf;
-    VBool SupportsEngUnits() override { return Get("SupportsEngUnits", &IPluginWorkspaceUnits::SupportsEngUnits); }
+    VBool SupportsEngUnits() override { return Pass("SupportsEngUnits", &IPluginWorkspaceUnits::SupportsEngUnits); }
     Variant ApplyEngUnits(ObjectRef& units) override {
-        return Call("ApplyEngUnits", trace::List(units), [&] { return in_->ApplyEngUnits(units); });
+        return Pass("ApplyEngUnits", &IPluginWorkspaceUnits::ApplyEngUnits, units);
     }
 };
 
@@ -196,10 +192,8 @@ public:
             [this](const ObjectRef& units) { Notify("UnitsApplied", trace::List(units), [&] { UnitsApplied.Raise(units); }); });
         subs_[1] = in_->CloseRequest.Subscribe([this] { Notify("CloseRequest", "", [&] { CloseRequest.Raise(); }); });
     }
-    void SetFlag(VBool value) override {
-        Call("SetFlag", trace::List(value), [&] { in_->SetFlag(value); });
-    }
-    void Apply() override { Get("Apply", &IQtyUnitsControl::Apply); }
+    void SetFlag(VBool value) override { Pass("SetFlag", &IQtyUnitsControl::SetFlag, value); }
+    void Apply() override { Pass("Apply", &IQtyUnitsControl::Apply); }
 
 private:
     automation::Subscription subs_[2];

@@ -42,9 +42,7 @@ class SimLnsAppDevice : public outside::ILnsAppDevice, public SimComponent {
 public:
     SimLnsAppDevice(const std::shared_ptr<SimWorld>& world, BStr name, BStr programId);
 
-    BStr Name() override {
-        return Call("Name", [&] { return name_; });
-    }
+    BStr Name() override { return Get("Name", name_); }
     std::int16_t State() override;
 
     // Read by the other simulated components; not a call of the device.

@@ -13,12 +13,8 @@ class SimFeature : public outside::IFeature, public SimComponent {
 public:
     SimFeature(const std::shared_ptr<SimWorld>& world, FeatureConfig config);
 
-    std::int16_t Id() override {
-        return Call("Id", [&] { return config_.id; });
-    }
-    BStr Caption() override {
-        return Call("Caption", [&] { return config_.caption; });
-    }
+    std::int16_t Id() override { return Get("Id", config_.id); }
+    BStr Caption() override { return Get("Caption", config_.caption); }
 
     // Without a call: what the list looks features up by.
     std::int16_t ConfiguredId() const { return config_.id; }
@@ -47,12 +43,8 @@ class SimPluginEntry : public outside::IPluginEntry, public SimComponent {
 public:
     SimPluginEntry(const std::shared_ptr<SimWorld>& world, const PluginConfig& config);
 
-    BStr HelpFile() override {
-        return Call("HelpFile", [&] { return helpFile_; });
-    }
-    std::shared_ptr<automation::Collection> Items() override {
-        return Call("Items", [&] { return items_; });
-    }
+    BStr HelpFile() override { return Get("HelpFile", helpFile_); }
+    std::shared_ptr<automation::Collection> Items() override { return Get("Items", items_); }
 
 private:
     BStr helpFile_;
@@ -71,9 +63,8 @@ public:
     void LaunchFeature(std::int16_t featureId, std::int32_t ownerWindow) override;
     // With no current plug-in: an empty list.
     std::shared_ptr<outside::IFeatureList> FeatureList() override;
-    std::shared_ptr<outside::IPluginEntry> CurrentPlugin() override {
-        return Call("CurrentPlugin", [&] { return entry_; });
-    }  // none without a current plug-in
+    // None without a current plug-in.
+    std::shared_ptr<outside::IPluginEntry> CurrentPlugin() override { return Get("CurrentPlugin", entry_); }
     std::shared_ptr<outside::INetServDevice> CurrentDevice() override {
         return Call("CurrentDevice", [&] { return automation::Query<outside::INetServDevice>(device_); });
     }

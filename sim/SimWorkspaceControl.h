@@ -2,8 +2,7 @@
 // The simulated ActiveX controls: plug-in workspace controls and the engineering-units control.
 #include <optional>
 
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
+#include "outside/Controls.h"
 #include "sim/SimWorld.h"
 
 namespace sim {
@@ -14,9 +13,7 @@ class SimWorkspaceControl : public outside::IPluginWorkspace, public SimComponen
 public:
     SimWorkspaceControl(const std::shared_ptr<SimWorld>& world, WorkspaceControlConfig config);
 
-    automation::VBool NeedsUpload() override {
-        return Call("NeedsUpload", [&] { return automation::ToVBool(config_.needsUpload); });
-    }
+    automation::VBool NeedsUpload() override { return automation::ToVBool(Get("NeedsUpload", config_.needsUpload)); }
     automation::Variant AttachLink(automation::ObjectRef& link) override;
     // Fails while no link is attached: there is nothing to read the device through.
     automation::VBool Upload() override;
@@ -48,7 +45,7 @@ public:
     SimUnitsWorkspaceControl(const std::shared_ptr<SimWorld>& world, WorkspaceControlConfig config);
 
     automation::VBool SupportsEngUnits() override {
-        return Call("SupportsEngUnits", [&] { return automation::ToVBool(Config().unitsSupported); });
+        return automation::ToVBool(Get("SupportsEngUnits", Config().unitsSupported));
     }
     automation::Variant ApplyEngUnits(automation::ObjectRef& units) override;
     automation::ObjectRef QueryInterface(std::u16string_view iid) override;

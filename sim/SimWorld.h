@@ -32,11 +32,10 @@
 #include <vector>
 
 #include "automation/Collection.h"
+#include "outside/Controls.h"
 #include "outside/Lns.h"
 #include "outside/NetServDevice.h"
 #include "outside/PluginServer.h"
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
 
 namespace sim {
 
@@ -199,6 +198,12 @@ protected:
     auto Call(const char* member, Body&& body) {
         auto keep = Enter(member);
         return body();
+    }
+    // A call that answers a stored value: read after the entry step, which may change it.
+    template <class T>
+    T Get(const char* member, const T& value) {
+        auto keep = Enter(member);
+        return value;
     }
     std::shared_ptr<SimWorld> World() const { return world_.lock(); }
     // An object that implements several contracts: this object as the one of Contracts whose id is `iid`.

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "automation/Event.h"
+#include "outside/Controls.h"
 #include "outside/PluginServer.h"
-#include "outside/PluginWorkspace.h"
 #include "ui/Window.h"
 #include "session/IQuilletWorkspaceView.h"
 #include "workspace/CViewFrame.h"

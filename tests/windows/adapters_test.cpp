@@ -13,9 +13,8 @@
 #include "ComTestSupport.h"
 #include "TestHarness.h"
 #include "automation/ComponentFactory.h"
+#include "outside/Controls.h"
 #include "outside/PluginServer.h"
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/LateBound.h"
 

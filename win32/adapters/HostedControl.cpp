@@ -7,8 +7,7 @@
 // members of those names on its default dispatch does not implement them).
 // The units control is recognised by its type info holding the operation 0x6003000b; its two
 // notifications are found by position in its default source interface.
-#include "outside/PluginWorkspace.h"
-#include "outside/QtyUnits.h"
+#include "outside/Controls.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/EarlyBound.h"
 #include "win32/adapters/Internal.h"

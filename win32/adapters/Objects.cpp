@@ -1,7 +1,7 @@
 // Adapters for the host's LNS objects, collections, the network-services device object and
 // objects of no known kind.
 #include "automation/ComponentFactory.h"
-#include "outside/PluginWorkspace.h"
+#include "outside/Controls.h"
 #include "win32/adapters/Adapters.h"
 #include "win32/adapters/Internal.h"
 

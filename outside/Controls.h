@@ -1,5 +1,6 @@
 #pragma once
-// The engineering-units control QtyUnits and its units objects.
+// The ActiveX controls the window hosts, created at run time by ProgID: a plug-in's workspace
+// control and the engineering-units control QtyUnits with its units objects.
 #include <cstdint>
 
 #include "automation/Event.h"
@@ -7,7 +8,25 @@
 
 namespace outside {
 
+inline constexpr std::u16string_view kFallbackWorkspaceProgId = u"CEAQuilletUnknownWS.Workspace";
 inline constexpr std::u16string_view kQtyUnitsProgId = u"QUCtl.QtyUnits";
+
+class IPluginWorkspace : public automation::Object {
+public:
+    static constexpr std::u16string_view kIid = u"{EBE98ECD-B43D-11D4-8DD5-00C04F5CAAEE}";
+    virtual automation::VBool NeedsUpload() = 0;
+    // The control may replace the link.
+    virtual automation::Variant AttachLink(automation::ObjectRef& link) = 0;
+    virtual automation::VBool Upload() = 0;
+};
+
+class IPluginWorkspaceUnits : public automation::Object {
+public:
+    static constexpr std::u16string_view kIid = u"{87CE42D9-22ED-436C-B599-CC969BB9AADC}";
+    virtual automation::VBool SupportsEngUnits() = 0;
+    // The control may replace the units object.
+    virtual automation::Variant ApplyEngUnits(automation::ObjectRef& units) = 0;
+};
 
 class IQtyUnitsControl : public automation::Object {
 public:
