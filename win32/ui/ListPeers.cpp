@@ -369,7 +369,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NativePeer> MakeListViewPeer(Backend& b, ui::ListView& l) { return std::make_unique<ListViewPeer>(b, l); }
-std::unique_ptr<NativePeer> MakeTreeViewPeer(Backend& b, ui::TreeView& t) { return std::make_unique<TreeViewPeer>(b, t); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::ListView& l) { return std::make_unique<ListViewPeer>(b, l); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::TreeView& t) { return std::make_unique<TreeViewPeer>(b, t); }
 
 }  // namespace win32::backend
