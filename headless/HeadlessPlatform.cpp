@@ -147,14 +147,6 @@ std::int32_t HeadlessPlatform::MsgBox(const BStr& text, std::int32_t style, cons
     return a;
 }
 
-void HeadlessPlatform::HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
-    helpCalls_.push_back(HelpCall{true, hwnd, file, command, data});
-}
-
-void HeadlessPlatform::WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
-    helpCalls_.push_back(HelpCall{false, hwnd, file, command, data});
-}
-
 void HeadlessPlatform::EnterWhatsThisMode(ui::Window&) { ++whatsThis_; }
 
 void HeadlessPlatform::Sleep(std::uint32_t ms) {

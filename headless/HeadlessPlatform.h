@@ -22,13 +22,7 @@ struct MessageBoxRecord {
     BStr title;
 };
 
-struct HelpCall {
-    bool html = false;  // HtmlHelpA, else WinHelpA
-    std::intptr_t window = 0;
-    std::string file;
-    std::uint32_t command = 0;
-    std::uintptr_t data = 0;
-};
+using ui::HelpCall;
 
 class HeadlessPlatform : public ui::Platform, public std::enable_shared_from_this<HeadlessPlatform> {
 public:
@@ -42,8 +36,7 @@ public:
     void Attach(ui::Control& c) override;
     void Detach(ui::Control& c) override;
     std::int32_t MsgBox(const BStr& text, std::int32_t style, const BStr& title) override;
-    void HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) override;
-    void WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) override;
+    void Help(const HelpCall& call) override { helpCalls_.push_back(call); }
     void EnterWhatsThisMode(ui::Window& w) override;
     void Sleep(std::uint32_t ms) override;
     void DoEvents() override;

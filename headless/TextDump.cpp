@@ -10,6 +10,42 @@ using automation::ToUtf8;
 
 std::string Num(float f) { return ToUtf8(automation::SingleText(f)); }
 
+// What a control of a class with state of its own shows after the common properties.
+void DumpState(std::ostringstream& out, const ui::Timer& t) {
+    out << " interval=" << t.Interval() << (t.Enabled() ? " running" : " stopped");
+}
+void DumpState(std::ostringstream& out, const ui::HostedControl& h) { out << " progid=" << ToUtf8(h.ProgId()); }
+void DumpState(std::ostringstream& out, const ui::ProgressBar& b) { out << " value=" << b.Value(); }
+
+// The columns and rows, nodes, panels or tabs of a control, a line each below it.
+void DumpLines(std::ostringstream& out, const std::string& pad, const ui::ListView& l) {
+    out << pad << "  columns:";
+    for (int i = 1; i <= l.ColumnCount(); ++i)
+        out << " [" << ToUtf8(l.Column(i).key) << " \"" << ToUtf8(l.Column(i).text) << "\" " << Num(l.Column(i).width) << ']';
+    out << '\n';
+    for (int idx : l.DisplayOrder()) {
+        auto& it = l.Item(idx);
+        out << pad << "  row " << ToUtf8(it.key) << ": \"" << ToUtf8(it.text) << '"';
+        for (auto& s : it.subItems) out << " | " << ToUtf8(s);
+        if (it.selected) out << " [selected]";
+        out << '\n';
+    }
+}
+void DumpLines(std::ostringstream& out, const std::string& pad, const ui::TreeView& t) {
+    for (int i = 1; i <= t.Count(); ++i) {
+        auto n = t.Node(i);
+        out << pad << "  node " << ToUtf8(n->Key()) << " \"" << ToUtf8(n->Text()) << '"';
+        if (auto p = n->Parent()) out << " under " << ToUtf8(p->Key());
+        out << '\n';
+    }
+}
+void DumpLines(std::ostringstream& out, const std::string& pad, const ui::StatusBar& s) {
+    for (int i = 1; i <= s.PanelCount(); ++i) out << pad << "  panel " << i << ": \"" << ToUtf8(s.GetPanel(i).text) << "\"\n";
+}
+void DumpLines(std::ostringstream& out, const std::string& pad, const ui::TabbedDialog& t) {
+    for (int i = 0; i < t.Tabs(); ++i) out << pad << "  tab " << i << ": \"" << ToUtf8(t.TabCaption(i)) << "\"\n";
+}
+
 void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::ControlRef& c, int depth, const DumpOptions& o) {
     if (!o.hiddenControls && !c->Visible() && c->GetKind() != ui::Kind::MenuItem) return;
     std::string pad(static_cast<std::size_t>(depth) * 2, ' ');
@@ -24,68 +60,9 @@ void DumpControl(std::ostringstream& out, const ui::Window& w, const ui::Control
         c->GetKind() != ui::Kind::MenuItem && c->GetKind() != ui::Kind::Timer && c->GetKind() != ui::Kind::ImageList;
     if (o.geometry && hasGeometry)
         out << " @" << Num(c->Left()) << ',' << Num(c->Top()) << ' ' << Num(c->Width()) << 'x' << Num(c->Height());
-    switch (c->GetKind()) {
-        case ui::Kind::Timer:
-            if (auto* t = dynamic_cast<const ui::Timer*>(c.get()))
-                out << " interval=" << t->Interval() << (t->Enabled() ? " running" : " stopped");
-            break;
-        case ui::Kind::HostedControl:
-            if (auto* h = dynamic_cast<const ui::HostedControl*>(c.get())) out << " progid=" << ToUtf8(h->ProgId());
-            break;
-        case ui::Kind::ProgressBar:
-            if (auto* b = dynamic_cast<const ui::ProgressBar*>(c.get())) out << " value=" << b->Value();
-            break;
-        default: break;
-    }
+    ui::VisitAs<ui::Timer, ui::HostedControl, ui::ProgressBar>(*c, [&](const auto& x) { DumpState(out, x); });
     out << '\n';
-    switch (c->GetKind()) {
-        case ui::Kind::ListView: {
-            auto* lp = dynamic_cast<const ui::ListView*>(c.get());
-            if (!lp) break;
-            auto& l = *lp;
-            out << pad << "  columns:";
-            for (int i = 1; i <= l.ColumnCount(); ++i)
-                out << " [" << ToUtf8(l.Column(i).key) << " \"" << ToUtf8(l.Column(i).text) << "\" " << Num(l.Column(i).width)
-                    << ']';
-            out << '\n';
-            for (int idx : l.DisplayOrder()) {
-                auto& it = l.Item(idx);
-                out << pad << "  row " << ToUtf8(it.key) << ": \"" << ToUtf8(it.text) << '"';
-                for (auto& s : it.subItems) out << " | " << ToUtf8(s);
-                if (it.selected) out << " [selected]";
-                out << '\n';
-            }
-            break;
-        }
-        case ui::Kind::TreeView: {
-            auto* tp = dynamic_cast<const ui::TreeView*>(c.get());
-            if (!tp) break;
-            auto& t = *tp;
-            for (int i = 1; i <= t.Count(); ++i) {
-                auto n = t.Node(i);
-                out << pad << "  node " << ToUtf8(n->Key()) << " \"" << ToUtf8(n->Text()) << '"';
-                if (auto p = n->Parent()) out << " under " << ToUtf8(p->Key());
-                out << '\n';
-            }
-            break;
-        }
-        case ui::Kind::StatusBar: {
-            auto* sp = dynamic_cast<const ui::StatusBar*>(c.get());
-            if (!sp) break;
-            auto& s = *sp;
-            for (int i = 1; i <= s.PanelCount(); ++i)
-                out << pad << "  panel " << i << ": \"" << ToUtf8(s.GetPanel(i).text) << "\"\n";
-            break;
-        }
-        case ui::Kind::TabbedDialog: {
-            auto* tp = dynamic_cast<const ui::TabbedDialog*>(c.get());
-            if (!tp) break;
-            auto& t = *tp;
-            for (int i = 0; i < t.Tabs(); ++i) out << pad << "  tab " << i << ": \"" << ToUtf8(t.TabCaption(i)) << "\"\n";
-            break;
-        }
-        default: break;
-    }
+    ui::VisitAs<ui::ListView, ui::TreeView, ui::StatusBar, ui::TabbedDialog>(*c, [&](const auto& x) { DumpLines(out, pad, x); });
     for (auto& k : w.Controls())
         if (k->Container() == c) DumpControl(out, w, k, depth + 1, o);
 }

@@ -4,6 +4,7 @@
 // back through the control's events.
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "automation/Event.h"
@@ -162,5 +163,26 @@ private:
 };
 
 using ControlRef = std::shared_ptr<Control>;
+
+// A control of a kind that has a class of its own; a plain Control of that kind (an element the
+// form was designed with) has none of the class's state.
+template <Kind K>
+class KindControl : public Control {
+public:
+    static constexpr Kind kKind = K;
+    KindControl(BStr name, int index) : Control(K, std::move(name), index) {}
+};
+
+// Calls f with the control as the first of Classes it is an object of; false when it is none.
+template <class... Classes, class C, class F>
+bool VisitAs(C& c, F&& f) {
+    auto as = [&](auto* typed) {
+        if (!typed) return false;
+        f(*typed);
+        return true;
+    };
+    return (... || (c.GetKind() == Classes::kKind &&
+                    as(dynamic_cast<std::conditional_t<std::is_const_v<C>, const Classes, Classes>*>(&c))));
+}
 
 }  // namespace ui

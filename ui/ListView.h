@@ -24,10 +24,9 @@ struct ListItem {
     bool selected = false;
 };
 
-class ListView : public Control {
+class ListView : public KindControl<Kind::ListView> {
 public:
-    static constexpr Kind kKind = Kind::ListView;
-    ListView(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
 
     // Column headers.
     int ColumnCount() const { return static_cast<int>(columns_.size()); }

@@ -35,6 +35,15 @@ inline constexpr std::uint32_t kWinHelpTab = 15;     // HELP_TAB
 enum class PumpPoint { DoEvents, Show, Modal, MessageBox, Sleep };
 const char* PumpPointName(PumpPoint p);
 
+// One call of the 8-bit help APIs.
+struct HelpCall {
+    bool html = false;  // HtmlHelpA, else WinHelpA
+    std::intptr_t window = 0;
+    std::string file;
+    std::uint32_t command = 0;
+    std::uintptr_t data = 0;
+};
+
 // Title of message boxes that name none.
 inline constexpr char16_t kDefaultTitle[] = u"LNSQuilletVexaProxy";
 
@@ -49,8 +58,13 @@ public:
     virtual void Detach(Control& c) = 0;
 
     virtual std::int32_t MsgBox(const BStr& text, std::int32_t style, const BStr& title) = 0;
-    virtual void HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) = 0;
-    virtual void WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) = 0;
+    void HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
+        Help(HelpCall{true, hwnd, file, command, data});
+    }
+    void WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
+        Help(HelpCall{false, hwnd, file, command, data});
+    }
+    virtual void Help(const HelpCall& call) = 0;
     virtual void EnterWhatsThisMode(Window& w) = 0;
 
     // Blocks the thread; no timer fires meanwhile.

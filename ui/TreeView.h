@@ -31,10 +31,9 @@ private:
 
 using NodeRef = std::shared_ptr<TreeNode>;
 
-class TreeView : public Control {
+class TreeView : public KindControl<Kind::TreeView> {
 public:
-    static constexpr Kind kKind = Kind::TreeView;
-    TreeView(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
 
     // A relative key names the parent; an empty one adds a root. Duplicate keys are an error.
     NodeRef Add(const BStr& relativeKey, BStr key, BStr text, BStr image = {}, BStr selectedImage = {});

@@ -8,10 +8,9 @@
 
 namespace ui {
 
-class ImageList : public Control {
+class ImageList : public KindControl<Kind::ImageList> {
 public:
-    static constexpr Kind kKind = Kind::ImageList;
-    ImageList(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
     void AddImage(BStr key) {
         keys_.push_back(std::move(key));
         Notify(Prop::Items);
@@ -31,10 +30,9 @@ struct Panel {
     bool spring = false;
 };
 
-class StatusBar : public Control {
+class StatusBar : public KindControl<Kind::StatusBar> {
 public:
-    static constexpr Kind kKind = Kind::StatusBar;
-    StatusBar(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     void AddPanel(Panel p) {
         panels_.push_back(std::move(p));
@@ -49,45 +47,33 @@ private:
     std::vector<Panel> panels_;
 };
 
-class ProgressBar : public Control {
+class ProgressBar : public KindControl<Kind::ProgressBar> {
 public:
-    static constexpr Kind kKind = Kind::ProgressBar;
-    ProgressBar(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
     int Value() const { return value_; }
-    void SetValue(int v) {
-        value_ = v;
-        Notify(Prop::Value);
-    }
+    void SetValue(int v) { Assign(value_, v, Prop::Value); }
     int Max() const { return max_; }
-    void SetMax(int m) {
-        max_ = m;
-        Notify(Prop::Value);
-    }
+    void SetMax(int m) { Assign(max_, m, Prop::Value); }
 
 private:
     int value_ = 0, max_ = 100;
 };
 
 // Ticks every Interval ms while enabled; setting Enabled or Interval starts the count again.
-class Timer : public Control {
+class Timer : public KindControl<Kind::Timer> {
 public:
-    static constexpr Kind kKind = Kind::Timer;
-    Timer(BStr name, int index) : Control(kKind, std::move(name), index) { SetVisibleFromPlatform(false); }
+    Timer(BStr name, int index) : KindControl(std::move(name), index) { SetVisibleFromPlatform(false); }
     std::int32_t Interval() const { return interval_; }
-    void SetInterval(std::int32_t ms) {
-        interval_ = ms;
-        Notify(Prop::Interval);
-    }
+    void SetInterval(std::int32_t ms) { Assign(interval_, ms, Prop::Interval); }
     automation::Event<> Tick;
 
 private:
     std::int32_t interval_ = 0;
 };
 
-class TabbedDialog : public Control {
+class TabbedDialog : public KindControl<Kind::TabbedDialog> {
 public:
-    static constexpr Kind kKind = Kind::TabbedDialog;
-    TabbedDialog(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
     int Tabs() const { return static_cast<int>(captions_.size()); }
     void SetTabs(int n) {
         captions_.resize(static_cast<std::size_t>(n));
@@ -102,10 +88,9 @@ private:
 
 // The container of a visual control made from a ProgID. The backend creates the control when the
 // container is attached and sets Object; creation failure is an error of Window::ControlsAdd.
-class HostedControl : public Control {
+class HostedControl : public KindControl<Kind::HostedControl> {
 public:
-    static constexpr Kind kKind = Kind::HostedControl;
-    HostedControl(BStr name, int index) : Control(kKind, std::move(name), index) {}
+    using KindControl::KindControl;
     const BStr& ProgId() const { return progId_; }
     automation::ObjectRef Object() const { return object_; }
     void ZOrder() {

@@ -59,7 +59,7 @@ std::shared_ptr<Window> Window::Create(BStr name) {
     return w;
 }
 
-Window::Window(BStr name) : Control(Kind::Window, std::move(name), -1) { SetVisibleFromPlatform(false); }
+Window::Window(BStr name) : KindControl(std::move(name), -1) { SetVisibleFromPlatform(false); }
 
 Window::~Window() {
     for (auto& c : controls_) c->form_ = nullptr;

@@ -19,7 +19,7 @@ inline constexpr int kMinimized = 1;
 inline constexpr int kMaximized = 2;
 }  // namespace state
 
-class Window : public Control {
+class Window : public KindControl<Kind::Window> {
 public:
     // Creates the window on the installed platform.
     static std::shared_ptr<Window> Create(BStr name);

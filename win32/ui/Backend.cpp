@@ -412,19 +412,19 @@ std::int32_t Backend::MsgBox(const automation::BStr& text, std::int32_t style, c
     return MessageBoxW(GetActiveWindow(), W(text), W(caption), static_cast<UINT>(style));
 }
 
-void Backend::HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
+void Backend::Help(const ui::HelpCall& call) {
+    HWND owner = reinterpret_cast<HWND>(call.window);
+    if (!call.html) {
+        ::WinHelpA(owner, call.file.c_str(), call.command, call.data);
+        return;
+    }
     if (!hhctrlTried_) {
         hhctrlTried_ = true;
         hhctrl_ = LoadLibraryW(L"hhctrl.ocx");
     }
     if (!hhctrl_) return;
     using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
-    if (auto fn = ProcAs<HtmlHelpFn>(GetProcAddress(hhctrl_, "HtmlHelpA")))
-        fn(reinterpret_cast<HWND>(hwnd), file.c_str(), command, data);
-}
-
-void Backend::WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) {
-    ::WinHelpA(reinterpret_cast<HWND>(hwnd), file.c_str(), command, data);
+    if (auto fn = ProcAs<HtmlHelpFn>(GetProcAddress(hhctrl_, "HtmlHelpA"))) fn(owner, call.file.c_str(), call.command, call.data);
 }
 
 void Backend::EnterWhatsThisMode(ui::Window& w) {

@@ -47,8 +47,7 @@ public:
     void Attach(ui::Control& c) override;
     void Detach(ui::Control& c) override;
     std::int32_t MsgBox(const automation::BStr& text, std::int32_t style, const automation::BStr& title) override;
-    void HtmlHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) override;
-    void WinHelpA(std::intptr_t hwnd, const std::string& file, std::uint32_t command, std::uintptr_t data) override;
+    void Help(const ui::HelpCall& call) override;
     void EnterWhatsThisMode(ui::Window& w) override;
     void Sleep(std::uint32_t ms) override;
     void DoEvents() override;

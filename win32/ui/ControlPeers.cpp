@@ -440,10 +440,11 @@ public:
     void Create() override {}
 };
 
-template <class T>
-T* As(ui::Control& c) {
-    return dynamic_cast<T*>(&c);
-}
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::ImageList& l) { return std::make_unique<ImageListPeer>(b, l); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::StatusBar& s) { return std::make_unique<StatusBarPeer>(b, s); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::ProgressBar& p) { return std::make_unique<ProgressPeer>(b, p); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::Timer& t) { return std::make_unique<TimerPeer>(b, t); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::TabbedDialog& t) { return std::make_unique<TabbedPeer>(b, t); }
 
 }  // namespace
 
@@ -453,10 +454,12 @@ std::shared_ptr<GdiObject> SharedImages(const std::shared_ptr<ui::ImageList>& im
 }
 
 std::unique_ptr<NativePeer> MakePeer(Backend& b, ui::Control& c) {
+    std::unique_ptr<NativePeer> peer;
+    // A control of its kind's own class gets that class's peer.
+    if (ui::VisitAs<ui::Window, ui::ListView, ui::TreeView, ui::ImageList, ui::StatusBar, ui::ProgressBar, ui::Timer,
+                    ui::TabbedDialog, ui::HostedControl>(c, [&](auto& typed) { peer = MakeTypedPeer(b, typed); }))
+        return peer;
     switch (c.GetKind()) {
-        case ui::Kind::Window:
-            if (auto* w = As<ui::Window>(c)) return MakeWindowPeer(b, *w);
-            break;
         case ui::Kind::Label: return std::make_unique<LabelPeer>(b, c);
         case ui::Kind::CommandButton:
         case ui::Kind::OptionButton:
@@ -465,32 +468,8 @@ std::unique_ptr<NativePeer> MakePeer(Backend& b, ui::Control& c) {
         case ui::Kind::PictureBox: return std::make_unique<FramePeer>(b, c);
         case ui::Kind::Image: return std::make_unique<GrabPeer>(b, c);
         case ui::Kind::MenuItem: return std::make_unique<MenuPeer>(b, c);
-        case ui::Kind::ListView:
-            if (auto* l = As<ui::ListView>(c)) return MakeListViewPeer(b, *l);
-            break;
-        case ui::Kind::TreeView:
-            if (auto* t = As<ui::TreeView>(c)) return MakeTreeViewPeer(b, *t);
-            break;
-        case ui::Kind::ImageList:
-            if (auto* l = As<ui::ImageList>(c)) return std::make_unique<ImageListPeer>(b, *l);
-            break;
-        case ui::Kind::StatusBar:
-            if (auto* s = As<ui::StatusBar>(c)) return std::make_unique<StatusBarPeer>(b, *s);
-            break;
-        case ui::Kind::ProgressBar:
-            if (auto* p = As<ui::ProgressBar>(c)) return std::make_unique<ProgressPeer>(b, *p);
-            break;
-        case ui::Kind::Timer:
-            if (auto* t = As<ui::Timer>(c)) return std::make_unique<TimerPeer>(b, *t);
-            break;
-        case ui::Kind::TabbedDialog:
-            if (auto* t = As<ui::TabbedDialog>(c)) return std::make_unique<TabbedPeer>(b, *t);
-            break;
-        case ui::Kind::HostedControl:
-            if (auto* h = As<ui::HostedControl>(c)) return MakeHostedPeer(b, *h);
-            break;
+        default: return std::make_unique<InertPeer>(b, c);
     }
-    return std::make_unique<InertPeer>(b, c);
 }
 
 }  // namespace win32::backend

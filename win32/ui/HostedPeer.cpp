@@ -95,6 +95,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NativePeer> MakeHostedPeer(Backend& b, ui::HostedControl& h) { return std::make_unique<HostedPeer>(b, h); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::HostedControl& h) { return std::make_unique<HostedPeer>(b, h); }
 
 }  // namespace win32::backend

@@ -28,10 +28,13 @@ private:
     std::shared_ptr<bool> flag_;
 };
 
-class ListViewPeer final : public NativePeer {
+// A list or a tree: shows the model's rows, drawing from image lists it holds for as long as its
+// window may draw, and keeps its own selection changes from coming back as the user's.
+class RowsPeer : public NativePeer {
 public:
-    ListViewPeer(Backend& b, ui::ListView& l) : NativePeer(b, l), list_(l) {}
-    ~ListViewPeer() override { ListViewPeer::Release(); }
+    RowsPeer(Backend& b, ui::Control& c, const wchar_t* windowClass, DWORD style)
+        : NativePeer(b, c), windowClass_(windowClass), style_(style) {}
+    ~RowsPeer() override { RowsPeer::Release(); }
     // The window goes before the images it draws with.
     void Release() override {
         NativePeer::Release();
@@ -39,14 +42,55 @@ public:
     }
 
     void Create() override {
-        // The image lists belong to their own control: the list must not destroy them.
-        MakeChild(WC_LISTVIEWW,
-                  LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS | (c_.TabStop() ? WS_TABSTOP : 0),
-                  WS_EX_CLIENTEDGE, false, L"");
-        SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-        ColumnsChanged();
+        MakeChild(windowClass_, style_ | (c_.TabStop() ? WS_TABSTOP : 0), WS_EX_CLIENTEDGE, false, L"");
+        Created();
         ApplyImages();
     }
+
+    void Changed(ui::Control& c, ui::Prop p) override {
+        if (!hwnd_) return;
+        switch (p) {
+            case ui::Prop::Images: ApplyImages(); break;
+            case ui::Prop::Items:
+            case ui::Prop::Sort:
+            case ui::Prop::Nodes: ApplyRows(); break;
+            case ui::Prop::Selection:
+                if (!*syncing_) ApplySelection();
+                break;
+            case ui::Prop::Caption: break;
+            default: NativePeer::Changed(c, p); break;
+        }
+    }
+
+    bool OnNotify(NMHDR& nm, LRESULT& result) override {
+        result = 0;
+        switch (nm.code) {
+            case NM_CLICK: Fire(c_, c_.Click); return true;
+            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
+            default: return false;
+        }
+    }
+
+protected:
+    // The window is there; the images and rows come next.
+    virtual void Created() {}
+    virtual void ApplyImages() = 0;
+    virtual void ApplyRows() = 0;
+    virtual void ApplySelection() = 0;
+
+    std::vector<std::shared_ptr<GdiObject>> held_;
+    std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
+
+private:
+    const wchar_t* windowClass_;
+    DWORD style_;
+};
+
+class ListViewPeer final : public RowsPeer {
+public:
+    // The image lists belong to their own control: the list must not destroy them.
+    ListViewPeer(Backend& b, ui::ListView& l)
+        : RowsPeer(b, l, WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | LVS_SHAREIMAGELISTS), list_(l) {}
 
     void ApplyPending() override {
         if (columnsPending_ && hwnd_) ApplyColumns();
@@ -54,18 +98,8 @@ public:
     }
 
     void Changed(ui::Control& c, ui::Prop p) override {
-        if (!hwnd_) return;
-        switch (p) {
-            case ui::Prop::Columns: ColumnsChanged(); break;
-            case ui::Prop::Images: ApplyImages(); break;
-            case ui::Prop::Items:
-            case ui::Prop::Sort: ApplyItems(); break;
-            case ui::Prop::Selection:
-                if (!*syncing_) ApplySelection();
-                break;
-            case ui::Prop::Caption: break;
-            default: NativePeer::Changed(c, p); break;
-        }
+        if (p == ui::Prop::Columns && hwnd_) ColumnsChanged();
+        else RowsPeer::Changed(c, p);
     }
 
     // Mouse presses reach the model before the list runs its own click handling.
@@ -99,18 +133,22 @@ public:
             case LVN_KEYDOWN:
                 Fire(c_, c_.KeyDown, static_cast<std::int16_t>(reinterpret_cast<NMLVKEYDOWN&>(nm).wVKey), ShiftState());
                 return true;
-            case NM_CLICK: Fire(c_, c_.Click); return true;
-            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
-            default: return false;
+            default: return RowsPeer::OnNotify(nm, result);
         }
     }
 
 private:
+    void Created() override {
+        SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+        ColumnsChanged();
+    }
+
     // Each list is held for as long as the control may draw from it; the rows take their images
     // from the keys again.
     // Only a list that changes is handed over: a new small-icon list lays the rows and the header
     // out again, and a new list is told of its three image lists one by one.
-    void ApplyImages() {
+    void ApplyImages() override {
+        // Normal, small and header images.
         std::vector<std::shared_ptr<GdiObject>> now{SharedImages(list_.Icons()), SharedImages(list_.SmallIcons()),
                                                     SharedImages(list_.ColumnHeaderIcons())};
         auto handle = [](const std::shared_ptr<GdiObject>& g) { return reinterpret_cast<LPARAM>(g ? g->ImageList() : nullptr); };
@@ -122,7 +160,7 @@ private:
             if (HWND h = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0)))
                 SendMessageW(h, HDM_SETIMAGELIST, 0, handle(now[2]));
         held_ = std::move(now);
-        ApplyItems();
+        ApplyRows();
     }
 
     // A list behind a hidden form or frame gets its columns when that shows: a form is loaded with its columns'
@@ -171,7 +209,7 @@ private:
     }
 
     // Rows in display order (sorted by the model when it sorts); each row keeps its item's index.
-    void ApplyItems() {
+    void ApplyRows() override {
         // Nothing shown and nothing to show: the redraw switch alone costs round trips to the Wine
         // server, and a new list is told of its columns, images and sort order one by one.
         if (shownRows_ == 0 && list_.Count() == 0) return;
@@ -206,7 +244,7 @@ private:
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
 
-    void ApplySelection() {
+    void ApplySelection() override {
         FlagScope busy(syncing_);
         const int rows = static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0));
         for (int r = 0; r < rows; ++r) {
@@ -250,42 +288,16 @@ private:
     };
 
     ui::ListView& list_;
-    std::vector<std::shared_ptr<GdiObject>> held_;  // normal, small and header images
     std::vector<ShownColumn> shown_;
     int shownRows_ = 0;
     bool columnsPending_ = false;
-    std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
     std::shared_ptr<bool> applyingColumns_ = std::make_shared<bool>(false);
 };
 
-class TreeViewPeer final : public NativePeer {
+class TreeViewPeer final : public RowsPeer {
 public:
-    TreeViewPeer(Backend& b, ui::TreeView& t) : NativePeer(b, t), tree_(t) {}
-    ~TreeViewPeer() override { TreeViewPeer::Release(); }
-    void Release() override {
-        NativePeer::Release();
-        held_.reset();
-    }
-
-    void Create() override {
-        MakeChild(WC_TREEVIEWW,
-                  TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS | (c_.TabStop() ? WS_TABSTOP : 0),
-                  WS_EX_CLIENTEDGE, false, L"");
-        ApplyImages();
-    }
-
-    void Changed(ui::Control& c, ui::Prop p) override {
-        if (!hwnd_) return;
-        switch (p) {
-            case ui::Prop::Nodes: ApplyNodes(); break;
-            case ui::Prop::Images: ApplyImages(); break;
-            case ui::Prop::Selection:
-                if (!*syncing_) ApplySelection();
-                break;
-            case ui::Prop::Caption: break;
-            default: NativePeer::Changed(c, p); break;
-        }
-    }
+    TreeViewPeer(Backend& b, ui::TreeView& t)
+        : RowsPeer(b, t, WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS), tree_(t) {}
 
     bool OnNotify(NMHDR& nm, LRESULT& result) override {
         result = 0;
@@ -303,21 +315,19 @@ public:
                 Fire(c_, tree_.NodeClick, node);
                 return true;
             }
-            case NM_CLICK: Fire(c_, c_.Click); return true;
-            case NM_DBLCLK: Fire(c_, c_.DblClick); return true;
-            default: return false;
+            default: return RowsPeer::OnNotify(nm, result);
         }
     }
 
 private:
-    void ApplyImages() {
+    void ApplyImages() override {
         auto images = SharedImages(tree_.Images());
         SendMessageW(hwnd_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images ? images->ImageList() : nullptr));
-        held_ = std::move(images);
-        ApplyNodes();
+        held_.assign(1, std::move(images));
+        ApplyRows();
     }
 
-    void ApplyNodes() {
+    void ApplyRows() override {
         if (items_.empty() && tree_.Count() == 0) return;  // as for the list's rows
         FlagScope busy(syncing_);
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
@@ -351,7 +361,7 @@ private:
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
 
-    void ApplySelection() {
+    void ApplySelection() override {
         FlagScope busy(syncing_);
         HTREEITEM target = nullptr;
         if (auto selected = tree_.SelectedNode())
@@ -361,7 +371,6 @@ private:
     }
 
     ui::TreeView& tree_;
-    std::shared_ptr<GdiObject> held_;
     // The model's nodes as shown; the model holds the nodes for as long as these rows exist.
     std::vector<std::pair<const ui::TreeNode*, HTREEITEM>> items_;
     std::shared_ptr<bool> syncing_ = std::make_shared<bool>(false);
@@ -369,7 +378,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NativePeer> MakeListViewPeer(Backend& b, ui::ListView& l) { return std::make_unique<ListViewPeer>(b, l); }
-std::unique_ptr<NativePeer> MakeTreeViewPeer(Backend& b, ui::TreeView& t) { return std::make_unique<TreeViewPeer>(b, t); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::ListView& l) { return std::make_unique<ListViewPeer>(b, l); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::TreeView& t) { return std::make_unique<TreeViewPeer>(b, t); }
 
 }  // namespace win32::backend

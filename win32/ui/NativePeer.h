@@ -110,9 +110,10 @@ class GdiObject;
 std::shared_ptr<GdiObject> SharedImages(const std::shared_ptr<ui::ImageList>& images);
 
 std::unique_ptr<NativePeer> MakePeer(Backend& b, ui::Control& c);
-std::unique_ptr<NativePeer> MakeWindowPeer(Backend& b, ui::Window& w);
-std::unique_ptr<NativePeer> MakeListViewPeer(Backend& b, ui::ListView& l);
-std::unique_ptr<NativePeer> MakeTreeViewPeer(Backend& b, ui::TreeView& t);
-std::unique_ptr<NativePeer> MakeHostedPeer(Backend& b, ui::HostedControl& h);
+// The peers of the control classes that have files of their own.
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::Window& w);
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::ListView& l);
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::TreeView& t);
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::HostedControl& h);
 
 }  // namespace win32::backend

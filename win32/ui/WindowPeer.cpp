@@ -47,7 +47,7 @@ bool ParseShortcut(const automation::BStr& text, WORD& key, BYTE& modifiers) {
 
 }  // namespace
 
-std::unique_ptr<NativePeer> MakeWindowPeer(Backend& b, ui::Window& w) { return std::make_unique<WindowPeer>(b, w); }
+std::unique_ptr<NativePeer> MakeTypedPeer(Backend& b, ui::Window& w) { return std::make_unique<WindowPeer>(b, w); }
 
 WindowPeer::~WindowPeer() { WindowPeer::Release(); }
 
