@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@
 #include "Census.h"
 #include "LNSQuilletVexaProxy_h.h"
 #include "win32/com/ComRef.h"
-#include "win32/comsupport/ArgValues.h"
+#include "win32/comsupport/LateBound.h"
+#include "tools/windows/StartAppArgs.h"
 
 using bench::kBarePhases;
 using win32::com::ComRef;
@@ -44,37 +46,17 @@ enum DllPhase { kCreate, kStart, kView, kExit, kRelease, kDllPhases };
 constexpr const char* kDllPhaseNames[kDllPhases] = {"create by ProgID", "StartApp", "RunFullAppView and message loop", "ExitApp",
                                                     "Release and message loop"};
 
-ComRef<IDispatch> Create(const wchar_t* progId) {
-    CLSID clsid;
-    ComRef<IDispatch> d;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put()));
-    return d;
-}
-
 using win32::Bool;
+using win32::CallByName;
+using win32::CreateByProgId;
 using win32::I4;
 using win32::Str;
-
-// A late-bound call with arguments given left to right; the result, if any, in *out.
-HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD, VARIANT* out = nullptr) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID put = DISPID_PROPERTYPUT;
-    const bool isPut = flags == DISPATCH_PROPERTYPUT;
-    DISPPARAMS p{reversed.data(), isPut ? &put : nullptr, static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
-    if (SUCCEEDED(hr)) hr = d->Invoke(id, IID_NULL, 0, flags, &p, out, nullptr, nullptr);
-    for (auto& v : args) VariantClear(&v);
-    return hr;
-}
 
 long LongProperty(IDispatch* d, const wchar_t* name) {
     VARIANT v;
     VariantInit(&v);
     long result = -1;
-    if (SUCCEEDED(Call(d, name, {}, DISPATCH_PROPERTYGET, &v)) && SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4)))
+    if (SUCCEEDED(CallByName(d, name, {}, DISPATCH_PROPERTYGET, &v)) && SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4)))
         result = V_I4(&v);
     VariantClear(&v);
     return result;
@@ -105,43 +87,36 @@ class Host {
 public:
     // checkServer: the DLL is loaded to see that it is registered (not for a first session).
     bool Prepare(std::string& why, bool checkServer = true) {
-        control_ = Create(L"QuilletSim.Control");
-        device_ = Create(L"QuilletSim.AppDevice");
-        system_ = Create(L"QuilletSim.System");
-        properties_ = Create(L"QuilletSim.Collection");
+        control_ = CreateByProgId(L"QuilletSim.Control");
+        device_ = CreateByProgId(L"QuilletSim.AppDevice");
+        system_ = CreateByProgId(L"QuilletSim.System");
+        properties_ = CreateByProgId(L"QuilletSim.Collection");
         if (!control_ || !device_ || !system_ || !properties_) {
             why = "QuilletSimComponents.dll is not registered";
             return false;
         }
-        if (checkServer && !Create(kServerProgId)) {
+        if (checkServer && !CreateByProgId(kServerProgId)) {
             why = "LNSQuilletVexaProxy.dll is not registered";
             return false;
         }
-        Call(control_.Get(), L"Reset", {});
-        Call(control_.Get(), L"AddPlugin", {Str(kProgramId), Str(L"FanCoil.chm"), Str(kWorkspace), Bool(true)});
+        CallByName(control_.Get(), L"Reset", {});
+        CallByName(control_.Get(), L"AddPlugin", {Str(kProgramId), Str(L"FanCoil.chm"), Str(kWorkspace), Bool(true)});
         for (std::size_t i = 0; i < kDisplay.features.size(); ++i)
-            Call(control_.Get(), L"AddFeature",
-                 {Str(kProgramId), I4(static_cast<long>(i) + 1), Str(kDisplay.features[i].c_str())});
-        Call(control_.Get(), L"ConfigureWorkspace", {Str(kWorkspace), Bool(false), Bool(true), Bool(true)});
-        Call(device_.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
-        Call(device_.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
-        Call(system_.Get(), L"Name", {Str(L"Building Network")}, DISPATCH_PROPERTYPUT);
+            CallByName(control_.Get(), L"AddFeature",
+                       {Str(kProgramId), I4(static_cast<long>(i) + 1), Str(kDisplay.features[i].c_str())});
+        CallByName(control_.Get(), L"ConfigureWorkspace", {Str(kWorkspace), Bool(false), Bool(true), Bool(true)});
+        CallByName(device_.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
+        CallByName(device_.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
+        CallByName(system_.Get(), L"Name", {Str(L"Building Network")}, DISPATCH_PROPERTYPUT);
         return true;
     }
 
     // One session; times in microseconds per phase. Checks afterwards that it opened the display
     // and left nothing behind.
     bool Session(double* times, bench::Census* census = nullptr) {
-        AppDevice* dev = nullptr;
-        System* sys = nullptr;
-        Collection* col = nullptr;
-        device_->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&dev));
-        system_->QueryInterface(IID_System, reinterpret_cast<void**>(&sys));
-        properties_->QueryInterface(IID_Collection, reinterpret_cast<void**>(&col));
-        BSTR description = SysAllocString(kDisplay.caption.c_str());
-        BSTR address = SysAllocString(L"Fan Coil 1 (1/12)");
-        float version = 3.2f;
-        VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE, started = VARIANT_FALSE;
+        std::optional<StartAppArgs> args;
+        args.emplace(device_.Get(), system_.Get(), properties_.Get(), kDisplay.caption.c_str(), L"Fan Coil 1 (1/12)");
+        VARIANT_BOOL started = VARIANT_FALSE;
         LONG opened = 0;
         HRESULT hrStart = E_FAIL, hrView = E_FAIL, hrExit = E_FAIL;
         bool shown = false;
@@ -160,7 +135,7 @@ public:
         if (SUCCEEDED(CLSIDFromProgID(kServerProgId, &clsid)))
             CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__IHalvernServer, reinterpret_cast<void**>(server.Put()));
         phase(kCreate);
-        if (server) hrStart = server->StartApp(&dev, &sys, &version, &ft2, &description, &address, &col, &lnspi, &started);
+        if (server) hrStart = args->Call(server.Get(), &started);
         phase(kStart);
         if (server) hrView = server->RunFullAppView(&opened);
         bench::Drain();  // the host's message loop: what the call left to paint is painted
@@ -169,7 +144,7 @@ public:
             *census = bench::Take(FindDisplay());
             VARIANT log;
             VariantInit(&log);
-            if (SUCCEEDED(Call(control_.Get(), L"Log", {}, DISPATCH_PROPERTYGET, &log)) && V_VT(&log) == VT_BSTR)
+            if (SUCCEEDED(CallByName(control_.Get(), L"Log", {}, DISPATCH_PROPERTYGET, &log)) && V_VT(&log) == VT_BSTR)
                 census->calls = std::wstring(V_BSTR(&log), SysStringLen(V_BSTR(&log)));
             VariantClear(&log);
         }
@@ -182,14 +157,10 @@ public:
         bench::Drain();
         phase(kRelease);
 
-        SysFreeString(description);
-        SysFreeString(address);
-        if (dev) dev->Release();
-        if (sys) sys->Release();
-        if (col) col->Release();
+        args.reset();
         const bool clean = !FindDisplay() && LongProperty(control_.Get(), L"LiveWorkspaceControls") == 0 &&
                            LongProperty(control_.Get(), L"LivePluginServers") == 0;
-        Call(control_.Get(), L"ClearLog", {});
+        CallByName(control_.Get(), L"ClearLog", {});
         const bool ok = SUCCEEDED(hrStart) && started && SUCCEEDED(hrView) && opened != 0 && shown && SUCCEEDED(hrExit) && clean;
         if (!ok)
             std::printf(

@@ -21,8 +21,9 @@
 
 #include "LNSQuilletVexaProxy_h.h"
 #include "win32/com/ComRef.h"
-#include "win32/comsupport/ArgValues.h"
+#include "win32/comsupport/LateBound.h"
 #include "win32/ui/WindowText.h"
+#include "tools/windows/StartAppArgs.h"
 
 using win32::com::ComRef;
 
@@ -289,29 +290,9 @@ public:
     }
 };
 
-ComRef<IDispatch> Create(const wchar_t* progId) {
-    CLSID clsid;
-    ComRef<IDispatch> d;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(d.Put()));
-    return d;
-}
-
-// A late-bound call with string, integer and boolean arguments given left to right.
-HRESULT Call(IDispatch* d, const wchar_t* name, std::vector<VARIANT> args, WORD flags = DISPATCH_METHOD) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS p{reversed.data(), flags == DISPATCH_PROPERTYPUT ? &put : nullptr, static_cast<UINT>(reversed.size()),
-                 flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
-    if (SUCCEEDED(hr)) hr = d->Invoke(id, IID_NULL, 0, flags, &p, nullptr, nullptr, nullptr);
-    for (auto& v : args) VariantClear(&v);
-    return hr;
-}
-
 using win32::Bool;
+using win32::CallByName;
+using win32::CreateByProgId;
 using win32::I4;
 using win32::Str;
 
@@ -354,29 +335,8 @@ std::string Failure(HRESULT hr) {
     return buf;
 }
 
-// StartApp as a host calls it, with the simulated LNS objects.
-HRESULT Start(_IHalvernServer* server, IDispatch* device, IDispatch* system, IDispatch* properties, const wchar_t* description,
-              const wchar_t* address, VARIANT_BOOL* started) {
-    AppDevice* dev = nullptr;
-    System* sys = nullptr;
-    Collection* col = nullptr;
-    device->QueryInterface(IID_AppDevice, reinterpret_cast<void**>(&dev));
-    system->QueryInterface(IID_System, reinterpret_cast<void**>(&sys));
-    properties->QueryInterface(IID_Collection, reinterpret_cast<void**>(&col));
-    float version = 3.2f;
-    VARIANT_BOOL ft2 = VARIANT_TRUE, lnspi = VARIANT_TRUE;
-    BSTR desc = SysAllocString(description), addr = SysAllocString(address);
-    HRESULT hr = server->StartApp(&dev, &sys, &version, &ft2, &desc, &addr, &col, &lnspi, started);
-    SysFreeString(desc);
-    SysFreeString(addr);
-    if (dev) dev->Release();
-    if (sys) sys->Release();
-    if (col) col->Release();
-    return hr;
-}
-
 ComRef<_IHalvernServer> NewServer() {
-    auto d = Create(L"LNSQuilletVexaProxy.IHalvernServer");
+    auto d = CreateByProgId(L"LNSQuilletVexaProxy.IHalvernServer");
     ComRef<_IHalvernServer> dual;
     if (d) d->QueryInterface(IID__IHalvernServer, reinterpret_cast<void**>(dual.Put()));
     return dual;
@@ -470,31 +430,33 @@ int wmain(int argc, wchar_t** argv) {
     OleInitialize(nullptr);
     int rc = 0;
     {
-        auto control = Create(L"QuilletSim.Control");
-        auto device = Create(L"QuilletSim.AppDevice");
-        auto sensor = Create(L"QuilletSim.AppDevice");
-        auto system = Create(L"QuilletSim.System");
-        auto properties = Create(L"QuilletSim.Collection");
+        auto control = CreateByProgId(L"QuilletSim.Control");
+        auto device = CreateByProgId(L"QuilletSim.AppDevice");
+        auto sensor = CreateByProgId(L"QuilletSim.AppDevice");
+        auto system = CreateByProgId(L"QuilletSim.System");
+        auto properties = CreateByProgId(L"QuilletSim.Collection");
         auto server = NewServer();
         if (!server || !control || !device || !sensor || !system || !properties) {
             std::printf("LNSQuilletVexaProxy.dll and QuilletSimComponents.dll must be registered\n");
             OleUninitialize();
             return 1;
         }
-        Call(control.Get(), L"Reset", {});
-        Call(control.Get(), L"AddPlugin", {Str(kProgramId), Str(L"FanCoil.chm"), Str(L"QuilletSim.UnitsWorkspace"), Bool(true)});
-        Call(control.Get(), L"AddFeature", {Str(kProgramId), I4(1), Str(L"&Configure")});
-        Call(control.Get(), L"AddFeature", {Str(kProgramId), I4(2), Str(L"&Recalibrate")});
-        Call(control.Get(), L"ConfigureWorkspace", {Str(L"QuilletSim.UnitsWorkspace"), Bool(false), Bool(true), Bool(true)});
+        CallByName(control.Get(), L"Reset", {});
+        CallByName(control.Get(), L"AddPlugin",
+                   {Str(kProgramId), Str(L"FanCoil.chm"), Str(L"QuilletSim.UnitsWorkspace"), Bool(true)});
+        CallByName(control.Get(), L"AddFeature", {Str(kProgramId), I4(1), Str(L"&Configure")});
+        CallByName(control.Get(), L"AddFeature", {Str(kProgramId), I4(2), Str(L"&Recalibrate")});
+        CallByName(control.Get(), L"ConfigureWorkspace",
+                   {Str(L"QuilletSim.UnitsWorkspace"), Bool(false), Bool(true), Bool(true)});
         // The second device's plug-in names a control that is not installed, nor is the generic one.
-        Call(control.Get(), L"AddPlugin", {Str(kSensorProgramId), Str(L""), Str(L"RoomSensor.Workspace"), Bool(true)});
-        Call(control.Get(), L"FallbackInstalled", {Bool(false)}, DISPATCH_PROPERTYPUT);
-        Call(device.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
-        Call(device.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
-        Call(sensor.Get(), L"Name", {Str(L"Room Sensor 3")}, DISPATCH_PROPERTYPUT);
-        Call(sensor.Get(), L"ProgramId", {Str(kSensorProgramId)}, DISPATCH_PROPERTYPUT);
+        CallByName(control.Get(), L"AddPlugin", {Str(kSensorProgramId), Str(L""), Str(L"RoomSensor.Workspace"), Bool(true)});
+        CallByName(control.Get(), L"FallbackInstalled", {Bool(false)}, DISPATCH_PROPERTYPUT);
+        CallByName(device.Get(), L"Name", {Str(L"Fan Coil 1")}, DISPATCH_PROPERTYPUT);
+        CallByName(device.Get(), L"ProgramId", {Str(kProgramId)}, DISPATCH_PROPERTYPUT);
+        CallByName(sensor.Get(), L"Name", {Str(L"Room Sensor 3")}, DISPATCH_PROPERTYPUT);
+        CallByName(sensor.Get(), L"ProgramId", {Str(kSensorProgramId)}, DISPATCH_PROPERTYPUT);
         // The units control asks to close once OK has applied the units, as the real one does.
-        Call(control.Get(), L"ApplyAsksToClose", {Bool(true)}, DISPATCH_PROPERTYPUT);
+        CallByName(control.Get(), L"ApplyAsksToClose", {Bool(true)}, DISPATCH_PROPERTYPUT);
 
         ComRef<IConnectionPointContainer> container;
         server->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Put()));
@@ -513,7 +475,8 @@ int wmain(int argc, wchar_t** argv) {
 
         Step("Host: StartApp(Fan Coil 1, network, 3.2, True, \"Fan Coil Unit\", ...)");
         VARIANT_BOOL started = VARIANT_FALSE;
-        hr = Start(server.Get(), device.Get(), system.Get(), properties.Get(), kDescription, L"Fan Coil 1 (1/12)", &started);
+        hr = StartAppArgs(device.Get(), system.Get(), properties.Get(), kDescription, L"Fan Coil 1 (1/12)")
+                 .Call(server.Get(), &started);
         std::printf("host: StartApp -> %s\n", FAILED(hr) ? Failure(hr).c_str() : started ? "True" : "False");
 
         g_main = Open(server.Get(), control.Get(), kDescription);
@@ -569,8 +532,8 @@ int wmain(int argc, wchar_t** argv) {
         if (second) {
             Step("Host: StartApp(Room Sensor 3, network, 3.2, True, \"Room Sensor\", ...)");
             started = VARIANT_FALSE;
-            hr = Start(second.Get(), sensor.Get(), system.Get(), properties.Get(), kSensorDescription, L"Room Sensor 3 (1/15)",
-                       &started);
+            hr = StartAppArgs(sensor.Get(), system.Get(), properties.Get(), kSensorDescription, L"Room Sensor 3 (1/15)")
+                     .Call(second.Get(), &started);
             std::printf("host: StartApp -> %s\n", FAILED(hr) ? Failure(hr).c_str() : started ? "True" : "False");
             g_main = Open(second.Get(), control.Get(), kSensorDescription);
             if (g_main) Shot(L"error-view", RectOf(g_main), {g_main});
