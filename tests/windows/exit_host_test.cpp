@@ -21,7 +21,6 @@
 #include "ComTestSupport.h"
 #include "LNSQuilletVexaProxy_h.h"
 #include "TestHarness.h"
-#include "win32/com/Diagnostics.h"
 
 using namespace qvtest;
 
@@ -100,55 +99,28 @@ struct World : SimulatedWorld {
 bool g_insideNotification = false;
 
 // One host session with an event sink on the object.
-struct Session {
-    ComRef<_IHalvernServer> server;
-    ComRef<IConnectionPoint> point;
-    ComRef<EventSink> sink;
-    DWORD cookie = 0;
-
-    Session() : server(As<_IHalvernServer>(NewServer().Get(), IID__IHalvernServer)) {
-        auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer);
-        if (container) container->FindConnectionPoint(DIID___IHalvernServer, point.Put());
-        sink = EventSink::Create(DIID___IHalvernServer, &g_insideNotification);
-        CHECK(point);
-        if (point) CHECK_HR(point->Advise(sink.Get(), &cookie), S_OK);
-    }
-    ~Session() { Release(); }
-
+struct Session : HostSession {
+    Session() : HostSession(&g_insideNotification) {}
     bool Start(World& w) { return w.Start(server.Get(), kDescription, L"Exit Node (1/9)", w.properties.Get()); }
-
-    // Opens the display; the shown main window, or nullptr.
-    HWND Open() {
-        LONG opened = 0;
-        CHECK_HR(server->RunFullAppView(&opened), S_OK);
-        CHECK_EQ(opened, -1L);
-        Pump(100);
-        HWND main = FindShownWindow(kDescription);
-        CHECK(main != nullptr);
-        return main;
-    }
-
-    size_t AppExits() const { return sink ? sink->received.size() : 0; }
-
-    void Release() {
-        if (point && cookie) point->Unadvise(cookie);
-        cookie = 0;
-        point.Reset();
-        server.Reset();
-    }
 };
 
-// Graphics objects of the window backend, asked of a fresh object (which is released again).
-long LiveGdiObjects() {
-    auto d = As<win32::com::IQuilletDiagnostics>(NewServer().Get(), win32::com::kIidQuilletDiagnostics);
-    LONG n = -1;
-    if (d) d->LiveGdiObjects(&n);
-    return n;
+// A session after an odd ending works as the first did.
+void NextSessionWorks(World& world) {
+    Session s;
+    if (!s.Start(world)) return;
+    HWND main = s.Open(kDescription);
+    CHECK(main && TopLevel(L"QuilletVexaForm") == main);
+    CHECK(Responds(main));
+    CHECK_HR(s.server->ExitApp(), S_OK);
+    CHECK_EQ(s.AppExits(), 1u);
+    CHECK(FindShownWindow(kDescription) == nullptr);
 }
 
 // After the session: the component keeps the session's objects while anything of it is in use,
 // lets go of them when COM asks whether it can be unloaded, and then says yes.
 void ExpectHeldUntilAsked(World& world, ULONG heldDuringSession) {
+    Pump(50);
+    world.ForgetLastSession();
     const ULONG held = world.properties ? world.properties->HeldByOthers() : 0;
     Note("collection references held by the component after the session: " + std::to_string(held));
     CHECK(held > 0);
@@ -177,7 +149,7 @@ void SessionEndsAndTheProcessExits() {
     {
         Session s;
         if (!s.Start(world)) return;
-        HWND main = s.Open();
+        HWND main = s.Open(kDescription);
         heldOpen = world.properties->HeldByOthers();
         const HRESULT open = CanUnloadNow();
         Note("DllCanUnloadNow with the display open: " + Hr(open));
@@ -216,7 +188,7 @@ void FreeUnusedLibrariesThenASecondSession() {
     const HMODULE first = [&] {
         Session s;
         if (!s.Start(world)) return HMODULE{};
-        s.Open();
+        s.Open(kDescription);
         heldOpen = world.properties->HeldByOthers();
         CHECK_HR(CanUnloadNow(), S_FALSE);
         CHECK_HR(s.server->ExitApp(), S_OK);
@@ -224,8 +196,6 @@ void FreeUnusedLibrariesThenASecondSession() {
         return GetModuleHandleW(kDll);
     }();
     CHECK(first != nullptr);
-    Pump(50);
-    world.ForgetLastSession();
     ExpectHeldUntilAsked(world, heldOpen);
     CoFreeUnusedLibrariesEx(0, 0);
     const bool unloaded = GetModuleHandleW(kDll) == nullptr;
@@ -233,21 +203,11 @@ void FreeUnusedLibrariesThenASecondSession() {
     CHECK(unloaded);
 
     // Loaded again: its window classes and platform are made anew.
-    {
-        Session s;
-        if (!s.Start(world)) return;
-        HWND main = s.Open();
-        CHECK(main && TopLevel(L"QuilletVexaForm") == main);
-        CHECK(Responds(main));
-        CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK_EQ(s.AppExits(), 1u);
-        CHECK(FindShownWindow(kDescription) == nullptr);
-        const long gdi = LiveGdiObjects();
-        Note("graphics objects of the window backend after the second session: " + std::to_string(gdi));
-        CHECK_EQ(gdi, 0L);
-    }
-    Pump(50);
-    world.ForgetLastSession();
+    NextSessionWorks(world);
+    LONG gdi = -1;
+    if (auto diagnostics = NewDiagnostics()) diagnostics->LiveGdiObjects(&gdi);
+    Note("graphics objects of the window backend after the second session: " + std::to_string(gdi));
+    CHECK_EQ(gdi, 0L);
     ExpectHeldUntilAsked(world, heldOpen);
 }
 
@@ -260,7 +220,7 @@ void ReleasedWhileDisplayOpenThenClosed() {
     {
         Session s;
         if (!s.Start(world)) return;
-        main = s.Open();
+        main = s.Open(kDescription);
         heldOpen = world.properties->HeldByOthers();
     }
     CHECK(main != nullptr);
@@ -287,7 +247,6 @@ void ReleasedWhileDisplayOpenThenClosed() {
     PostMessageW(main, WM_CLOSE, 0, 0);
     Pump(200);
     CHECK(!IsWindow(main));
-    world.ForgetLastSession();
     ExpectHeldUntilAsked(world, heldOpen);
 }
 
@@ -331,17 +290,7 @@ void ClosedBeforeRunFullAppView() {
         Pump(100);
         CHECK(s.AppExits() <= 1u);
     }
-    {
-        Session s;
-        if (!s.Start(world)) return;
-        HWND main = s.Open();
-        CHECK(Responds(main));
-        CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK_EQ(s.AppExits(), 1u);
-        CHECK(FindShownWindow(kDescription) == nullptr);
-    }
-    Pump(50);
-    world.ForgetLastSession();
+    NextSessionWorks(world);
     ExpectHeldUntilAsked(world, ~0u);
 }
 
@@ -373,7 +322,7 @@ void ExitAppInsideAPluginNotification() {
     {
         Session s;
         if (!s.Start(world)) return;
-        HWND main = s.Open();
+        HWND main = s.Open(kDescription);
         if (!main) return;
         Args outcome;
         outcome.Str(L"UploadDevice").I4(1);
@@ -410,19 +359,10 @@ void ExitAppInsideAPluginNotification() {
         CHECK_HR(CallByName(world.control.Get(), L"RaiseRequestUpload", none), S_OK);
         CHECK_EQ(world.CountOf(L"NetServDevice.UploadDevice"), 1);
     }
-    {
-        Args outcome;
-        outcome.Str(L"UploadDevice").I4(0);
-        CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
-        Session s;
-        if (!s.Start(world)) return;
-        HWND main = s.Open();
-        CHECK(Responds(main));
-        CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK_EQ(s.AppExits(), 1u);
-    }
-    Pump(50);
-    world.ForgetLastSession();
+    Args outcome;
+    outcome.Str(L"UploadDevice").I4(0);
+    CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
+    NextSessionWorks(world);
     ExpectHeldUntilAsked(world, ~0u);
 }
 
@@ -454,9 +394,7 @@ void ExportsOnlyTheServerEntryPoints() {
     CHECK_EQ(functions, 4u);
 
     ComRef<IDispatch> object = NewServer();
-    ComRef<win32::com::IQuilletDiagnostics> diagnostics;
-    if (object)
-        CHECK_HR(object->QueryInterface(win32::com::kIidQuilletDiagnostics, reinterpret_cast<void**>(diagnostics.Put())), S_OK);
+    auto diagnostics = As<win32::com::IQuilletDiagnostics>(object.Get(), win32::com::kIidQuilletDiagnostics);
     LONG live = -1;
     if (diagnostics) CHECK_HR(diagnostics->LiveGdiObjects(&live), S_OK);
     CHECK(live >= 0);
