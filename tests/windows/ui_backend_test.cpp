@@ -668,6 +668,8 @@ TEST_CASE(ImageListsReachTreeAndListsWithImagesByKey) {
     CHECK_EQ(attached, reinterpret_cast<HIMAGELIST>(images->GetPeer()->Handle()));
     CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), attached);
     CHECK_EQ(reinterpret_cast<HIMAGELIST>(SendMessageW(lv, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)), attached);
+    // The lists share the images with the tree: they must not destroy them.
+    CHECK(GetWindowLongW(lv, GWL_STYLE) & LVS_SHAREIMAGELISTS);
     CHECK_EQ(ImageList_GetImageCount(attached), 2);
     // A key added later gets its image in the list the controls already hold.
     images->AddImage(u"typ");
