@@ -254,40 +254,27 @@ void ReleasedWhileDisplayOpenThenClosed() {
 // that is gone, and the host goes on with a new object.
 void ClosedBeforeRunFullAppView() {
     World world;
-    {
+    // Through the dual interface, then through IDispatch as script hosts call it.
+    for (bool dispatch : {false, true}) {
         Session s;
         if (!s.Start(world)) return;
         HWND loaded = TopLevel(L"QuilletVexaForm", {}, false);
-        CHECK(loaded != nullptr);
-        CHECK(!loaded || !IsWindowVisible(loaded));
+        CHECK(loaded && !IsWindowVisible(loaded));
         if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
+        Args none;
+        Invoked run;
         LONG value = 7;
-        const HRESULT hr = s.server->RunFullAppView(&value);
-        Note("RunFullAppView after WM_CLOSE was posted (dual interface): " + Hr(hr) + ", OnAppExit " +
+        if (dispatch) Call(run, s.server.Get(), kRunFullAppView, none);
+        else run.excep.scode = run.hr = s.server->RunFullAppView(&value);
+        Note(std::string("RunFullAppView after WM_CLOSE was posted (") + (dispatch ? "IDispatch" : "dual interface") +
+             "): " + Hr(run.hr) + ", scode " + Hr(run.excep.scode) + ", " + Show(run.Description()) + ", OnAppExit " +
              std::to_string(s.AppExits()) + " time(s)");
-        CHECK_HR(hr, kObjectNotSet);
+        CHECK_HR(run.hr, dispatch ? DISP_E_EXCEPTION : kObjectNotSet);
+        CHECK_HR(run.excep.scode, kObjectNotSet);
         Pump(100);
         CHECK(s.AppExits() <= 1u);
         CHECK(!loaded || !IsWindow(loaded) || !IsWindowVisible(loaded));
         CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK(s.AppExits() <= 1u);
-    }
-    {
-        // The same through IDispatch, as script hosts call it.
-        Session s;
-        if (!s.Start(world)) return;
-        HWND loaded = TopLevel(L"QuilletVexaForm", {}, false);
-        CHECK(loaded != nullptr);
-        if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
-        Args none;
-        Invoked run;
-        Call(run, s.server.Get(), kRunFullAppView, none);
-        const std::wstring description = run.Description();
-        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hr(run.hr) + ", scode " + Hr(run.excep.scode) + ", " +
-             Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
-        CHECK_HR(run.hr, DISP_E_EXCEPTION);
-        CHECK_HR(run.excep.scode, kObjectNotSet);
-        Pump(100);
         CHECK(s.AppExits() <= 1u);
     }
     NextSessionWorks(world);
