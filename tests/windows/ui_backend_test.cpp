@@ -77,6 +77,16 @@ Item TreeItem(HWND tv, const std::wstring& text, HTREEITEM under = TVI_ROOT) {
     return {};
 }
 
+// A menu as the user reads it: captions, each submenu in brackets, grayed items after a '~'.
+std::wstring MenuTree(HMENU menu) {
+    std::wstring out;
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        out += std::wstring(i ? L" " : L"") + (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED ? L"~" : L"") + MenuText(menu, i);
+        if (HMENU sub = GetSubMenu(menu, i)) out += L"[" + MenuTree(sub) + L"]";
+    }
+    return out;
+}
+
 std::string Joined(const std::vector<std::string>& log) {
     std::string out;
     for (const auto& entry : log) out += (out.empty() ? "" : " ") + entry;
@@ -217,8 +227,7 @@ TEST_CASE(WindowTreeMirrorsTheModel) {
     // The status bar sits at the bottom of the client area, with its panels and the progress bar in it.
     HWND sta = H(t.status);
     CHECK_EQ(static_cast<int>(SendMessageW(sta, SB_GETPARTS, 0, 0)), 2);
-    SendMessageW(sta, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(buf));
-    CHECK_EQ(std::wstring(buf), std::wstring(L"Online"));
+    CHECK_EQ(StatusText(form, 1), std::wstring(L"Online"));
     RECT sr = RectIn(sta);
     CHECK_EQ(sr.bottom, client.bottom);
     CHECK_EQ(t.status->Height(), Twips(sr.bottom - sr.top, LOGPIXELSY));
@@ -227,15 +236,7 @@ TEST_CASE(WindowTreeMirrorsTheModel) {
     CHECK_EQ(static_cast<int>(SendMessageW(progress, PBM_GETPOS, 0, 0)), 40);
 
     // Menus: hidden items are not in the menu at all, disabled ones are grayed.
-    HMENU bar = GetMenu(form);
-    CHECK_EQ(GetMenuItemCount(bar), 2);
-    CHECK_EQ(MenuText(bar, 0), std::wstring(L"&File"));
-    HMENU file = GetSubMenu(bar, 0), help = GetSubMenu(bar, 1);
-    CHECK_EQ(GetMenuItemCount(file), 2);
-    CHECK_EQ(MenuText(file, 1), std::wstring(L"E&xit"));
-    CHECK_EQ(GetMenuItemCount(help), 1);
-    CHECK_EQ(MenuText(help, 0), std::wstring(L"&Contents"));
-    CHECK(GetMenuState(help, 0, MF_BYPOSITION) & MF_GRAYED);
+    CHECK_EQ(MenuTree(GetMenu(form)), std::wstring(L"&File[&Open E&xit] &Help[~&Contents]"));
 
     // The tree, the tab strip and the image list.
     auto tree = w.Add<ui::TreeView>(u"treActive");
@@ -279,24 +280,18 @@ TEST_CASE(WindowTreeMirrorsTheModel) {
     t.list->SetColumnWidth(2, 3000);
     CHECK_EQ(static_cast<int>(SendMessageW(lv, LVM_GETCOLUMNWIDTH, 1, 0)), Pixels(3000));
     t.status->SetPanelText(1, u"Busy");
-    SendMessageW(sta, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buf));
-    CHECK_EQ(std::wstring(buf), std::wstring(L"Busy"));
+    CHECK_EQ(StatusText(form, 0), std::wstring(L"Busy"));
     w.Get(u"mnuHelps", 0)->SetVisible(true);
     w.Get(u"mnuHelps", 1)->SetEnabled(true);
-    bar = GetMenu(form);
-    help = GetSubMenu(bar, 1);
-    CHECK_EQ(GetMenuItemCount(help), 2);
-    CHECK_EQ(MenuText(help, 0), std::wstring(L"&About"));
-    CHECK(!(GetMenuState(help, 1, MF_BYPOSITION) & MF_GRAYED));
+    const std::wstring help = L" &Help[&About &Contents]";
+    CHECK_EQ(MenuTree(GetMenu(form)), L"&File[&Open E&xit]" + help);
     auto recent = w.LoadElement(u"mnuFiles", 5);  // loaded hidden, as a copy of element 0
-    CHECK_EQ(GetMenuItemCount(GetSubMenu(GetMenu(form), 0)), 2);
+    CHECK_EQ(MenuTree(GetMenu(form)), L"&File[&Open E&xit]" + help);
     recent->SetCaption(u"&Recent");
     recent->SetVisible(true);
-    file = GetSubMenu(GetMenu(form), 0);
-    CHECK_EQ(GetMenuItemCount(file), 3);
-    CHECK_EQ(MenuText(file, 2), std::wstring(L"&Recent"));
+    CHECK_EQ(MenuTree(GetMenu(form)), L"&File[&Open E&xit &Recent]" + help);
     w.UnloadElement(recent);
-    CHECK_EQ(GetMenuItemCount(GetSubMenu(GetMenu(form), 0)), 2);
+    CHECK_EQ(MenuTree(GetMenu(form)), L"&File[&Open E&xit]" + help);
     t.frame->SetVisible(false);
     CHECK(!IsWindowVisible(label));  // hidden with its frame, though the label itself is visible
     CHECK(t.label->Visible());
@@ -613,7 +608,7 @@ TEST_CASE(MenuShortcutsWorkInAHostLoopForTheActiveFormOnly) {
     SetFocus(lv);
     Pump(30);
     CHECK_EQ(GetActiveWindow(), form);
-    CHECK(wcsstr(MenuText(GetSubMenu(GetMenu(form), 0), 0).c_str(), L"\tF5") != nullptr);
+    CHECK_EQ(MenuTree(GetSubMenu(GetMenu(form), 0)), std::wstring(L"&Open\tF5 E&xit\tCtrl+Q"));
 
     // To a child or to the form itself, the shortcut runs the item and the key goes no further.
     log.clear();
