@@ -41,12 +41,6 @@ Args& AddAs(Args& a, VARTYPE vt, T value) {
 
 Args& Args::Str(const wchar_t* s) { return AddAs(*this, VT_BSTR, SysAllocString(s)); }
 Args& Args::I4(long i) { return AddAs(*this, VT_I4, static_cast<LONG>(i)); }
-Args& Args::Num(VARTYPE vt, double value) {
-    VARIANT v = Typed(VT_R8);
-    V_R8(&v) = value;
-    VariantChangeType(&v, &v, 0, vt);
-    return Add(v);
-}
 Args& Args::Bool(bool b) { return AddAs(*this, VT_BOOL, VARIANT_BOOL(b ? VARIANT_TRUE : VARIANT_FALSE)); }
 Args& Args::Obj(IUnknown* o, VARTYPE vt) {
     if (o) o->AddRef();

@@ -36,7 +36,6 @@ public:
 
     Args& Str(const wchar_t* s);
     Args& I4(long i);
-    Args& Num(VARTYPE vt, double value);  // a number of that type
     Args& Bool(bool b);
     Args& Obj(IUnknown* o, VARTYPE vt = VT_DISPATCH);  // adds its own reference
     Args& Ref(VARIANT* target);                        // VT_BYREF|VT_VARIANT, as script hosts pass variables
@@ -44,7 +43,6 @@ public:
     Args& Named(DISPID id, const wchar_t* s);
     Args& Add(VARIANT v);  // owned by the list from here on
 
-    VARIANT* At(size_t i) { return &positional_.at(i); }
     DISPPARAMS* Params();
     size_t Count() const { return positional_.size() + named_.size(); }
 
