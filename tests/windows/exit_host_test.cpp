@@ -284,26 +284,6 @@ void ClosedBeforeRunFullAppView() {
 // The host's code runs inside a plug-in server notification and ends the session there: the
 // plug-in server asks for an upload, the upload fails, the component tells the user in a message
 // box, and the host's timer, running in that box's loop, calls ExitApp.
-struct InsideBox {
-    _IHalvernServer* server = nullptr;
-    bool sawBox = false;
-    HRESULT exitHr = E_PENDING;
-    size_t exitsBefore = 0;
-    static inline InsideBox* current = nullptr;
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-        InsideBox* s = current;
-        if (!s || s->sawBox) return;
-        HWND box = TopLevel(L"#32770");
-        if (!box) return;
-        s->sawBox = true;
-        KillTimer(nullptr, id);
-        s->exitHr = s->server->ExitApp();
-        // The box goes with its owner; one of no owner is the host's to close.
-        if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
-};
-
 void ExitAppInsideAPluginNotification() {
     World world;
     {
@@ -315,21 +295,26 @@ void ExitAppInsideAPluginNotification() {
         outcome.Str(L"UploadDevice").I4(1);
         CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
 
-        InsideBox inside;
-        inside.server = s.server.Get();
-        InsideBox::current = &inside;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 20, &InsideBox::Tick);
+        bool sawBox = false;
+        HRESULT exitHr = E_PENDING, raised = E_PENDING;
         Args none;
-        g_insideNotification = true;
-        const HRESULT raised = CallByName(world.control.Get(), L"RaiseRequestUpload", none);
-        g_insideNotification = false;
-        KillTimer(nullptr, timer);
-        InsideBox::current = nullptr;
-        Note("RaiseRequestUpload: " + Hr(raised) + "; message box seen: " + (inside.sawBox ? "yes" : "no") +
-             "; ExitApp inside it: " + Hr(inside.exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
+        {
+            ModalScript inside(L"#32770", L"", [&](HWND box) {
+                sawBox = true;
+                exitHr = s.server->ExitApp();
+                // The box goes with its owner; one of no owner is the host's to close.
+                if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return true;
+            });
+            g_insideNotification = true;
+            raised = CallByName(world.control.Get(), L"RaiseRequestUpload", none);
+            g_insideNotification = false;
+        }
+        Note("RaiseRequestUpload: " + Hr(raised) + "; message box seen: " + (sawBox ? "yes" : "no") +
+             "; ExitApp inside it: " + Hr(exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(raised, S_OK);
-        CHECK(inside.sawBox);
-        CHECK_HR(inside.exitHr, S_OK);
+        CHECK(sawBox);
+        CHECK_HR(exitHr, S_OK);
         CHECK_EQ(s.AppExits(), 1u);
         for (const auto& e : s.sink->received) CHECK(e.id == kOnAppExit && e.inside);
         CHECK_EQ(world.CountOf(L"NetServDevice.UploadDevice"), 1);
