@@ -39,10 +39,7 @@ constexpr char16_t kProgram[] = u"80:00:0C:50:3C:03:04:1A";
 const wchar_t* W(const BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 ComRef<IDispatch> CreateDispatch(const wchar_t* progId) {
-    CLSID clsid;
-    ComRef<IDispatch> d;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, d.PutVoid());
+    auto d = qvtest::CreateByProgId(progId);
     if (!d) automation::Raise(code::kClassNotRegistered, u"cannot create a simulated object");
     return d;
 }

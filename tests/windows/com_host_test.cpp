@@ -143,21 +143,17 @@ TEST_CASE(TypeLibraryIsRegisteredWithItsIdentity) {
     CHECK_EQ(ca->typekind, TKIND_COCLASS);
     CHECK(ca->wTypeFlags & TYPEFLAG_FCANCREATE);
     CHECK_EQ(ca->cImplTypes, 2);
-    std::vector<std::pair<std::wstring, INT>> impls;
-    for (UINT i = 0; i < ca->cImplTypes; ++i) {
+    const std::pair<const wchar_t*, INT> impls[] = {{L"_IHalvernServer", IMPLTYPEFLAG_FDEFAULT},
+                                                    {L"__IHalvernServer", IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE}};
+    for (UINT i = 0; i < ca->cImplTypes && i < 2; ++i) {
         HREFTYPE ref = 0;
         INT flags = 0;
         ComRef<ITypeInfo> ti;
         cls->GetRefTypeOfImplType(i, &ref);
         cls->GetRefTypeInfo(ref, ti.Put());
         cls->GetImplTypeFlags(i, &flags);
-        impls.emplace_back(ti ? NameOf(ti.Get()) : L"?", flags);
-    }
-    if (impls.size() == 2) {
-        CHECK_EQ(impls[0].first, std::wstring(L"_IHalvernServer"));
-        CHECK_EQ(impls[0].second, IMPLTYPEFLAG_FDEFAULT);
-        CHECK_EQ(impls[1].first, std::wstring(L"__IHalvernServer"));
-        CHECK_EQ(impls[1].second, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+        CHECK_EQ(ti ? NameOf(ti.Get()) : L"?", std::wstring(impls[i].first));
+        CHECK_EQ(flags, impls[i].second);
     }
 }
 
