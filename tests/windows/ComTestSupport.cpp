@@ -165,6 +165,10 @@ bool SameObject(IUnknown* a, IUnknown* b) {
     return ua && ua.Get() == ub.Get();
 }
 
+ComRef<win32::com::IQuilletDiagnostics> NewDiagnostics() {
+    return As<win32::com::IQuilletDiagnostics>(NewServer().Get(), win32::com::kIidQuilletDiagnostics);
+}
+
 HRESULT CanUnloadNow() {
     HMODULE module = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
     auto fn =
@@ -266,6 +270,33 @@ bool SimulatedWorld::Start(_IHalvernServer* server, const wchar_t* description, 
     return started == VARIANT_TRUE;
 }
 
+HostSession::HostSession(const bool* inside) : server(As<_IHalvernServer>(NewServer().Get(), IID__IHalvernServer)) {
+    if (auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer))
+        container->FindConnectionPoint(DIID___IHalvernServer, point.Put());
+    sink = EventSink::Create(DIID___IHalvernServer, inside);
+    CHECK(point);
+    if (point) CHECK_HR(point->Advise(sink.Get(), &cookie), S_OK);
+}
+
+HostSession::~HostSession() { Release(); }
+
+HWND HostSession::Open(const wchar_t* caption) {
+    LONG opened = 0;
+    CHECK_HR(server->RunFullAppView(&opened), S_OK);
+    CHECK_EQ(opened, -1L);
+    Pump(100);
+    HWND main = FindShownWindow(caption);
+    CHECK(main != nullptr);
+    return main;
+}
+
+void HostSession::Release() {
+    if (point && cookie) point->Unadvise(cookie);
+    cookie = 0;
+    point.Reset();
+    server.Reset();
+}
+
 namespace {
 
 struct WindowSearch {
@@ -337,15 +368,55 @@ std::string CensusChange(const std::map<std::wstring, int>& before, const std::m
     return out;
 }
 
+RECT RectIn(HWND w, HWND parent) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, parent ? parent : GetParent(w), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+HWND OwnFrame(const wchar_t* title, int x, int y, int width, int height) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"QvTestFrame";
+    RegisterClassW(&wc);  // fails harmlessly from the second frame on
+    return CreateWindowExW(0, wc.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width, height, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
+namespace {
+int Dpi(int axis) {
+    HDC dc = GetDC(nullptr);
+    const int d = GetDeviceCaps(dc, axis);
+    ReleaseDC(nullptr, dc);
+    return d;
+}
+}  // namespace
+
+int Pixels(float twips, int axis) { return static_cast<int>(twips * static_cast<float>(Dpi(axis)) / 1440.0f + 0.5f); }
+float Twips(int pixels, int axis) { return static_cast<float>(pixels * 1440.0 / Dpi(axis)); }
+
+std::wstring MenuText(HMENU menu, int pos) {
+    wchar_t buf[256] = {};
+    GetMenuStringW(menu, static_cast<UINT>(pos), buf, 256, MF_BYPOSITION);
+    return buf;
+}
+
+HMENU SubMenu(HMENU menu, const std::wstring& caption) {
+    for (int i = 0, n = menu ? GetMenuItemCount(menu) : 0; i < n; ++i)
+        if (MenuText(menu, i) == caption) return GetSubMenu(menu, i);
+    return nullptr;
+}
+
 UINT MenuCommand(HMENU menu, const std::wstring& caption, UINT* state) {
-    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+    for (int i = 0, n = menu ? GetMenuItemCount(menu) : 0; i < n; ++i) {
         if (HMENU sub = GetSubMenu(menu, i)) {
             if (UINT id = MenuCommand(sub, caption, state)) return id;
             continue;
         }
-        wchar_t buf[256] = {};
-        GetMenuStringW(menu, static_cast<UINT>(i), buf, 256, MF_BYPOSITION);
-        std::wstring text = buf;
+        const std::wstring text = MenuText(menu, i);
         if (caption == text.substr(0, text.find(L'\t'))) {
             if (state) *state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
             return GetMenuItemID(menu, i);
@@ -360,6 +431,16 @@ std::wstring StatusText(HWND main, int panel) {
     wchar_t text[512] = {};
     if (LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(panel), 0)) >= 512) return L"(too long)";
     SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring TabText(HWND tabStrip, int index) {
+    wchar_t text[128] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    SendMessageW(tabStrip, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     return text;
 }
 
@@ -422,6 +503,21 @@ void ModalScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
         s->busy_ = false;
         s->done_ = finished;
     }
+}
+
+Box AnsweringTheBox(const std::function<void()>& act) {
+    Box box;
+    ModalScript script(L"#32770", L"", [&](HWND b) {
+        box.title = TextOf(b);
+        box.text = TextOf(GetDlgItem(b, 0xFFFF));
+        box.okOnly = GetDlgItem(b, IDOK) && !GetDlgItem(b, IDCANCEL);
+        SendMessageW(b, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    act();
+    Pump(100);
+    box.seen = script.Seen();
+    return box;
 }
 
 }  // namespace qvtest

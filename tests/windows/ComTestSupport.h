@@ -7,10 +7,14 @@
 
 #include <functional>
 #include <map>
+#include <source_location>
 #include <string>
 #include <vector>
 
+#include "TestHarness.h"
+#include "automation/Error.h"
 #include "win32/com/ComRef.h"
+#include "win32/com/Diagnostics.h"
 #include "win32/ui/WindowText.h"
 
 struct _IHalvernServer;
@@ -83,6 +87,21 @@ ComRef<I> As(IUnknown* u, REFIID iid) {
 bool SameObject(IUnknown* a, IUnknown* b);
 // The server DLL's answer to DllCanUnloadNow (E_FAIL when it is not loaded).
 HRESULT CanUnloadNow();
+// The test hosts' private interface of a new server object.
+ComRef<win32::com::IQuilletDiagnostics> NewDiagnostics();
+
+// Runs `f`, which must raise an automation error of `code` (and `description`, when given).
+template <class F>
+void ExpectError(std::int32_t code, F&& f, const char16_t* description = nullptr,
+                 std::source_location at = std::source_location::current()) {
+    try {
+        f();
+        Fail("no error was raised", static_cast<int>(at.line()));
+    } catch (const automation::Error& e) {
+        if (e.Code() != code || (description && e.Description() != description))
+            Fail(Hr(e.Code()) + " " + e.what() + ", expected " + Hr(code), static_cast<int>(at.line()));
+    }
+}
 
 // An IDispatch object of the test's own that answers one further interface id (or none), with no
 // members.
@@ -151,6 +170,24 @@ struct SimulatedWorld {
     ComRef<IDispatch> control, device, system, collection;
 };
 
+// One host's session: the object made by ProgID, its events sunk into `sink` (a call counts as
+// inside while `*inside` is set).
+struct HostSession {
+    ComRef<_IHalvernServer> server;
+    ComRef<IConnectionPoint> point;
+    ComRef<EventSink> sink;
+    DWORD cookie = 0;
+    explicit HostSession(const bool* inside = nullptr);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+    // RunFullAppView; the main window then shown with this caption, or nullptr.
+    HWND Open(const wchar_t* caption);
+    size_t AppExits() const { return sink ? sink->received.size() : 0; }
+    // Lets go of the object without ExitApp.
+    void Release();
+};
+
 // ---- windows of this thread --------------------------------------------------------------------
 using win32::ClassOf;
 using win32::TextOf;
@@ -164,9 +201,21 @@ inline HWND FindShownWindow(const std::wstring& caption) { return TopLevel(L"", 
 std::map<std::wstring, int> WindowCensus();
 int WindowCount(const std::map<std::wstring, int>& census = WindowCensus());
 std::string CensusChange(const std::map<std::wstring, int>& before, const std::map<std::wstring, int>& after);
+// A rectangle of a window in the client coordinates of `parent` (its own parent, when none).
+RECT RectIn(HWND w, HWND parent = nullptr);
+// A shown top-level window of the test's own (an empty frame), made anew each call.
+HWND OwnFrame(const wchar_t* title, int x, int y, int width, int height);
+// Twips on the screen in pixels, across (LOGPIXELSX) or down (LOGPIXELSY), and back.
+int Pixels(float twips, int axis = LOGPIXELSX);
+float Twips(int pixels, int axis = LOGPIXELSX);
+// The caption of a menu item as shown (its shortcut too), by position.
+std::wstring MenuText(HMENU menu, int pos);
+// A submenu by caption, or nullptr.
+HMENU SubMenu(HMENU menu, const std::wstring& caption);
 // The command of a menu item by caption (without its shortcut), searching submenus.
 UINT MenuCommand(HMENU menu, const std::wstring& caption, UINT* state = nullptr);
 std::wstring StatusText(HWND main, int panel = 0);
+std::wstring TabText(HWND tabStrip, int index);
 void PostKey(HWND to, UINT vk);
 // Lets the window messages of this thread run for a while.
 void Pump(DWORD ms);
@@ -194,5 +243,13 @@ private:
     int seen_ = 0;
     bool done_ = false, busy_ = false;
 };
+
+// What the first message box `act` shows said; it is answered with OK.
+struct Box {
+    std::wstring title, text;
+    bool okOnly = false;
+    int seen = 0;
+};
+Box AnsweringTheBox(const std::function<void()>& act);
 
 }  // namespace qvtest

@@ -6,7 +6,6 @@
 #include <ole2.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 using automation::BStr;
 using automation::ObjectRef;
 using automation::Variant;
+using qvtest::ExpectError;
 using qvtest::SameObject;
 using win32::ComRef;
 using win32::adapters::LateBound;
@@ -35,26 +35,10 @@ constexpr std::int32_t kSimulatedFailure = code::kFail;
 // The program id of the device and its plug-in.
 constexpr char16_t kProgram[] = u"80:00:0C:50:3C:03:04:1A";
 
-template <class F>
-void ExpectError(std::int32_t expected, F&& f, const char* what, int line) {
-    try {
-        f();
-        qvtest::Fail(std::string(what) + ": no error was raised", line);
-    } catch (const automation::Error& e) {
-        if (e.Code() != expected)
-            qvtest::Fail(std::string(what) + ": " + qvtest::Hr(e.Code()) + ", expected " + qvtest::Hr(expected) + ", " + e.what(),
-                         line);
-    }
-}
-#define EXPECT_ERROR(code, expr) ExpectError((code), [&] { expr; }, #expr, __LINE__)
-
 const wchar_t* W(const BStr& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 ComRef<IDispatch> CreateDispatch(const wchar_t* progId) {
-    CLSID clsid;
-    ComRef<IDispatch> d;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, d.PutVoid());
+    auto d = qvtest::CreateByProgId(progId);
     if (!d) automation::Raise(code::kClassNotRegistered, u"cannot create a simulated object");
     return d;
 }
@@ -129,46 +113,10 @@ private:
     }
 };
 
-HWND g_frame = nullptr;
-
+// The test's frame for hosted controls, made once.
 HWND Frame() {
-    if (g_frame) return g_frame;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"AdaptersTestFrame";
-    RegisterClassW(&wc);
-    g_frame = CreateWindowExW(0, L"AdaptersTestFrame", L"Adapters test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 720, 420,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-    return g_frame;
-}
-
-// Saves the frame as a 24-bit BMP when QV_ADAPTERS_SHOT names a file: a look at what the controls draw.
-void SaveFrameShot() {
-    char path[MAX_PATH];
-    if (!g_frame || !GetEnvironmentVariableA("QV_ADAPTERS_SHOT", path, MAX_PATH)) return;
-    RECT r;
-    GetClientRect(g_frame, &r);
-    HDC screen = GetDC(g_frame);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, r.right, r.bottom);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFOHEADER bi{sizeof(BITMAPINFOHEADER), r.right, r.bottom, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(((r.right * 3 + 3) & ~3) * r.bottom));
-    GetDIBits(mem, bmp, 0, static_cast<UINT>(r.bottom), pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-    BITMAPFILEHEADER bf{0x4D42, static_cast<DWORD>(sizeof bf + sizeof bi + pixels.size()), 0, 0, sizeof bf + sizeof bi};
-    if (FILE* f = std::fopen(path, "wb")) {
-        std::fwrite(&bf, sizeof bf, 1, f);
-        std::fwrite(&bi, sizeof bi, 1, f);
-        std::fwrite(pixels.data(), 1, pixels.size(), f);
-        std::fclose(f);
-    }
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(g_frame, screen);
+    static HWND frame = qvtest::OwnFrame(L"Adapters test", 20, 20, 720, 420);
+    return frame;
 }
 
 // A control hosted in an AtlAxWin child window of the test frame.
@@ -199,12 +147,8 @@ TEST_CASE(LnsObjectsAndCollections) {
     CHECK(device->Name() == u"AHU 1");
     CHECK(device->State() == 3);
     LateBound(world.appDevice).Put(u"Answering", Var::Bool(false));
-    try {
-        device->State();
-        CHECK(!"State should have failed");
-    } catch (const automation::Error& e) {
-        CHECK(e.Code() == code::kFail && e.Description() == u"The device did not respond: AHU 1");
-    }
+    ExpectError(
+        code::kFail, [&] { device->State(); }, u"The device did not respond: AHU 1");
     CHECK(world.CountOf(u"AppDevice.State") == 2);
     CHECK(adapters::WrapAppDevice(nullptr) == nullptr);
 
@@ -219,8 +163,8 @@ TEST_CASE(LnsObjectsAndCollections) {
     CHECK(all.size() == 2 && all[1].AsI4() == 5);
     items->Remove(Variant(std::int32_t(1)));
     CHECK(items->Count() == 1);
-    EXPECT_ERROR(code::kSubscriptOutOfRange, items->Item(Variant(std::int32_t(7))));
-    EXPECT_ERROR(code::kInvalidProcedureCall, items->Item(Variant(u"no such key")));
+    ExpectError(code::kSubscriptOutOfRange, [&] { items->Item(Variant(std::int32_t(7))); });
+    ExpectError(code::kInvalidProcedureCall, [&] { items->Item(Variant(u"no such key")); });
 
     // The system's own collection goes out as an automation collection and comes back as itself.
     auto own = std::make_shared<automation::Collection>();
@@ -248,16 +192,16 @@ TEST_CASE(LnsObjectsAndCollections) {
     CHECK(V_VT(&v) == VT_R4 && adapters::FromVariant(v).AsR4() == 2.5f);
     VariantClear(&v);
     Var dispatch = Var::Dispatch(world.appDevice.Get());
-    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultStr(dispatch.Ref()));
-    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultBool(dispatch.Ref()));
+    ExpectError(code::kTypeMismatch, [&] { adapters::ResultStr(dispatch.Ref()); });
+    ExpectError(code::kTypeMismatch, [&] { adapters::ResultBool(dispatch.Ref()); });
     Var text = Var::Str(u"not a number");
-    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultI2(text.Ref()));
-    EXPECT_ERROR(code::kTypeMismatch, adapters::ResultDispatch(text.Ref()));
+    ExpectError(code::kTypeMismatch, [&] { adapters::ResultI2(text.Ref()); });
+    ExpectError(code::kTypeMismatch, [&] { adapters::ResultDispatch(text.Ref()); });
     Var big = Var::I4(100000);
-    EXPECT_ERROR(code::kOverflow, adapters::ResultI2(big.Ref()));
+    ExpectError(code::kOverflow, [&] { adapters::ResultI2(big.Ref()); });
     // A member the object does not have.
-    EXPECT_ERROR(static_cast<std::int32_t>(DISP_E_UNKNOWNNAME),
-                 adapters::WrapAppDevice(CreateDispatch(L"QuilletSim.Collection").Get())->Name());
+    ExpectError(static_cast<std::int32_t>(DISP_E_UNKNOWNNAME),
+                [&] { adapters::WrapAppDevice(CreateDispatch(L"QuilletSim.Collection").Get())->Name(); });
 }
 
 TEST_CASE(DeviceObjectAndFactory) {
@@ -268,7 +212,7 @@ TEST_CASE(DeviceObjectAndFactory) {
     world.Outcome(u"UploadDevice", 1);
     CHECK(device->UploadDevice() == automation::kFalse);
     world.Outcome(u"UploadDevice", 2);
-    EXPECT_ERROR(kSimulatedFailure, device->UploadDevice());
+    ExpectError(kSimulatedFailure, [&] { device->UploadDevice(); });
     CHECK(device->DownloadDevice() == automation::kTrue);
 
     // The link is the object's second interface, and leads back to the device.
@@ -285,20 +229,15 @@ TEST_CASE(DeviceObjectAndFactory) {
 
     // A failing Initialize reaches the caller with the component's own text.
     world.Fail(u"NetServDevice.Initialize", 1);
-    try {
-        world.Device();
-        CHECK(!"Initialize should have failed");
-    } catch (const automation::Error& e) {
-        CHECK(e.Code() == kSimulatedFailure);
-        CHECK(e.Description() == u"Simulated failure of NetServDevice.Initialize");
-    }
+    ExpectError(
+        kSimulatedFailure, [&] { world.Device(); }, u"Simulated failure of NetServDevice.Initialize");
     CHECK(world.Device() != nullptr);
 
     // Names that are not registered.
-    EXPECT_ERROR(code::kClassNotRegistered, automation::Components().Create(u"QuilletSim.NoSuchClass"));
-    EXPECT_ERROR(code::kClassNotRegistered, automation::Components().Create(u"{6E1B9A3C-0000-4000-8000-0000000000AA}"));
+    ExpectError(code::kClassNotRegistered, [&] { automation::Components().Create(u"QuilletSim.NoSuchClass"); });
+    ExpectError(code::kClassNotRegistered, [&] { automation::Components().Create(u"{6E1B9A3C-0000-4000-8000-0000000000AA}"); });
     LateBound(world.control).Put(u"FallbackInstalled", Var::Bool(false));
-    EXPECT_ERROR(code::kClassNotRegistered, automation::Components().Create(outside::kFallbackWorkspaceProgId));
+    ExpectError(code::kClassNotRegistered, [&] { automation::Components().Create(outside::kFallbackWorkspaceProgId); });
     LateBound(world.control).Put(u"FallbackInstalled", Var::Bool(true));
 }
 
@@ -330,7 +269,7 @@ TEST_CASE(PluginServerAndNotifications) {
         auto list = server->FeatureList();
         CHECK(list->Count() == 2);
         CHECK(list->Item(7)->Caption() == u"&Configure");
-        EXPECT_ERROR(code::kElementNotFound, list->Item(99));
+        ExpectError(code::kElementNotFound, [&] { list->Item(99); });
         auto ordered = list->Features();
         CHECK(ordered.size() == 2 && ordered[0]->Id() == 7 && ordered[1]->Id() == 3 && ordered[1]->Caption() == u"&Trend");
         CHECK(server->CurrentPlugin()->HelpFile() == u"ahu.chm");
@@ -346,7 +285,7 @@ TEST_CASE(PluginServerAndNotifications) {
 
         server->LaunchFeature(7, 0);
         world.Outcome(u"LaunchFeature", 2);
-        EXPECT_ERROR(code::kFail, server->LaunchFeature(7, 0));
+        ExpectError(code::kFail, [&] { server->LaunchFeature(7, 0); });
         server->SetFeatureWindowAppearance(u"AHU 1 - Configure", nullptr);
         CHECK(Str(world.control, u"FeatureWindowCaption") == u"AHU 1 - Configure");
 
@@ -367,13 +306,10 @@ TEST_CASE(PluginServerAndNotifications) {
 
         // An injected fault: the call fails with the component's code and text, the next succeeds.
         world.Fail(u"PluginServer.LoadDevice", 1);
-        try {
-            server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse);
-            CHECK(!"LoadDevice should have failed");
-        } catch (const automation::Error& e) {
-            CHECK(e.Code() == kSimulatedFailure);
-            CHECK(e.Description() == u"Simulated failure of PluginServer.LoadDevice");
-        }
+        ExpectError(
+            kSimulatedFailure,
+            [&] { server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse); },
+            u"Simulated failure of PluginServer.LoadDevice");
         CHECK(server->LoadDevice(Variant(ObjectRef(device)), features, automation::kTrue, automation::kFalse) ==
               automation::kTrue);
         CHECK(Contains(Str(world.control, u"Log"), u"PluginServer.LoadDevice !"));
@@ -390,12 +326,9 @@ TEST_CASE(PluginServerAndNotifications) {
 
         // Creation itself can be made to fail, with the component's text.
         world.Fail(u"PluginServer.Create", 1);
-        try {
-            automation::Components().Create(outside::kPluginServerClsid);
-            CHECK(!"creation should have failed");
-        } catch (const automation::Error& e) {
-            CHECK(e.Code() == code::kFail && e.Description() == u"Simulated failure of PluginServer.Create");
-        }
+        ExpectError(
+            code::kFail, [&] { automation::Components().Create(outside::kPluginServerClsid); },
+            u"Simulated failure of PluginServer.Create");
     }
     // Going away unadvises: nothing keeps the server alive, and later raises reach nobody.
     CHECK(world.Live(u"LivePluginServers") == 0);
@@ -447,9 +380,9 @@ TEST_CASE(HostedWorkspaceControls) {
         }
 
         world.Fail(u"Workspace.AttachLink", 1);
-        EXPECT_ERROR(kSimulatedFailure, ws->AttachLink(given));
+        ExpectError(kSimulatedFailure, [&] { ws->AttachLink(given); });
         world.Fail(u"Workspace.Upload", -1);
-        EXPECT_ERROR(kSimulatedFailure, ws->Upload());
+        ExpectError(kSimulatedFailure, [&] { ws->Upload(); });
         CHECK(world.Live(u"LiveWorkspaceControls") == 1);
     }
     qvtest::Pump(0);
@@ -462,7 +395,8 @@ TEST_CASE(HostedWorkspaceControls) {
         CHECK(automation::Query<outside::IPluginWorkspace>(plain.object) != nullptr);
         CHECK(automation::Query<outside::IPluginWorkspaceUnits>(plain.object) == nullptr);
         // Reading the device's data before a link was attached is the control's error, not a crash.
-        if (auto ws = automation::Query<outside::IPluginWorkspace>(plain.object)) EXPECT_ERROR(code::kObjectNotSet, ws->Upload());
+        if (auto ws = automation::Query<outside::IPluginWorkspace>(plain.object))
+            ExpectError(code::kObjectNotSet, [&] { ws->Upload(); });
         Hosted fallback(atl, W(BStr(outside::kFallbackWorkspaceProgId)), 440, 10, 260, 300);
         CHECK(automation::Query<outside::IPluginWorkspace>(fallback.object) != nullptr);
     }
@@ -496,19 +430,8 @@ TEST_CASE(UnitsControl) {
     Call(world.control, u"RaiseUnitsApplied", Var::Str(u"Metric"));
     world.control.Call(u"RaiseCloseRequest");
     CHECK(applied.size() == 2 && applied[1] == u"Metric" && closes == 2);
-    {
-        Hosted shown(atl, L"QuilletSim.UnitsWorkspace", 10, 10, 420, 300);
-        if (auto ws = automation::Query<outside::IPluginWorkspace>(shown.object)) {
-            ObjectRef link = automation::Query<outside::INetServDeviceLink>(world.Device());
-            ws->AttachLink(link);
-            ws->Upload();
-        }
-        qvtest::Pump(0);
-        UpdateWindow(g_frame);
-        SaveFrameShot();
-    }
     world.Fail(u"QtyUnits.Apply", 1);
-    EXPECT_ERROR(kSimulatedFailure, units->Apply());
+    ExpectError(kSimulatedFailure, [&] { units->Apply(); });
     CHECK(applied.size() == 2);
 }
 
@@ -537,7 +460,7 @@ int main(int argc, char** argv) {
     adapters::InstallComFactory();
 
     const int rc = qvtest::RunAll("adapters");
-    if (g_frame) DestroyWindow(g_frame);
+    DestroyWindow(Frame());
     qvtest::Pump(0);
     automation::Components().Clear();
     OleUninitialize();

@@ -15,14 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "ComTestSupport.h"
 #include "LNSQuilletVexaProxy_h.h"
 #include "TestHarness.h"
-#include "win32/com/Diagnostics.h"
 
 using namespace qvtest;
 
@@ -36,14 +34,6 @@ constexpr wchar_t kPluginFileMissing[] =
 const IID kDeviceLinkIid = {0x4C725D56, 0x5B85, 0x11D5, {0x8D, 0xE3, 0x00, 0xC0, 0x4F, 0x5C, 0xAA, 0xEE}};
 
 // ---- the real windows ----------------------------------------------------------------------
-
-// A rectangle in the client coordinates of `parent`.
-RECT RectIn(HWND w, HWND parent) {
-    RECT r{};
-    GetWindowRect(w, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 
 // Chooses a menu item as the user does; returns once the command (and any modal window it
 // opened) has finished.
@@ -88,12 +78,8 @@ private:
 };
 
 void Click(HWND parent, const wchar_t* caption) {
-    HWND b = Child(parent, L"Button", caption);
-    if (!b) {
-        Fail(std::string("no button ") + Show(caption), __LINE__);
-        return;
-    }
-    SendMessageW(b, BM_CLICK, 0, 0);
+    if (HWND b = Child(parent, L"Button", caption)) SendMessageW(b, BM_CLICK, 0, 0);
+    else Fail(std::string("no button ") + Show(caption), __LINE__);
 }
 
 // ---- help viewers, seen where they are entered ------------------------------------------------
@@ -176,33 +162,20 @@ struct World : SimulatedWorld {
     }
 };
 
-// One host session: the server created by ProgID, started on the world's objects and shown.
-struct Session {
-    ComRef<_IHalvernServer> server;
+// One host session, started on the world's objects and shown.
+struct Session : HostSession {
     HWND main = nullptr;
 
-    explicit Session(World& w) : server(As<_IHalvernServer>(NewServer().Get(), IID__IHalvernServer)) {
-        if (!w.Start(server.Get(), kDescription, L"Display Node (1/7)")) return;
-        LONG opened = 0;
-        CHECK_HR(server->RunFullAppView(&opened), S_OK);
-        Pump(100);
-        main = FindShownWindow(kDescription);
-        CHECK(main != nullptr);
+    explicit Session(World& w) {
+        if (w.Start(server.Get(), kDescription, L"Display Node (1/7)")) main = Open(kDescription);
     }
     ~Session() { Exit(); }
     void Exit() {
         if (server) CHECK_HR(server->ExitApp(), S_OK);
-        server.Reset();
+        Release();
         Pump(50);
     }
 };
-
-int PixelsX(int twips) {
-    HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(nullptr, dc);
-    return MulDiv(twips, dpi, 1440);
-}
 
 // The process's working set, and the bytes in use in all its heaps (the DLL's allocations among them).
 struct Memory {
@@ -234,7 +207,7 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     HWND buttons = Child(view, L"QuilletVexaContainer", L"buttons");
     if (host && buttons) {
         RECT h = RectIn(host, view), b = RectIn(buttons, view);
-        CHECK_EQ(h.left, PixelsX(150));
+        CHECK_EQ(h.left, Pixels(150));
         CHECK(h.right <= b.left && h.bottom > h.top + 100);
         CHECK(Child(host, L"QuilletSimControl") != nullptr);
     }
@@ -257,26 +230,17 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK(Grayed(s.main, L"&Engineering Units"));
 
     // The tree and both lists draw from one list of the eight images.
-    auto trees = Children(s.main, WC_TREEVIEWW);
+    CHECK_EQ(Children(s.main, WC_TREEVIEWW).size(), 1u);
+    auto shared = reinterpret_cast<HIMAGELIST>(SendMessageW(Child(s.main, WC_TREEVIEWW), TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+    CHECK(shared != nullptr);
+    CHECK_EQ(ImageList_GetImageCount(shared), 8);
+    int cx = 0, cy = 0;
+    CHECK(ImageList_GetIconSize(shared, &cx, &cy) && cx == 16 && cy == 16);
     auto lists = Children(s.main, WC_LISTVIEWW);
-    CHECK_EQ(trees.size(), 1u);
     CHECK_EQ(lists.size(), 2u);
-    HIMAGELIST shared = nullptr;
-    for (HWND tree : trees) {
-        shared = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
-        CHECK(shared != nullptr);
-        CHECK_EQ(ImageList_GetImageCount(shared), 8);
-        int cx = 0, cy = 0;
-        CHECK(ImageList_GetIconSize(shared, &cx, &cy) && cx == 16 && cy == 16);
-    }
     for (HWND list : lists) {
-        auto small = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
-        auto normal = reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
-        CHECK(small != nullptr);
-        CHECK_EQ(ImageList_GetImageCount(small), 8);
-        CHECK(small == shared && normal == shared);
-        // The lists share the images with the tree: they must not destroy them.
-        CHECK(GetWindowLongW(list, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+        CHECK(reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) == shared);
+        CHECK(reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_NORMAL, 0)) == shared);
     }
     // Eight different pictures.
     std::vector<COLORREF> centres;
@@ -300,17 +264,13 @@ TEST_CASE(WorkspaceControlIsHostedAttachedRefreshedAndRemoved) {
     CHECK_EQ(std::unique(centres.begin(), centres.end()) - centres.begin(), 8);
 
     // View > Refresh reads the device again; a device that does not answer is reported.
-    Choose(s.main, L"&Refresh");
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 2);
-    CHECK_EQ(StatusText(s.main), std::wstring());
-    world.Set(world.device.Get(), L"Answering", false);
-    Choose(s.main, L"&Refresh");
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 2);
-    CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
-    world.Set(world.device.Get(), L"Answering", true);
-    Choose(s.main, L"&Refresh");
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 3);
-    CHECK_EQ(StatusText(s.main), std::wstring());
+    long uploads = 1;
+    for (bool answering : {true, false, true}) {
+        world.Set(world.device.Get(), L"Answering", answering);
+        Choose(s.main, L"&Refresh");
+        CHECK_EQ(world.CountOf(L"Workspace.Upload"), uploads += answering ? 1 : 0);
+        CHECK_EQ(StatusText(s.main), std::wstring(answering ? L"" : kCannotCommunicate));
+    }
 
     // The plug-in server announcing the control again replaces it: still exactly one.
     Args announce;
@@ -339,22 +299,10 @@ bool PressKey(WORD vk) {
 
 // The host's own top-level window with an edit box, as a host application has.
 struct HostWindow {
-    HWND frame = nullptr, edit = nullptr;
-    HostWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DisplayTestHost";
-        RegisterClassW(&wc);
-        frame = CreateWindowExW(0, wc.lpszClassName, L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 320, 200, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-        edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5, 200, 22, frame, nullptr,
-                               wc.hInstance, nullptr);
-    }
-    ~HostWindow() {
-        DestroyWindow(frame);
-        UnregisterClassW(L"DisplayTestHost", GetModuleHandleW(nullptr));
-    }
+    HWND frame = OwnFrame(L"Host", 20, 20, 320, 200);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5, 200, 22, frame, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ~HostWindow() { DestroyWindow(frame); }
 };
 
 void Activate(HWND top, HWND focus) {
@@ -375,18 +323,16 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     const long start = world.CountOf(L"Workspace.Upload");
     CHECK_EQ(start, 1);
 
-    // This host's loop (Pump) translates no accelerators: the display does it itself.
+    // This host's loop (Pump) translates no accelerators: the display does it itself. The control
+    // is inside the hosted workspace control.
     Activate(s.main, button);
     CHECK_EQ(GetActiveWindow(), s.main);
-    PostKey(button, VK_F5);
-    Pump(100);
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 1);
-    PostKey(control, VK_F5);  // inside the hosted workspace control
-    Pump(100);
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 2);
-    PostKey(s.main, VK_F5);
-    Pump(100);
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), start + 3);
+    long uploads = start;
+    for (HWND to : {button, control, s.main}) {
+        PostKey(to, VK_F5);
+        Pump(100);
+        CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);
+    }
     // From the keyboard, through the system's input queue.
     CHECK(PressKey(VK_F5));
     Pump(200);
@@ -420,75 +366,6 @@ TEST_CASE(F5RefreshesWhileTheDisplayOrAChildHasTheFocus) {
     CHECK_EQ(TextOf(host.edit), std::wstring(L"ab"));
 }
 
-// The status period cannot be shortened from outside the DLL: this waits for one real tick.
-TEST_CASE(StatusTickReportsASilentDevice) {
-    World world(L"", L"QuilletSim.Workspace");
-    Session s(world);
-    if (!s.main) return;
-    HWND bar = Child(s.main, STATUSCLASSNAMEW);
-    CHECK(bar != nullptr);
-    CHECK_EQ(StatusText(s.main), std::wstring());
-    Args none;
-    CallByName(world.control.Get(), L"ClearLog", none);
-    // The texts written into the status bar's first panel, in order.
-    std::vector<std::wstring> texts;
-    SentWatch watch([&](const CWPSTRUCT& m) {
-        if (m.hwnd != bar || m.message != SB_SETTEXTW || LOBYTE(m.wParam) != 0 || !m.lParam) return;
-        std::wstring text = reinterpret_cast<const wchar_t*>(m.lParam);
-        if (texts.empty() || texts.back() != text) texts.push_back(text);
-    });
-    CHECK(watch.Hooked());
-    world.Set(world.device.Get(), L"Answering", false);
-
-    const DWORD start = GetTickCount();
-    while (StatusText(s.main) != kCannotCommunicate && GetTickCount() - start < 20000) Pump(100);
-    const DWORD waited = GetTickCount() - start;
-    std::printf("    the silent device was reported after %lu ms\n", static_cast<unsigned long>(waited));
-    CHECK_EQ(StatusText(s.main), std::wstring(kCannotCommunicate));
-    // One working tick: the probe failed, the user was told it reads the device, then that it is silent.
-    CHECK(texts == std::vector<std::wstring>({L"Refreshing device data...", kCannotCommunicate}));
-    CHECK(world.CountOf(L"AppDevice.State") >= 1);
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), 0);
-}
-
-// The command id of an item of a top-level menu, both found by caption as a user reads them.
-UINT MenuItemId(HWND main, const std::wstring& menu, const std::wstring& item) {
-    HMENU bar = main ? GetMenu(main) : nullptr;
-    for (int i = 0, n = bar ? GetMenuItemCount(bar) : 0; i < n; ++i) {
-        wchar_t text[128] = {};
-        GetMenuStringW(bar, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-        HMENU sub = GetSubMenu(bar, i);
-        if (menu != text || !sub) continue;
-        for (int j = 0, m = GetMenuItemCount(sub); j < m; ++j) {
-            GetMenuStringW(sub, static_cast<UINT>(j), text, 128, MF_BYPOSITION);
-            std::wstring caption = text;
-            if (caption.substr(0, caption.find(L'\t')) == item) return GetMenuItemID(sub, j);
-        }
-    }
-    return 0;
-}
-
-struct Box {
-    std::wstring title, text;
-    bool okOnly = false;
-};
-
-// Runs `launch`, answering the one message box it may show with OK.
-Box LaunchAnsweringTheBox(const std::function<void()>& launch, int& boxes) {
-    Box box;
-    ModalScript script(L"#32770", L"", [&](HWND b) {
-        box.title = TextOf(b);
-        if (HWND t = GetDlgItem(b, 0xFFFF)) box.text = TextOf(t);
-        box.okOnly = GetDlgItem(b, IDOK) && !GetDlgItem(b, IDCANCEL);
-        SendMessageW(b, WM_COMMAND, IDOK, 0);
-        return true;
-    });
-    launch();
-    Pump(100);
-    boxes = script.Seen();
-    return box;
-}
-
 TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     World world(L"", L"QuilletSim.Workspace");
     Args second;
@@ -498,141 +375,96 @@ TEST_CASE(FeaturesLaunchFromTheDeviceMenuAndButtonsOwnedByTheDisplay) {
     if (!s.main) return;
     const std::wstring device = world.String(world.device.Get(), L"Name");
     CHECK(!device.empty());
-    auto& control = world.control;
     const long owner = static_cast<long>(reinterpret_cast<LONG_PTR>(s.main));
-    long uploads = world.CountOf(L"Workspace.Upload");
-
-    // Device > Recalibrate: the item's command reaches the server with the feature's id.
-    const UINT recalibrate = MenuItemId(s.main, L"&Device", L"&Recalibrate");
-    const UINT configure = MenuItemId(s.main, L"&Device", L"&Configure");
+    // Device menu items and feature buttons: the server gets the feature's id from either.
+    HMENU menu = SubMenu(GetMenu(s.main), L"&Device");
+    const UINT recalibrate = MenuCommand(menu, L"&Recalibrate"), configure = MenuCommand(menu, L"&Configure");
     CHECK(recalibrate != 0 && configure != 0 && recalibrate != configure);
-    int boxes = -1;
-    LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(recalibrate, 0), 0); }, boxes);
-    CHECK_EQ(boxes, 0);
-    CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 1);
-    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
-    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
-    CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Recalibrate " + device);
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);
-
-    // The first feature button: its tag carries feature 1.
-    HWND button = Child(s.main, L"Button", L"&Configure");
-    CHECK(button && IsWindowVisible(button));
-    LaunchAnsweringTheBox(
-        [&] {
-            if (button) SendMessageW(button, BM_CLICK, 0, 0);
-        },
-        boxes);
-    CHECK_EQ(boxes, 0);
-    CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 2);
-    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
-    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
-    CHECK_EQ(world.String(control.Get(), L"FeatureWindowCaption"), L"Configure " + device);
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);
-
-    // The plug-in server cannot launch: one box names the feature and the device, and says why.
-    Args fail;
-    fail.Str(L"LaunchFeature").I4(2);
-    CHECK_HR(CallByName(control.Get(), L"SetOutcome", fail), S_OK);
-    const std::wstring expectedText =
-        L"An error occurred while trying to launch the \r\n"
-        L"Recalibrate feature for device " +
-        device +
-        L".\r\n"
-        L"The necessary files to run the feature are not available.\r\n"
-        L"Please refer to your user manual for  devices\r\n"
-        L"for more information on how to install device plug-ins.";
-    HWND second_button = Child(s.main, L"Button", L"&Recalibrate");
-    CHECK(second_button != nullptr);
-    Box box = LaunchAnsweringTheBox(
-        [&] {
-            if (second_button) SendMessageW(second_button, BM_CLICK, 0, 0);
-        },
-        boxes);
-    CHECK_EQ(boxes, 1);
-    CHECK_EQ(box.title, L"Quillet - " + device + L" Recalibrate Error");
-    CHECK_EQ(box.text, expectedText);
-    CHECK(box.okOnly);
-    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 7);
-    CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
-    CHECK(TopLevel(L"#32770") == nullptr);
-    CHECK(IsWindowEnabled(s.main));
-    CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);  // refreshed after a failure as after a success
-
-    // Through the menu the failure reads the same, with the other feature's caption.
-    box = LaunchAnsweringTheBox([&] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(configure, 0), 0); }, boxes);
-    CHECK_EQ(boxes, 1);
-    CHECK_EQ(box.title, L"Quillet - " + device + L" Configure Error");
-    CHECK(box.text.find(L"\r\nConfigure feature for device " + device + L".\r\n") != std::wstring::npos);
-    CHECK_EQ(world.Long(L"LastLaunchedFeature"), 1);
-    CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), 4);
+    HWND configureButton = Child(s.main, L"Button", L"&Configure"), recalibrateButton = Child(s.main, L"Button", L"&Recalibrate");
+    CHECK(configureButton && IsWindowVisible(configureButton) && recalibrateButton);
+    auto command = [&s](UINT id) { return [&s, id] { SendMessageW(s.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }; };
+    auto click = [](HWND button) { return [button] { SendMessageW(button, BM_CLICK, 0, 0); }; };
+    const struct {
+        std::function<void()> launch;
+        long feature;
+        std::wstring caption;
+        bool fails;
+    } launches[] = {{command(recalibrate), 7, L"Recalibrate", false},
+                    {click(configureButton), 1, L"Configure", false},
+                    {click(recalibrateButton), 7, L"Recalibrate", true},
+                    {command(configure), 1, L"Configure", true}};
+    long launched = 0, uploads = world.CountOf(L"Workspace.Upload");
+    for (const auto& l : launches) {
+        if (l.fails && launched == 2) {
+            Args fail;
+            fail.Str(L"LaunchFeature").I4(2);
+            CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", fail), S_OK);
+        }
+        const Box box = AnsweringTheBox(l.launch);
+        CHECK_EQ(world.CountOf(L"PluginServer.LaunchFeature"), ++launched);
+        CHECK_EQ(world.Long(L"LastLaunchedFeature"), l.feature);
+        CHECK_EQ(world.Long(L"LastLaunchOwner"), owner);
+        CHECK_EQ(world.CountOf(L"Workspace.Upload"), ++uploads);  // refreshed after a failure as after a success
+        CHECK_EQ(box.seen, l.fails ? 1 : 0);
+        if (!l.fails) {
+            CHECK_EQ(world.String(world.control.Get(), L"FeatureWindowCaption"), l.caption + L" " + device);
+            continue;
+        }
+        // The plug-in server cannot launch: one box names the feature and the device, and says why.
+        CHECK_EQ(box.title, L"Quillet - " + device + L" " + l.caption + L" Error");
+        CHECK_EQ(box.text, L"An error occurred while trying to launch the \r\n" + l.caption + L" feature for device " + device +
+                               L".\r\nThe necessary files to run the feature are not available.\r\n"
+                               L"Please refer to your user manual for  devices\r\n"
+                               L"for more information on how to install device plug-ins.");
+        CHECK(box.okOnly);
+        CHECK(TopLevel(L"#32770") == nullptr);
+        CHECK(IsWindowEnabled(s.main));
+    }
 }
 
-TEST_CASE(MissingControlEndsInTheErrorView) {
-    HMODULE dll = GetModuleHandleW(L"LNSQuilletVexaProxy.dll");
-    const wchar_t* stored = nullptr;
-    int n = dll ? LoadStringW(dll, 1401, reinterpret_cast<LPWSTR>(&stored), 0) : 0;
-    CHECK(n > 0 && std::wstring(stored, static_cast<size_t>(n)) == kPluginFileMissing);
-
-    {
-        World world(L"", L"QuilletSim.NoSuchWorkspace");
-        world.Set(world.control.Get(), L"FallbackInstalled", false);
+// Which control shows the device: the plug-in's, the generic one when the plug-in's is not there, or
+// the error view when neither is. Controls as a classic Visual Basic-style runtime makes them are
+// bound to the workspace interface by its id and member positions, so names that do not work on it
+// do not matter; a control with members of those names on its default dispatch only is refused.
+TEST_CASE(TheDeviceShowsInItsControlTheGenericOneOrTheErrorView) {
+    const struct {
+        const wchar_t* progId;
+        bool fallbackInstalled;
+        const wchar_t* shown;  // nullptr: the error view
+        long created;
+    } cases[] = {{L"QuilletSim.NoSuchWorkspace", false, nullptr, 0},
+                 {L"QuilletSim.NoSuchWorkspace", true, L"CEAQuilletUnknownWS.Workspace", 1},
+                 {L"QuilletSim.VbWorkspace", false, L"QuilletSim.VbWorkspace", 1},
+                 {L"QuilletSim.NamelessWorkspace", false, L"QuilletSim.NamelessWorkspace", 1},
+                 {L"QuilletSim.NamesOnlyWorkspace", false, nullptr, 1}};
+    for (const auto& c : cases) {
+        World world(L"", c.progId);
+        world.Set(world.control.Get(), L"FallbackInstalled", c.fallbackInstalled);
         Session s(world);
         if (!s.main) return;
         HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
         HWND deviceView = Child(s.main, L"QuilletVexaContainer", L"Device View");
-        CHECK(errorView && IsWindowVisible(errorView));
+        HWND host = Child(s.main, L"AtlAxWin");
+        CHECK(errorView && (IsWindowVisible(errorView) != FALSE) == !c.shown);
+        CHECK_EQ(world.CountOf(L"Workspace.Create"), c.created);
+        CHECK_EQ(world.CountOf(L"Workspace.AttachLink"), c.shown ? 1 : 0);
+        if (c.shown) {
+            CHECK(host && TextOf(host) == c.shown && IsWindowVisible(host));
+            CHECK_EQ(world.CountOf(L"Workspace.Upload"), 1);
+            continue;
+        }
         CHECK(deviceView && !IsWindowVisible(deviceView));
+        CHECK(host == nullptr);
+        CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
         HWND label = errorView ? Child(errorView, L"Static") : nullptr;
         CHECK(label && IsWindowVisible(label));
-        if (label) {
-            CHECK_EQ(TextOf(label), std::wstring(kPluginFileMissing));
-            // Centred in its frame.
-            RECT f{}, l = RectIn(label, errorView);
-            GetClientRect(errorView, &f);
-            CHECK(std::abs((l.left + l.right) / 2 - f.right / 2) <= 2);
-            CHECK(std::abs((l.top + l.bottom) / 2 - f.bottom / 2) <= 2);
-        }
-        CHECK(Children(s.main, L"AtlAxWin").empty());
-        CHECK_EQ(world.Long(L"LiveWorkspaceControls"), 0);
-    }
-    {
-        // With the generic control installed the device shows in it instead.
-        World world(L"", L"QuilletSim.NoSuchWorkspace");
-        Session s(world);
-        if (!s.main) return;
-        HWND host = Child(s.main, L"AtlAxWin");
-        CHECK(host && TextOf(host) == L"CEAQuilletUnknownWS.Workspace" && IsWindowVisible(host));
-        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
-        CHECK(errorView && !IsWindowVisible(errorView));
-    }
-}
-
-// Controls as a classic Visual Basic-style runtime makes them: the display binds to the workspace
-// interface by its id and member positions, so names that do not work on it do not matter; a
-// control that only has members of those names on its default dispatch is no workspace control.
-TEST_CASE(WorkspaceControlsAreBoundByInterfaceNotByName) {
-    for (const wchar_t* progId : {L"QuilletSim.VbWorkspace", L"QuilletSim.NamelessWorkspace"}) {
-        World world(L"", progId);
-        world.Set(world.control.Get(), L"FallbackInstalled", false);
-        Session s(world);
-        if (!s.main) return;
-        HWND host = Child(s.main, L"AtlAxWin");
-        CHECK(host && TextOf(host) == progId && IsWindowVisible(host));
-        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
-        CHECK(errorView && !IsWindowVisible(errorView));
-        CHECK_EQ(world.CountOf(L"Workspace.AttachLink"), 1);
-        CHECK_EQ(world.CountOf(L"Workspace.Upload"), 1);
-    }
-    {
-        World world(L"", L"QuilletSim.NamesOnlyWorkspace");
-        world.Set(world.control.Get(), L"FallbackInstalled", false);
-        Session s(world);
-        if (!s.main) return;
-        HWND errorView = Child(s.main, L"QuilletVexaContainer", L"Device View Error");
-        CHECK(errorView && IsWindowVisible(errorView));
-        CHECK_EQ(world.CountOf(L"Workspace.Create"), 1);
-        CHECK_EQ(world.CountOf(L"Workspace.AttachLink"), 0);
+        if (!label) continue;
+        CHECK_EQ(TextOf(label), std::wstring(kPluginFileMissing));
+        // Centred in its frame.
+        RECT f{}, l = RectIn(label, errorView);
+        GetClientRect(errorView, &f);
+        CHECK(std::abs((l.left + l.right) / 2 - f.right / 2) <= 2);
+        CHECK(std::abs((l.top + l.bottom) / 2 - f.bottom / 2) <= 2);
     }
 }
 
@@ -709,14 +541,7 @@ TEST_CASE(EngineeringUnitsDialogRoundTrip) {
             if (IsWindowEnabled(s.main)) return false;
             HWND units = Child(dialog, L"AtlAxWin");
             hostsUnits = units && TextOf(units) == L"QUCtl.QtyUnits" && IsWindowVisible(units);
-            if (HWND tab = Child(dialog, WC_TABCONTROLW)) {
-                wchar_t text[64] = {};
-                TCITEMW item{};
-                item.mask = TCIF_TEXT;
-                item.pszText = text;
-                item.cchTextMax = 64;
-                tabShown = SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && std::wstring(text) == L"&Units";
-            }
+            tabShown = TabText(Child(dialog, WC_TABCONTROLW), 0) == L"&Units";
             Click(dialog, L"OK");
             return true;
         });
@@ -735,8 +560,7 @@ TEST_CASE(EngineeringUnitsDialogRoundTrip) {
     CHECK_EQ(world.CountOf(L"QtyUnits.SetFlag"), 1);
     CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
     CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
-    auto applied = world.Object(world.control.Get(), L"LastAppliedUnits");
-    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 1"));
+    CHECK_EQ(world.String(world.Object(world.control.Get(), L"LastAppliedUnits").Get(), L"Name"), std::wstring(L"Units 1"));
     CHECK(world.String(world.control.Get(), L"LastWorkspaceText").find(L"Units: Units 1") != std::wstring::npos);
 
     // Cancel: nothing reaches the workspace. Before it, what the screen shows beside the dialog.
@@ -791,58 +615,30 @@ TEST_CASE(EngineeringUnitsDialogRoundTrip) {
     CHECK(FindShownWindow(L"Quillet Options") == nullptr);
     CHECK_EQ(world.CountOf(L"QtyUnits.Apply"), 1);
     CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 1);
-
-    // A control that stays open after OK: the units it handed back still count after Cancel.
-    world.Set(world.control.Get(), L"ApplyAsksToClose", false);
-    bool stayedOpen = false;
-    {
-        ModalScript script(L"QuilletVexaForm", L"Quillet Options", [&](HWND dialog) {
-            Click(dialog, L"OK");
-            stayedOpen = IsWindowVisible(dialog) != FALSE;
-            Click(dialog, L"Cancel");
-            return true;
-        });
-        Choose(s.main, L"&Engineering Units");
-    }
-    CHECK(stayedOpen);
-    CHECK_EQ(world.CountOf(L"Workspace.ApplyEngUnits"), 2);
-    applied = world.Object(world.control.Get(), L"LastAppliedUnits");
-    CHECK_EQ(world.String(applied.Get(), L"Name"), std::wstring(L"Units 2"));
+    // A control that stays open after OK, whose units still count after Cancel: OptionsTest (unit).
 }
 
-TEST_CASE(HelpReachesTheViewersOrWarns) {
+// With no help file the user is warned instead: HelpTest (unit) and ui_backend_test's PlatformServices.
+TEST_CASE(HelpReachesTheViewers) {
     HMODULE hhctrl = LoadLibraryW(L"hhctrl.ocx");
     CHECK(hhctrl != nullptr);
-    int boxes = 0;
-    auto noBox = [&](HWND box) {
-        ++boxes;
-        SendMessageW(box, WM_COMMAND, IDOK, 0);
-        return true;
-    };
     {
         World world(L"Display Test.chm", L"QuilletSim.Workspace");
         Session s(world);
         if (!s.main) return;
         // The real hhctrl with a file that is not there returns at once and opens nothing here.
         const int before = WindowCount();
-        {
-            ModalScript script(L"#32770", L"", noBox);
-            Choose(s.main, L"&Contents and Index");
-        }
-        CHECK_EQ(boxes, 0);
+        CHECK_EQ(AnsweringTheBox([&] { Choose(s.main, L"&Contents and Index"); }).seen, 0);
         CHECK_EQ(WindowCount(), before);
 
         Detour html(Export(L"hhctrl.ocx", "HtmlHelpA"), reinterpret_cast<void*>(&RecordHtmlHelpA));
         CHECK(html.Active());
         g_helpCalls.clear();
-        {
-            ModalScript script(L"#32770", L"", noBox);
+        const Box none = AnsweringTheBox([&] {
             Choose(s.main, L"&Contents and Index");
-            if (HWND button = Child(s.main, L"Button", L"&Help")) SendMessageW(button, BM_CLICK, 0, 0);
-            else Fail("no Help button", __LINE__);
-            Pump(50);
-        }
-        CHECK_EQ(boxes, 0);
+            Click(s.main, L"&Help");
+        });
+        CHECK_EQ(none.seen, 0);
         CHECK_EQ(g_helpCalls.size(), 2u);
         for (const auto& c : g_helpCalls) {
             CHECK_EQ(std::string(c.viewer), std::string("HtmlHelpA"));
@@ -868,31 +664,6 @@ TEST_CASE(HelpReachesTheViewersOrWarns) {
             CHECK_EQ(c.data, 3u);
         }
     }
-    {
-        // No help file: one warning box, and no viewer.
-        World world(L"", L"QuilletSim.Workspace");
-        Session s(world);
-        if (!s.main) return;
-        Detour html(Export(L"hhctrl.ocx", "HtmlHelpA"), reinterpret_cast<void*>(&RecordHtmlHelpA));
-        Detour win(Export(L"user32.dll", "WinHelpA"), reinterpret_cast<void*>(&RecordWinHelpA));
-        g_helpCalls.clear();
-        std::wstring title, text;
-        {
-            ModalScript script(L"#32770", L"", [&](HWND box) {
-                title = TextOf(box);
-                if (HWND t = GetDlgItem(box, 0xFFFF)) text = TextOf(t);
-                if (HWND ok = GetDlgItem(box, IDOK)) SendMessageW(ok, BM_CLICK, 0, 0);
-                else PostMessageW(box, WM_CLOSE, 0, 0);
-                return true;
-            });
-            Choose(s.main, L"&Contents and Index");
-            CHECK_EQ(script.Seen(), 1);
-        }
-        CHECK_EQ(title, std::wstring(kDescription));
-        CHECK_EQ(text, std::wstring(L"Unable to locate ") + kDescription + L" help file");
-        CHECK(g_helpCalls.empty());
-        CHECK(TopLevel(L"#32770") == nullptr);
-    }
     if (hhctrl) FreeLibrary(hhctrl);
 }
 
@@ -901,18 +672,12 @@ TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
     Args none;
     // The graphics-object count is asked of an object of its own, made before the sessions (making
     // one clears the session's LNS objects) and never started.
-    ComRef<win32::com::IQuilletDiagnostics> diagnostics;
-    CLSID clsid{};
-    CHECK_HR(CLSIDFromProgID(L"LNSQuilletVexaProxy.IHalvernServer", &clsid), S_OK);
-    CHECK_HR(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, win32::com::kIidQuilletDiagnostics,
-                              reinterpret_cast<void**>(diagnostics.Put())),
-             S_OK);
-    std::function<long()> liveGdi;
-    if (diagnostics)
-        liveGdi = [&diagnostics] {
-            LONG n = -1;
-            return SUCCEEDED(diagnostics->LiveGdiObjects(&n)) ? static_cast<long>(n) : -1L;
-        };
+    auto diagnostics = NewDiagnostics();
+    auto liveGdi = [&diagnostics] {
+        LONG n = -1;
+        if (diagnostics) diagnostics->LiveGdiObjects(&n);
+        return static_cast<long>(n);
+    };
     Pump(50);
     const auto before = WindowCensus();
     int openWindows = 0;
@@ -926,13 +691,13 @@ TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
             if (!s.main) return;
             if (cycle == 1) {
                 openWindows = WindowCount();
-                openGdi = liveGdi ? liveGdi() : -1;
+                openGdi = liveGdi();
             }
         }
         Pump(20);
         // The simulation's call log is the test's own memory.
         CallByName(world.control.Get(), L"ClearLog", none);
-        if (liveGdi && liveGdi() != 0 && gdiLeft == 0) gdiLeft = liveGdi();
+        if (long left = liveGdi(); left != 0 && gdiLeft == 0) gdiLeft = left;
         if (long w = world.Long(L"LiveWorkspaceControls"); w != 0 && workspacesLeft == 0) workspacesLeft = w;
         if (auto now = WindowCensus(); now != before && windowsLeft.empty())
             windowsLeft = "after cycle " + std::to_string(cycle) + ":" + CensusChange(before, now);
@@ -949,8 +714,7 @@ TEST_CASE(FiftyOpenCloseCyclesLeaveNothingBehind) {
                 start.workingSet / 1024, after10.workingSet / 1024, after50.workingSet / 1024, setGrowth / 1024);
     std::printf("    heap in use: %lld bytes at start, %lld after 10 cycles, %lld after 50 (cycles 10..50: %+lld bytes)\n",
                 start.heap, after10.heap, after50.heap, heapGrowth);
-    std::printf("    GDI objects of the window backend: %ld with the display open, %ld after 50 cycles\n", openGdi,
-                liveGdi ? liveGdi() : -1);
+    std::printf("    GDI objects of the window backend: %ld with the display open, %ld after 50 cycles\n", openGdi, liveGdi());
     CHECK(diagnostics);
     // The measures must see the open display, or their return to the start proves nothing.
     CHECK(openWindows > WindowCount(before) + 10);

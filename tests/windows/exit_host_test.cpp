@@ -21,7 +21,6 @@
 #include "ComTestSupport.h"
 #include "LNSQuilletVexaProxy_h.h"
 #include "TestHarness.h"
-#include "win32/com/Diagnostics.h"
 
 using namespace qvtest;
 
@@ -100,62 +99,33 @@ struct World : SimulatedWorld {
 bool g_insideNotification = false;
 
 // One host session with an event sink on the object.
-struct Session {
-    ComRef<_IHalvernServer> server;
-    ComRef<IConnectionPoint> point;
-    ComRef<EventSink> sink;
-    DWORD cookie = 0;
-
-    Session() : server(As<_IHalvernServer>(NewServer().Get(), IID__IHalvernServer)) {
-        auto container = As<IConnectionPointContainer>(server.Get(), IID_IConnectionPointContainer);
-        if (container) container->FindConnectionPoint(DIID___IHalvernServer, point.Put());
-        sink = EventSink::Create(DIID___IHalvernServer, &g_insideNotification);
-        CHECK(point);
-        if (point) CHECK_HR(point->Advise(sink.Get(), &cookie), S_OK);
-    }
-    ~Session() { Release(); }
-
+struct Session : HostSession {
+    Session() : HostSession(&g_insideNotification) {}
     bool Start(World& w) { return w.Start(server.Get(), kDescription, L"Exit Node (1/9)", w.properties.Get()); }
-
-    // Opens the display; the shown main window, or nullptr.
-    HWND Open() {
-        LONG opened = 0;
-        CHECK_HR(server->RunFullAppView(&opened), S_OK);
-        CHECK_EQ(opened, -1L);
-        Pump(100);
-        HWND main = FindShownWindow(kDescription);
-        CHECK(main != nullptr);
-        return main;
-    }
-
-    size_t AppExits() const { return sink ? sink->received.size() : 0; }
-
-    void Release() {
-        if (point && cookie) point->Unadvise(cookie);
-        cookie = 0;
-        point.Reset();
-        server.Reset();
-    }
 };
 
-// Graphics objects of the window backend, asked of a fresh object (which is released again).
-long LiveGdiObjects() {
-    auto d = As<win32::com::IQuilletDiagnostics>(NewServer().Get(), win32::com::kIidQuilletDiagnostics);
-    LONG n = -1;
-    if (d) d->LiveGdiObjects(&n);
-    return n;
+// A session after an odd ending works as the first did.
+void NextSessionWorks(World& world) {
+    Session s;
+    if (!s.Start(world)) return;
+    HWND main = s.Open(kDescription);
+    CHECK(main && TopLevel(L"QuilletVexaForm") == main);
+    CHECK(Responds(main));
+    CHECK_HR(s.server->ExitApp(), S_OK);
+    CHECK_EQ(s.AppExits(), 1u);
+    CHECK(FindShownWindow(kDescription) == nullptr);
 }
 
 // After the session: the component keeps the session's objects while anything of it is in use,
 // lets go of them when COM asks whether it can be unloaded, and then says yes.
 void ExpectHeldUntilAsked(World& world, ULONG heldDuringSession) {
+    Pump(50);
+    world.ForgetLastSession();
     const ULONG held = world.properties ? world.properties->HeldByOthers() : 0;
     Note("collection references held by the component after the session: " + std::to_string(held));
     CHECK(held > 0);
     CHECK(held <= heldDuringSession);
-    const HRESULT answer = CanUnloadNow();
-    Note("DllCanUnloadNow with nothing in use: " + Hr(answer));
-    CHECK_HR(answer, S_OK);
+    CHECK_HR(CanUnloadNow(), S_OK);
     CHECK_EQ(world.properties ? world.properties->HeldByOthers() : 99u, 0u);
 }
 
@@ -177,18 +147,14 @@ void SessionEndsAndTheProcessExits() {
     {
         Session s;
         if (!s.Start(world)) return;
-        HWND main = s.Open();
+        HWND main = s.Open(kDescription);
         heldOpen = world.properties->HeldByOthers();
-        const HRESULT open = CanUnloadNow();
-        Note("DllCanUnloadNow with the display open: " + Hr(open));
-        CHECK_HR(open, S_FALSE);
+        CHECK_HR(CanUnloadNow(), S_FALSE);
         CHECK_EQ(world.properties->HeldByOthers(), heldOpen);
         CHECK_HR(s.server->ExitApp(), S_OK);
         CHECK_EQ(s.AppExits(), 1u);
         CHECK(!main || !IsWindow(main) || !IsWindowVisible(main));
-        const HRESULT closed = CanUnloadNow();
-        Note("DllCanUnloadNow after ExitApp, object still held: " + Hr(closed));
-        CHECK_HR(closed, S_FALSE);
+        CHECK_HR(CanUnloadNow(), S_FALSE);  // the object is still held
     }
     Pump(50);
     world.ForgetLastSession();
@@ -216,7 +182,7 @@ void FreeUnusedLibrariesThenASecondSession() {
     const HMODULE first = [&] {
         Session s;
         if (!s.Start(world)) return HMODULE{};
-        s.Open();
+        s.Open(kDescription);
         heldOpen = world.properties->HeldByOthers();
         CHECK_HR(CanUnloadNow(), S_FALSE);
         CHECK_HR(s.server->ExitApp(), S_OK);
@@ -224,30 +190,15 @@ void FreeUnusedLibrariesThenASecondSession() {
         return GetModuleHandleW(kDll);
     }();
     CHECK(first != nullptr);
-    Pump(50);
-    world.ForgetLastSession();
     ExpectHeldUntilAsked(world, heldOpen);
     CoFreeUnusedLibrariesEx(0, 0);
-    const bool unloaded = GetModuleHandleW(kDll) == nullptr;
-    Note(std::string("after CoFreeUnusedLibrariesEx the DLL is ") + (unloaded ? "unloaded" : "still loaded"));
-    CHECK(unloaded);
+    CHECK(GetModuleHandleW(kDll) == nullptr);
 
     // Loaded again: its window classes and platform are made anew.
-    {
-        Session s;
-        if (!s.Start(world)) return;
-        HWND main = s.Open();
-        CHECK(main && TopLevel(L"QuilletVexaForm") == main);
-        CHECK(Responds(main));
-        CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK_EQ(s.AppExits(), 1u);
-        CHECK(FindShownWindow(kDescription) == nullptr);
-        const long gdi = LiveGdiObjects();
-        Note("graphics objects of the window backend after the second session: " + std::to_string(gdi));
-        CHECK_EQ(gdi, 0L);
-    }
-    Pump(50);
-    world.ForgetLastSession();
+    NextSessionWorks(world);
+    LONG gdi = -1;
+    if (auto diagnostics = NewDiagnostics()) diagnostics->LiveGdiObjects(&gdi);
+    CHECK_EQ(gdi, 0L);
     ExpectHeldUntilAsked(world, heldOpen);
 }
 
@@ -260,7 +211,7 @@ void ReleasedWhileDisplayOpenThenClosed() {
     {
         Session s;
         if (!s.Start(world)) return;
-        main = s.Open();
+        main = s.Open(kDescription);
         heldOpen = world.properties->HeldByOthers();
     }
     CHECK(main != nullptr);
@@ -276,9 +227,7 @@ void ReleasedWhileDisplayOpenThenClosed() {
     if (refresh) SendMessageW(main, WM_COMMAND, MAKEWPARAM(refresh, 0), 0);
     Pump(50);
     CHECK_EQ(StatusText(main), std::wstring(L"Cannot communicate with device - please check connections"));
-    const HRESULT open = CanUnloadNow();
-    Note("DllCanUnloadNow with the object released and the display open: " + Hr(open));
-    CHECK_HR(open, S_FALSE);
+    CHECK_HR(CanUnloadNow(), S_FALSE);
     CHECK_EQ(world.properties->HeldByOthers(), heldOpen);
     CoFreeUnusedLibrariesEx(0, 0);
     CHECK(GetModuleHandleW(kDll) != nullptr);
@@ -287,7 +236,6 @@ void ReleasedWhileDisplayOpenThenClosed() {
     PostMessageW(main, WM_CLOSE, 0, 0);
     Pump(200);
     CHECK(!IsWindow(main));
-    world.ForgetLastSession();
     ExpectHeldUntilAsked(world, heldOpen);
 }
 
@@ -295,105 +243,67 @@ void ReleasedWhileDisplayOpenThenClosed() {
 // that is gone, and the host goes on with a new object.
 void ClosedBeforeRunFullAppView() {
     World world;
-    {
+    // Through the dual interface, then through IDispatch as script hosts call it.
+    for (bool dispatch : {false, true}) {
         Session s;
         if (!s.Start(world)) return;
         HWND loaded = TopLevel(L"QuilletVexaForm", {}, false);
-        CHECK(loaded != nullptr);
-        CHECK(!loaded || !IsWindowVisible(loaded));
+        CHECK(loaded && !IsWindowVisible(loaded));
         if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
+        Args none;
+        Invoked run;
         LONG value = 7;
-        const HRESULT hr = s.server->RunFullAppView(&value);
-        Note("RunFullAppView after WM_CLOSE was posted (dual interface): " + Hr(hr) + ", OnAppExit " +
+        if (dispatch) Call(run, s.server.Get(), kRunFullAppView, none);
+        else run.excep.scode = run.hr = s.server->RunFullAppView(&value);
+        Note(std::string("RunFullAppView after WM_CLOSE was posted (") + (dispatch ? "IDispatch" : "dual interface") +
+             "): " + Hr(run.hr) + ", scode " + Hr(run.excep.scode) + ", " + Show(run.Description()) + ", OnAppExit " +
              std::to_string(s.AppExits()) + " time(s)");
-        CHECK_HR(hr, kObjectNotSet);
+        CHECK_HR(run.hr, dispatch ? DISP_E_EXCEPTION : kObjectNotSet);
+        CHECK_HR(run.excep.scode, kObjectNotSet);
         Pump(100);
         CHECK(s.AppExits() <= 1u);
         CHECK(!loaded || !IsWindow(loaded) || !IsWindowVisible(loaded));
         CHECK_HR(s.server->ExitApp(), S_OK);
         CHECK(s.AppExits() <= 1u);
     }
-    {
-        // The same through IDispatch, as script hosts call it.
-        Session s;
-        if (!s.Start(world)) return;
-        HWND loaded = TopLevel(L"QuilletVexaForm", {}, false);
-        CHECK(loaded != nullptr);
-        if (loaded) PostMessageW(loaded, WM_CLOSE, 0, 0);
-        Args none;
-        Invoked run;
-        Call(run, s.server.Get(), kRunFullAppView, none);
-        const std::wstring description = run.Description();
-        Note("RunFullAppView after WM_CLOSE was posted (IDispatch): " + Hr(run.hr) + ", scode " + Hr(run.excep.scode) + ", " +
-             Show(description) + ", OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
-        CHECK_HR(run.hr, DISP_E_EXCEPTION);
-        CHECK_HR(run.excep.scode, kObjectNotSet);
-        Pump(100);
-        CHECK(s.AppExits() <= 1u);
-    }
-    {
-        Session s;
-        if (!s.Start(world)) return;
-        HWND main = s.Open();
-        CHECK(Responds(main));
-        CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK_EQ(s.AppExits(), 1u);
-        CHECK(FindShownWindow(kDescription) == nullptr);
-    }
-    Pump(50);
-    world.ForgetLastSession();
+    NextSessionWorks(world);
     ExpectHeldUntilAsked(world, ~0u);
 }
 
 // The host's code runs inside a plug-in server notification and ends the session there: the
 // plug-in server asks for an upload, the upload fails, the component tells the user in a message
 // box, and the host's timer, running in that box's loop, calls ExitApp.
-struct InsideBox {
-    _IHalvernServer* server = nullptr;
-    bool sawBox = false;
-    HRESULT exitHr = E_PENDING;
-    size_t exitsBefore = 0;
-    static inline InsideBox* current = nullptr;
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-        InsideBox* s = current;
-        if (!s || s->sawBox) return;
-        HWND box = TopLevel(L"#32770");
-        if (!box) return;
-        s->sawBox = true;
-        KillTimer(nullptr, id);
-        s->exitHr = s->server->ExitApp();
-        // The box goes with its owner; one of no owner is the host's to close.
-        if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
-};
-
 void ExitAppInsideAPluginNotification() {
     World world;
     {
         Session s;
         if (!s.Start(world)) return;
-        HWND main = s.Open();
+        HWND main = s.Open(kDescription);
         if (!main) return;
         Args outcome;
         outcome.Str(L"UploadDevice").I4(1);
         CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
 
-        InsideBox inside;
-        inside.server = s.server.Get();
-        InsideBox::current = &inside;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 20, &InsideBox::Tick);
+        bool sawBox = false;
+        HRESULT exitHr = E_PENDING, raised = E_PENDING;
         Args none;
-        g_insideNotification = true;
-        const HRESULT raised = CallByName(world.control.Get(), L"RaiseRequestUpload", none);
-        g_insideNotification = false;
-        KillTimer(nullptr, timer);
-        InsideBox::current = nullptr;
-        Note("RaiseRequestUpload: " + Hr(raised) + "; message box seen: " + (inside.sawBox ? "yes" : "no") +
-             "; ExitApp inside it: " + Hr(inside.exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
+        {
+            ModalScript inside(L"#32770", L"", [&](HWND box) {
+                sawBox = true;
+                exitHr = s.server->ExitApp();
+                // The box goes with its owner; one of no owner is the host's to close.
+                if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return true;
+            });
+            g_insideNotification = true;
+            raised = CallByName(world.control.Get(), L"RaiseRequestUpload", none);
+            g_insideNotification = false;
+        }
+        Note("RaiseRequestUpload: " + Hr(raised) + "; message box seen: " + (sawBox ? "yes" : "no") +
+             "; ExitApp inside it: " + Hr(exitHr) + "; OnAppExit " + std::to_string(s.AppExits()) + " time(s)");
         CHECK_HR(raised, S_OK);
-        CHECK(inside.sawBox);
-        CHECK_HR(inside.exitHr, S_OK);
+        CHECK(sawBox);
+        CHECK_HR(exitHr, S_OK);
         CHECK_EQ(s.AppExits(), 1u);
         for (const auto& e : s.sink->received) CHECK(e.id == kOnAppExit && e.inside);
         CHECK_EQ(world.CountOf(L"NetServDevice.UploadDevice"), 1);
@@ -410,19 +320,10 @@ void ExitAppInsideAPluginNotification() {
         CHECK_HR(CallByName(world.control.Get(), L"RaiseRequestUpload", none), S_OK);
         CHECK_EQ(world.CountOf(L"NetServDevice.UploadDevice"), 1);
     }
-    {
-        Args outcome;
-        outcome.Str(L"UploadDevice").I4(0);
-        CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
-        Session s;
-        if (!s.Start(world)) return;
-        HWND main = s.Open();
-        CHECK(Responds(main));
-        CHECK_HR(s.server->ExitApp(), S_OK);
-        CHECK_EQ(s.AppExits(), 1u);
-    }
-    Pump(50);
-    world.ForgetLastSession();
+    Args outcome;
+    outcome.Str(L"UploadDevice").I4(0);
+    CHECK_HR(CallByName(world.control.Get(), L"SetOutcome", outcome), S_OK);
+    NextSessionWorks(world);
     ExpectHeldUntilAsked(world, ~0u);
 }
 
@@ -454,9 +355,7 @@ void ExportsOnlyTheServerEntryPoints() {
     CHECK_EQ(functions, 4u);
 
     ComRef<IDispatch> object = NewServer();
-    ComRef<win32::com::IQuilletDiagnostics> diagnostics;
-    if (object)
-        CHECK_HR(object->QueryInterface(win32::com::kIidQuilletDiagnostics, reinterpret_cast<void**>(diagnostics.Put())), S_OK);
+    auto diagnostics = As<win32::com::IQuilletDiagnostics>(object.Get(), win32::com::kIidQuilletDiagnostics);
     LONG live = -1;
     if (diagnostics) CHECK_HR(diagnostics->LiveGdiObjects(&live), S_OK);
     CHECK(live >= 0);
