@@ -42,11 +42,6 @@ Args& AddAs(Args& a, VARTYPE vt, T value) {
 Args& Args::Str(const wchar_t* s) { return AddAs(*this, VT_BSTR, SysAllocString(s)); }
 Args& Args::I4(long i) { return AddAs(*this, VT_I4, static_cast<LONG>(i)); }
 Args& Args::Bool(bool b) { return AddAs(*this, VT_BOOL, VARIANT_BOOL(b ? VARIANT_TRUE : VARIANT_FALSE)); }
-Args& Args::Obj(IUnknown* o, VARTYPE vt) {
-    if (o) o->AddRef();
-    return AddAs(*this, vt, o);
-}
-Args& Args::Ref(VARIANT* target) { return AddAs(*this, VT_BYREF | VT_VARIANT, target); }
 Args& Args::RefBstr(BSTR* target) { return AddAs(*this, VT_BYREF | VT_BSTR, target); }
 
 Args& Args::Named(DISPID id, const wchar_t* s) {

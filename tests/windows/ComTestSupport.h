@@ -37,14 +37,11 @@ public:
     Args& Str(const wchar_t* s);
     Args& I4(long i);
     Args& Bool(bool b);
-    Args& Obj(IUnknown* o, VARTYPE vt = VT_DISPATCH);  // adds its own reference
-    Args& Ref(VARIANT* target);                        // VT_BYREF|VT_VARIANT, as script hosts pass variables
     Args& RefBstr(BSTR* target);
     Args& Named(DISPID id, const wchar_t* s);
     Args& Add(VARIANT v);  // owned by the list from here on
 
     DISPPARAMS* Params();
-    size_t Count() const { return positional_.size() + named_.size(); }
 
 private:
     std::vector<VARIANT> positional_;
