@@ -8,8 +8,6 @@ namespace outside {
 
 using automation::BStr;
 
-inline constexpr std::u16string_view kLnsTypeLibId = u"{104B7F03-06EE-11CF-9AE0-0020AFD34749}";
-
 class ILnsAppDevice : public automation::Object {
 public:
     static constexpr std::u16string_view kIid = u"{858097EA-2365-11CF-9AE0-0020AFD34749}";
