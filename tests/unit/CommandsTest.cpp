@@ -8,7 +8,6 @@
 #include "commands/CMenu_Toolbar.h"
 #include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
@@ -21,15 +20,7 @@ namespace {
 
 std::unique_ptr<HostSession> SessionWith(std::vector<sim::FeatureConfig> features, BStr helpFile = u"FanCtl.chm") {
     auto s = std::make_unique<HostSession>(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = std::move(helpFile);
-    p.features = std::move(features);
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s->world->AddPlugin(p);
-    sim::WorkspaceControlConfig w;
-    w.progId = HostSession::kWorkspaceProgId;
-    s->world->AddWorkspaceControl(w);
+    s->AddFanPlugin(std::move(features), std::move(helpFile));
     return s;
 }
 
@@ -50,10 +41,6 @@ std::vector<std::string> Buttons(const ui::Window& w) {
             out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + ":" + U8(c->Tag()) +
                           (c->Visible() ? "" : " (hidden)") + (c->Enabled() ? "" : " (disabled)"));
     return out;
-}
-
-std::shared_ptr<sim::SimPluginServer> Server(const HostSession& s) {
-    return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
 }
 
 // Ids in an order that is neither sorted nor contiguous.
@@ -102,7 +89,7 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
 
         if (n == 12) {
             // Menu item and button both carry the feature id, whatever their position.
-            auto server = Server(*s);
+            auto server = s->PluginServer();
             w.Get(u"mnuDevPI", features[10].id)->Click.Raise();
             w.Get(u"cmdDevice", 3)->Click.Raise();
             ASSERT_EQ(server->Launches().size(), 2u);
@@ -157,8 +144,8 @@ TEST(Commands, DuplicateAndNonPositiveIdsAreSkipped) {
     EXPECT_NO_THROW(s->Form()->ActiveTree()->LoadDevicePlugin());
     EXPECT_EQ(MenuItems(w), (std::vector<std::string>{"3:&Alpha", "4:&Beta"}));
     w.Get(u"cmdDevice", 2)->Click.Raise();
-    ASSERT_EQ(Server(*s)->Launches().size(), 1u);
-    EXPECT_EQ(Server(*s)->Launches()[0].featureId, 4);
+    ASSERT_EQ(s->PluginServer()->Launches().size(), 1u);
+    EXPECT_EQ(s->PluginServer()->Launches()[0].featureId, 4);
 }
 
 TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {

@@ -8,7 +8,6 @@
 #include <set>
 
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 
 namespace {
@@ -72,7 +71,7 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
         }
     });
     act("Requests", [&] {
-        if (auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer())) {
+        if (auto server = s.PluginServer()) {
             server->RaiseRequestUpload();
             server->RaiseRequestDownload();
         }

@@ -8,7 +8,6 @@
 #include "commands/CIconPicture.h"
 #include "commands/CMenu_Toolbar.h"
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 
@@ -25,32 +24,15 @@ constexpr char kNoTypeFailure[] =
     "Please refer to your user manual for  devices\r\n"
     "for more information on how to install device plug-ins.";
 
-std::shared_ptr<sim::SimPluginServer> Server(const HostSession& s) {
-    return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
-}
-
-// Opens a session whose plug-in offers the default features plus captions with odd markers.
-void OpenWithCaptions(HostSession& s) {
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = u"FanCtl.chm";
-    p.features = {{1, u"&Configure"}, {2, u"Set&up & &Test"}, {3, u"Plain"}};
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s.world->AddPlugin(p);
-    sim::WorkspaceControlConfig w;
-    w.progId = HostSession::kWorkspaceProgId;
-    s.world->AddWorkspaceControl(w);
-    s.StartAndOpen();
-}
-
 }  // namespace
 
 TEST(FeatureLaunch, SuccessfulLaunchAsksTheServerWithCaptionIconAndOwner) {
-    HostSession s(false);
-    OpenWithCaptions(s);
+    HostSession s(false);  // the default features plus captions with odd markers
+    s.AddFanPlugin({{1, u"&Configure"}, {2, u"Set&up & &Test"}, {3, u"Plain"}});
+    s.StartAndOpen();
     auto& w = s.Window();
     auto form = s.Form();
-    auto server = Server(s);
+    auto server = s.PluginServer();
     ASSERT_NE(server, nullptr);
 
     std::vector<automation::VBool> timerDuringLaunch;
@@ -101,7 +83,7 @@ TEST(FeatureLaunch, UnknownFeatureReturnsSilently) {
     HostSession s;
     s.StartAndOpen();
     auto form = s.Form();
-    auto server = Server(s);
+    auto server = s.PluginServer();
     for (auto entryTimer : {kTrue, kFalse}) {
         form->SetStatusTimer(entryTimer);
         const int refreshes = s.world->CountOf("Workspace.Upload");
@@ -149,7 +131,7 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
         HostSession s;
         s.StartAndOpen();
         auto form = s.Form();
-        auto server = Server(s);
+        auto server = s.PluginServer();
         const automation::VBool entryTimer = c.uploads ? kTrue : kFalse;
         form->SetStatusTimer(entryTimer);
         const int refreshes = s.world->CountOf("Workspace.Upload");
@@ -209,7 +191,7 @@ TEST(FeatureLaunch, WithoutTheMainWindowTheFeatureIsPreparedButNotLaunched) {
     s.StartAndOpen();
     auto other = std::make_shared<CMenu_Toolbar>();
     other->Initialization(nullptr);
-    auto server = Server(s);
+    auto server = s.PluginServer();
     s.Form()->SetStatusTimer(kTrue);
     const int refreshes = s.world->CountOf("Workspace.Upload");
 

@@ -17,15 +17,7 @@ namespace {
 
 std::unique_ptr<HostSession> SessionWithHelp(BStr helpFile) {
     auto s = std::make_unique<HostSession>(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = std::move(helpFile);
-    p.features = {{1, u"&Configure"}};
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s->world->AddPlugin(p);
-    sim::WorkspaceControlConfig w;
-    w.progId = HostSession::kWorkspaceProgId;
-    s->world->AddWorkspaceControl(w);
+    s->AddFanPlugin({{1, u"&Configure"}}, std::move(helpFile));
     s->StartAndOpen();
     return s;
 }

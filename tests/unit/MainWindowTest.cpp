@@ -4,7 +4,6 @@
 #include "commands/CMenu_Toolbar.h"
 #include "mainwindow/FMainHalvern.h"
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 #include "workspace/CQuilletWorkspace.h"
@@ -406,7 +405,7 @@ TEST(MainWindowForwarding, ButtonTagNotIndexIsTheCommand) {
     EXPECT_EQ(b3->Tag(), u"7");
     b3->SetTag(u"12");
     b3->Click.Raise();
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    auto server = s.PluginServer();
     ASSERT_TRUE(server);
     ASSERT_EQ(server->Launches().size(), 1u);
     EXPECT_EQ(server->Launches()[0].featureId, 12);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 
 namespace {
@@ -57,16 +56,7 @@ void Quietly(const std::function<void()>& fn) {
 Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls) {
     Outcome o;
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = u"FanCtl.chm";
-    p.features = {{1, u"&Configure"}, {2, u"&Monitor"}};
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s.world->AddPlugin(p);
-    sim::WorkspaceControlConfig wc;
-    wc.progId = HostSession::kWorkspaceProgId;
-    wc.supportsUnits = true;
-    s.world->AddWorkspaceControl(wc);
+    s.AddFanPlugin({{1, u"&Configure"}, {2, u"&Monitor"}}, u"FanCtl.chm", true);
 
     std::shared_ptr<ui::Window> window;  // the session's window, once there is one
     bool exiting = false;                // the host's ExitApp is under way
@@ -85,7 +75,7 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
                 break;
             case Action::Drop: s.server.reset(); break;
             case Action::Announce:
-                if (auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer())) {
+                if (auto server = s.PluginServer()) {
                     server->RaiseRequestUpload();
                     server->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId);
                     server->RaiseRequestDownload();
@@ -103,7 +93,7 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
                 if (auto c = w->Find(name, index)) c->Click.Raise();
         });
     };
-    auto plugin = [&] { return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer()); };
+    auto plugin = [&] { return s.PluginServer(); };
 
     Quietly([&] {
         if (s.server) s.server->IsPlugInExist(HostSession::kProgramId);

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 
 using automation::kTrue;
@@ -53,7 +52,7 @@ TEST(Reentrancy, NotificationsInsideEveryOutsideCall) {
         HostSession s;
         HostSession* sp = &s;
         s.world->OnCall(call, [sp] {
-            auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(sp->world->LastPluginServer());
+            auto server = sp->PluginServer();
             if (!server) return;
             server->RaiseRequestUpload();
             server->RaiseRequestDownload();

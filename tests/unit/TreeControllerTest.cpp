@@ -4,7 +4,6 @@
 
 #include "session/MMain.h"
 #include "sim/SimNetServDevice.h"
-#include "sim/SimPluginServer.h"
 #include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeDevice.h"
@@ -49,7 +48,7 @@ TEST(TreeLoadDevicePlugin, HandsTheDeviceOverInOrder) {
     EXPECT_EQ(dev->SupportsFileType2(), kTrue);
     EXPECT_EQ(dev->CpsRefNvs(), s.cps);
     EXPECT_EQ(MMain::PluginServerLink(), std::dynamic_pointer_cast<outside::INetServDeviceLink>(s.world->LastNetServDevice()));
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    auto server = s.PluginServer();
     EXPECT_EQ(server->LastLoadFlag(), kTrue);
     EXPECT_EQ(server->LastLoadIsLnsPi(), kTrue);
 
@@ -140,7 +139,7 @@ TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) 
 TEST(TreeNotifications, UploadAndDownloadRequests) {
     HostSession s;
     s.StartAndOpen();
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    auto server = s.PluginServer();
     ASSERT_TRUE(server);
     EXPECT_TRUE(server->RaiseRequestUpload());
     EXPECT_TRUE(server->RaiseRequestDownload());
@@ -293,7 +292,7 @@ TEST(TreeNotifications, LoadingTwiceKeepsOneSubscriptionPerServer) {
     s.StartAndOpen();
     EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kTrue);
     EXPECT_EQ(s.Open(), -1);
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    auto server = s.PluginServer();
     ASSERT_TRUE(server);
     s.world->uploadOutcome = sim::Outcome::ReturnFalse;
     EXPECT_TRUE(server->RaiseRequestUpload());

@@ -6,7 +6,6 @@
 #include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
 #include "resources/StringTable.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 #include "workspace/CQuilletWorkspace.h"
@@ -68,10 +67,6 @@ void InstallControl(HostSession& s, const BStr& progId, bool needsUpload = true,
 
 ui::NodeRef Node(const BStr& key, const BStr& text = {}) { return std::make_shared<ui::TreeNode>(key, text); }
 
-std::shared_ptr<sim::SimPluginServer> Server(const HostSession& s) {
-    return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
-}
-
 }  // namespace
 
 TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
@@ -121,7 +116,7 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     // Only the report that the plug-in was cleared, with neither node nor features, removes it.
     auto tree = s.Form()->ActiveTree();
     tree->DevicePluginChanged.Raise(Node(u"Dev_1"), nullptr, automation::kFalse);
-    tree->DevicePluginChanged.Raise(nullptr, Server(s)->FeatureList(), automation::kTrue);
+    tree->DevicePluginChanged.Raise(nullptr, s.PluginServer()->FeatureList(), automation::kTrue);
     EXPECT_EQ(HostedControls(s).size(), 1u);
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
 
@@ -442,9 +437,9 @@ TEST(Workspace, NodeKeysChooseTheViewAndAnUnshowableDeviceResetsTheServer) {
     ws->SetIsDirty(automation::kTrue);
     ws->ShowViewForNode(Node(u"Dev_42"));
     EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Clear", "PluginServer.LoadDevice"}));
-    EXPECT_EQ(Server(s)->LastLoadFlag(), automation::kTrue);
-    EXPECT_EQ(Server(s)->LastLoadIsLnsPi(), automation::kFalse);
-    EXPECT_EQ(Server(s)->Current(), std::nullopt);
+    EXPECT_EQ(s.PluginServer()->LastLoadFlag(), automation::kTrue);
+    EXPECT_EQ(s.PluginServer()->LastLoadIsLnsPi(), automation::kFalse);
+    EXPECT_EQ(s.PluginServer()->Current(), std::nullopt);
     EXPECT_TRUE(ShownFrames(s).empty());
     EXPECT_FALSE(TimerRunning(s));
     EXPECT_EQ(ws->IsDirty(), automation::kFalse);
@@ -458,7 +453,7 @@ TEST(Workspace, NotificationsArrivingInsideCallsLeaveAConsistentWorkspace) {
 
     // The server announces the workspace again while it is being cleared after a failed showing.
     s.world->Fail("Workspace.Create", 1);
-    s.world->OnCall("PluginServer.Clear", [&] { Server(s)->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId); });
+    s.world->OnCall("PluginServer.Clear", [&] { s.PluginServer()->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId); });
     ws->ShowViewForNode(Node(u"Dev_1"));
     s.world->OnCall("PluginServer.Clear", nullptr);
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
