@@ -70,4 +70,9 @@ private:
     std::shared_ptr<ui::Window> window_;
 };
 
+// A session that the host has started and opened, with the default plug-in.
+struct OpenedSession : HostSession {
+    OpenedSession() { StartAndOpen(); }
+};
+
 std::string U8(const automation::BStr& s);

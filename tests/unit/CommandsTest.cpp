@@ -150,8 +150,7 @@ TEST(Commands, DuplicateAndNonPositiveIdsAreSkipped) {
 
 TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
     {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto& w = s.Window();
         auto menu = s.Form()->MenuToolbar();
         std::vector<int> events;
@@ -191,8 +190,7 @@ TEST(Commands, HelpButtonIsEnabledOnlyForThePluginsOwnHelpFile) {
 }
 
 TEST(Commands, RefreshAndMenuStates) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto menu = s.Form()->MenuToolbar();
     auto& w = s.Window();
     const int uploads = s.world->CountOf("Workspace.Upload");
@@ -251,8 +249,7 @@ private:
 }  // namespace
 
 TEST(Commands, ControllerWithoutTheMainWindowLeavesTheWindowAlone) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto& w = s.Window();
     auto other = std::make_shared<CMenu_Toolbar>();  // hears the same tree
     other->Initialization(std::make_shared<OtherForm>(MMain::MainForm()));

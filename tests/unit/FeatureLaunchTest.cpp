@@ -80,8 +80,7 @@ TEST(FeatureLaunch, SuccessfulLaunchAsksTheServerWithCaptionIconAndOwner) {
 }
 
 TEST(FeatureLaunch, UnknownFeatureReturnsSilently) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto form = s.Form();
     auto server = s.PluginServer();
     for (auto entryTimer : {kTrue, kFalse}) {
@@ -128,8 +127,7 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto form = s.Form();
         auto server = s.PluginServer();
         const automation::VBool entryTimer = c.uploads ? kTrue : kFalse;
@@ -158,8 +156,7 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
 }
 
 TEST(FeatureLaunch, ReportNamesTheDeviceTypeOfTheCurrentNode) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     auto tre = s.Window().Get<ui::TreeView>(u"treActive");
     tree->Initialization(tre);
@@ -187,8 +184,7 @@ TEST(FeatureLaunch, ReportNamesTheDeviceTypeOfTheCurrentNode) {
 }
 
 TEST(FeatureLaunch, WithoutTheMainWindowTheFeatureIsPreparedButNotLaunched) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto other = std::make_shared<CMenu_Toolbar>();
     other->Initialization(nullptr);
     auto server = s.PluginServer();
@@ -209,8 +205,7 @@ TEST(FeatureLaunch, WithoutTheMainWindowTheFeatureIsPreparedButNotLaunched) {
 // A pending message that closes the window runs while the launch stops the timer: the launch
 // then finds no plug-in server and returns without touching what has gone.
 TEST(FeatureLaunch, WindowClosedWhileTheTimerStopsEndsQuietly) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto menu = s.Form()->MenuToolbar();
     s.platform->Post([&] { s.platform->CloseWindow(s.Window()); });
     EXPECT_NO_THROW(menu->MenuClickPluginFeature(1));

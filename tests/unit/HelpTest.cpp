@@ -84,8 +84,7 @@ TEST(Help, NoHelpFileGivesOneWarning) {
     }
     {
         SCOPED_TRACE("the server cannot say");
-        HostSession failing;
-        failing.StartAndOpen();
+        OpenedSession failing;
         failing.world->Fail("PluginServer.CurrentPlugin", 1);
         EXPECT_NO_THROW(failing.Form()->MenuToolbar()->RunHelpButton());
         EXPECT_EQ(failing.Boxes(), std::vector<std::string>{kMissing});
@@ -94,8 +93,7 @@ TEST(Help, NoHelpFileGivesOneWarning) {
 }
 
 TEST(Help, WithoutTheMainWindowTheViewerHasNoOwner) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto other = std::make_shared<CMenu_Toolbar>();
     other->Initialization(nullptr);
     other->RunHelpButton();
@@ -111,8 +109,7 @@ TEST(Help, WithoutTheMainWindowTheViewerHasNoOwner) {
 
 TEST(Help, WhatsThisNeedsAPluginHelpFile) {
     {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto& w = s.Window();
         EXPECT_FALSE(w.Get(u"mnuHelps", 1)->Visible()) << "hidden by the menu update";
         w.Get(u"mnuHelps", 1)->Click.Raise();
@@ -135,8 +132,7 @@ TEST(Help, WhatsThisNeedsAPluginHelpFile) {
         unchanged(*none);
     }
     {
-        HostSession failing;
-        failing.StartAndOpen();
+        OpenedSession failing;
         failing.world->Fail("PluginEntry.HelpFile");
         EXPECT_NO_THROW(failing.Form()->MenuToolbar()->MenuClickHelp(1));
         unchanged(failing);

@@ -91,8 +91,7 @@ TEST(HostLifecycle, StateTableCreatedStartedClosed) {
 }
 
 TEST(HostLifecycle, WindowClosedByUserLeavesFlagSet) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.platform->CloseWindow(s.Window());
     EXPECT_EQ(s.hostEvents, std::vector<std::string>{"OnAppExit"});
     EXPECT_EQ(MMain::MainForm(), nullptr);
@@ -106,8 +105,7 @@ TEST(HostLifecycle, WindowClosedByUserLeavesFlagSet) {
 }
 
 TEST(HostLifecycle, AppExitArrivesInsideExitAppAndHostMayReleaseTheServer) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     bool insideExit = false, exiting = false;
     auto sub = s.server->OnAppExit.Subscribe([&] {
         insideExit = exiting;
@@ -125,8 +123,7 @@ TEST(HostLifecycle, AppExitArrivesInsideExitAppAndHostMayReleaseTheServer) {
 }
 
 TEST(HostLifecycle, ExitAppOfAnObjectNeverStartedLeavesTheDisplayOpen) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto other = std::make_shared<IHalvernServer>();
     other->ExitApp();
     EXPECT_NE(MMain::MainForm(), nullptr);
@@ -179,8 +176,7 @@ TEST(HostLifecycle, IsPlugInExistCountsMoreThanOne) {
 }
 
 TEST(SessionValues, ComponentLoadStartsFromTheInitialValues) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Exit();
     MMain::ResetForComponentLoad();
     EXPECT_EQ(MMain::LnsObjSvrVersion(), 0.0f);

@@ -141,8 +141,7 @@ TEST(MainWindowTimer, PhaseSequencesForShortAndLongPeriods) {
         {90, {{60000, false}, {30000, true}, {60000, false}, {30000, true}}},
     };
     for (const auto& c : cases) {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto f = s.Form();
         f->SetTimerInterval(120);  // a long period before leaves nothing behind
         f->SetTimerInterval(c.period);
@@ -154,8 +153,7 @@ TEST(MainWindowTimer, PhaseSequencesForShortAndLongPeriods) {
 }
 
 TEST(MainWindowTimer, RestartAfterSetStatusTimerAndOverflow) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto f = s.Form();
     f->SetTimerInterval(90);
     f->SetStatusTimer(kTrue);
@@ -184,8 +182,7 @@ TEST(MainWindowTimer, RestartAfterSetStatusTimerAndOverflow) {
 }
 
 TEST(MainWindowTimer, DeviceStopsAnsweringMidSession) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     std::vector<std::string> statusAtSleep;
     s.platform->OnSleep([&](std::uint32_t ms) { statusAtSleep.push_back(std::to_string(ms) + " " + U8(s.Status())); });
 
@@ -208,8 +205,7 @@ TEST(MainWindowTimer, DeviceStopsAnsweringMidSession) {
 }
 
 TEST(MainWindowTimer, WorkingTicksUpdateTheMenus) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto& w = s.Window();
     auto showBoth = [&] {
         w.Get(u"mnuDevPI", 0)->SetVisible(true);
@@ -232,8 +228,7 @@ TEST(MainWindowTimer, WorkingTicksUpdateTheMenus) {
 }
 
 TEST(MainWindowTimer, MinimizedWindowProbesWithoutRefreshing) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Window().SetWindowState(ui::state::kMinimized);
     const auto uploads = s.world->CountOf("Workspace.Upload");
     std::int64_t since = s.platform->Now();
@@ -274,8 +269,7 @@ TEST(MainWindowActivation, FirstActivationStopsTimerLaterOnesRestoreIt) {
 }
 
 TEST(MainWindowActivation, PluginOnlyHostSuppressesActivationHandling) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto f = s.Form();
     f->SetHalvernPIOnly(kTrue);
     s.platform->ActivateWindow(s.Window());
@@ -283,8 +277,7 @@ TEST(MainWindowActivation, PluginOnlyHostSuppressesActivationHandling) {
 }
 
 TEST(MainWindowClosing, ShutdownOrderAndMinimizedRestore) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Window().SetWindowState(ui::state::kMinimized);
     // The window's own closing step runs before this handler; a message waiting in the queue runs
     // inside that step, once the window is restored.
@@ -329,8 +322,7 @@ automation::Subscription WhenGone(automation::Event<Args...>& ev, std::function<
 }  // namespace
 
 TEST(MainWindowClosing, UnloadReleasesTheControllersInItsOrder) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto f = s.Form();
     std::weak_ptr<IQuilletWorkspace> workspace = f->QuilletWorkspace();
     std::weak_ptr<IQuilletStatus> status = f->StatusBar();
@@ -357,8 +349,7 @@ TEST(MainWindowClosing, UnloadReleasesTheControllersInItsOrder) {
 }
 
 TEST(MainWindowClosing, StandAloneUnloadClearsSessionValuesItself) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Form()->SetInHalvern(kFalse);
     s.platform->CloseWindow(s.Window());
     EXPECT_EQ(MMain::MainForm(), nullptr);
@@ -381,8 +372,7 @@ TEST(MainWindowClosing, StandAloneWindowHasNoDeviceFramesToLayOut) {
 }
 
 TEST(MainWindowClosing, MessagesPendingDuringShutdownRunInsideIt) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     int ran = 0;
     s.platform->Post([&] {
         ++ran;

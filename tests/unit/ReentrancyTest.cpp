@@ -83,8 +83,7 @@ TEST(Reentrancy, ExitAppFromInsideAPluginNotification) {
 }
 
 TEST(Reentrancy, ExitAppFromTheHostsOwnAppExitHandler) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     int exits = 0;
     auto sub = s.server->OnAppExit.Subscribe([&] {
         ++exits;
@@ -115,8 +114,7 @@ TEST(Reentrancy, WindowClosedWhileAFeatureLaunchIsUnderWay) {
 }
 
 TEST(Reentrancy, PendingMessagesRunInsideSetStatusTimer) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     int refreshes = 0;
     s.platform->Post([&] {
         ++refreshes;

@@ -52,8 +52,7 @@ TEST_F(TraceTest, HostCallsWithTheirResultsAndTheHostsEvent) {
 
 TEST_F(TraceTest, NotificationHoldsTheCallsItsHandlersMade) {
     On();
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     const auto event = Line(R"(event +PluginServer\.WorkspaceAvailable\("QuilletSim\.FanWorkspace"\) ok)");
     const auto load = Line(R"(call +PluginServer\.LoadDevice\(object, object, True, True\) = True ok)");
     const auto attach = Line(R"(call +QuilletSim\.FanWorkspace\.AttachLink\(object\) = Empty ok, 0\.001 ms$)");
@@ -65,8 +64,7 @@ TEST_F(TraceTest, NotificationHoldsTheCallsItsHandlersMade) {
 
 TEST_F(TraceTest, FailuresSayWhetherTheCallerDroppedThem) {
     On();
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.world->launchOutcome = sim::Outcome::Fail;
     s.Control(u"cmdDevice", 1)->Click.Raise();
     Line(R"(call +PluginServer\.LaunchFeature\(1, [0-9]+\) failed 0x80004005 [^,]+, 0\.001 ms, ignored$)");
@@ -90,8 +88,7 @@ TEST_F(TraceTest, AControlThatCannotBeCreatedIsNotDroppedButReplaced) {
 TEST_F(TraceTest, OffWrapsNothingAndWritesNothing) {
     On();
     outside::DisableTrace();
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Exit();
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(MMain::LnsAppDevice(), s.device);

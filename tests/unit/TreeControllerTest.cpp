@@ -137,8 +137,7 @@ TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) 
 }
 
 TEST(TreeNotifications, UploadAndDownloadRequests) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto server = s.PluginServer();
     ASSERT_TRUE(server);
     EXPECT_TRUE(server->RaiseRequestUpload());
@@ -160,8 +159,7 @@ TEST(TreeNotifications, UploadAndDownloadRequests) {
 }
 
 TEST(TreeOperations, ShutdownClearsThePluginAndStaysSafe) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     std::vector<PluginChange> changes;
     auto sub = tree->DevicePluginChanged.Subscribe(
@@ -187,8 +185,7 @@ TEST(TreeOperations, ShutdownClearsThePluginAndStaysSafe) {
 }
 
 TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     auto tre = s.Control<ui::TreeView>(u"treActive");
     // Without a tree control the device path reports, the root path fails to the caller.
@@ -276,8 +273,7 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
 }
 
 TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     auto units = s.world->MakeUnits(u"SI");
     automation::ObjectRef seen;
@@ -288,8 +284,7 @@ TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
 }
 
 TEST(TreeNotifications, LoadingTwiceKeepsOneSubscriptionPerServer) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kTrue);
     EXPECT_EQ(s.Open(), -1);
     auto server = s.PluginServer();

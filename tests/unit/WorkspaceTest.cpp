@@ -336,8 +336,7 @@ TEST(Workspace, ErrorViewsReplaceEachOtherAndGiveWayToTheDeviceView) {
 }
 
 TEST(Workspace, RefreshWaitsThenReportsWhetherTheDeviceAnswered) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto ws = Workspace(s);
     const int uploads = s.world->CountOf("Workspace.Upload");
 
@@ -446,8 +445,7 @@ TEST(Workspace, NodeKeysChooseTheViewAndAnUnshowableDeviceResetsTheServer) {
 }
 
 TEST(Workspace, NotificationsArrivingInsideCallsLeaveAConsistentWorkspace) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto ws = Workspace(s);
     auto tree = s.Form()->ActiveTree();
 
@@ -495,8 +493,7 @@ TEST(Workspace, NotificationsArrivingInsideCallsLeaveAConsistentWorkspace) {
 
 TEST(Workspace, ShutdownReleasesTheShownWorkspace) {
     {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         ASSERT_EQ(s.world->LiveWorkspaceControls(), 1);
         s.world->ClearLog();
         s.Exit();
