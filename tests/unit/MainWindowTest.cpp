@@ -4,6 +4,7 @@
 #include "commands/CMenu_Toolbar.h"
 #include "mainwindow/FMainHalvern.h"
 #include "session/MMain.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 #include "workspace/CQuilletWorkspace.h"
@@ -171,12 +172,7 @@ TEST(MainWindowTimer, RestartAfterSetStatusTimerAndOverflow) {
     f->SetTimerInterval(20);
     EXPECT_EQ(s.platform->NextTick(*StatusTimer(s)), -1) << "TimerInterval neither starts nor stops";
 
-    try {
-        f->SetTimerInterval(3000000);
-        FAIL() << "expected overflow";
-    } catch (const automation::Error& e) {
-        EXPECT_EQ(e.Code(), automation::code::kOverflow);
-    }
+    EXPECT_EQ(ErrorCode([&] { f->SetTimerInterval(3000000); }), automation::code::kOverflow) << "expected overflow";
     EXPECT_THROW(f->SetTimerInterval(2147544), automation::Error);
     EXPECT_NO_THROW(f->SetTimerInterval(2147483));
 }

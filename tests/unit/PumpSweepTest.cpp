@@ -43,13 +43,8 @@ struct Outcome {
     std::vector<std::string> calls;  // the outside calls made, by name
 };
 
-void Quietly(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const automation::Error&) {
-        // The host or the user met an error: that is an allowed ending of any step here.
-    }
-}
+// The host or the user met an error: that is an allowed ending of any step here.
+void Quietly(const std::function<void()>& fn) { automation::IgnoreFailure(fn); }
 
 // One host session with a user who uses every part of the display; at point `target` (counted
 // over the whole session) the action runs. target < 0 only records the points.

@@ -9,6 +9,7 @@
 #include "sim/SimPluginServer.h"
 #include "sim/SimWorkspaceControl.h"
 #include "sim/SimWorld.h"
+#include "support/ErrorCode.h"
 
 using namespace automation;
 using sim::Outcome;
@@ -230,12 +231,7 @@ TEST_F(SimTest, WorkspaceControlsByProgId) {
     EXPECT_EQ(world->LastWorkspaceControl(), fan);
     EXPECT_EQ(world->LiveWorkspaceControls(), 1);
 
-    try {
-        Components().Create(u"Valve.Workspace");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), code::kClassNotRegistered);
-    }
+    EXPECT_EQ(ErrorCode([&] { Components().Create(u"Valve.Workspace"); }), code::kClassNotRegistered);
     world->SetFallbackWorkspaceInstalled(false);
     EXPECT_FALSE(Components().IsRegistered(outside::kFallbackWorkspaceProgId));
     world->AddWorkspaceControl({u"Valve.Workspace", false, false, true, true});
