@@ -35,8 +35,13 @@ HostSession::~HostSession() {
     world.reset();
 }
 
+sim::PluginConfig HostSession::Plugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile,
+                                      automation::BStr workspaceProgId) {
+    return {kProgramId, std::move(helpFile), std::move(features), std::move(workspaceProgId)};
+}
+
 void HostSession::AddFanPlugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile, bool unitsControl) {
-    world->AddPlugin({kProgramId, std::move(helpFile), std::move(features), kWorkspaceProgId});
+    world->AddPlugin(Plugin(std::move(features), std::move(helpFile), kWorkspaceProgId));
     sim::WorkspaceControlConfig w;
     w.progId = kWorkspaceProgId;
     w.supportsUnits = unitsControl;

@@ -42,6 +42,9 @@ public:
     automation::BStr nvDeviceNameAddress = u"Fan Coil 1/nvoStatus";
     automation::VBool isLnsPi = automation::kTrue;
 
+    // A plug-in for kProgramId.
+    static sim::PluginConfig Plugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile = {},
+                                    automation::BStr workspaceProgId = {});
     // A plug-in for kProgramId with these features and help file, and its workspace control
     // kWorkspaceProgId.
     void AddFanPlugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile = u"FanCtl.chm",

@@ -133,11 +133,8 @@ TEST(HostLifecycle, ExitAppOfAnObjectNeverStartedLeavesTheDisplayOpen) {
 
 TEST(HostLifecycle, RunFullAppViewReturnsThePluginServersAnswer) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.acceptDevice = false;
-    p.workspaceProgId = u"";
-    s.world->AddPlugin(p);
+    s.world->AddPlugin(
+        {.programId = HostSession::kProgramId, .helpFile = {}, .features = {}, .workspaceProgId = u"", .acceptDevice = false});
     ASSERT_EQ(s.Start(), kTrue);
     EXPECT_EQ(s.Open(), 0);
     EXPECT_TRUE(s.Window().IsShown());
@@ -153,10 +150,7 @@ TEST(HostLifecycle, StartAppFailureGoesToHostAndLeavesObjectNotStarted) {
 TEST(HostLifecycle, IsPlugInExistCountsMoreThanOne) {
     HostSession s(false);
     auto add = [&](const char16_t* id, std::int32_t items) {
-        sim::PluginConfig p;
-        p.programId = id;
-        p.entryItems = items;
-        s.world->AddPlugin(p);
+        s.world->AddPlugin({.programId = id, .helpFile = {}, .features = {}, .workspaceProgId = {}, .entryItems = items});
     };
     add(u"A", 2);
     add(u"B", 1);

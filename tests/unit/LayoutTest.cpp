@@ -47,11 +47,7 @@ TEST(Layout, LoadedWindowAt12075By9270) {
 
 TEST(Layout, ButtonColumnFollowsTheButtonsThatExist) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = u"fan.hlp";
-    p.features = {{1, u"A"}, {2, u"B"}, {3, u"C"}};
-    s.world->AddPlugin(p);
+    s.world->AddPlugin(HostSession::Plugin({{1, u"A"}, {2, u"B"}, {3, u"C"}}, u"fan.hlp"));
     s.StartAndOpen();
     EXPECT_EQ(At(s.Control(u"cmdDevice", 1)), (Box{0, 450, 1485, 375}));
     EXPECT_EQ(At(s.Control(u"cmdDevice", 2)), (Box{0, 970, 1485, 375}));

@@ -382,10 +382,7 @@ TEST(MainWindowClosing, MessagesPendingDuringShutdownRunInsideIt) {
 
 TEST(MainWindowForwarding, ButtonTagNotIndexIsTheCommand) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.features = {{5, u"&Five"}, {6, u"Six"}, {7, u"Seven"}, {12, u"&Twelve"}};
-    s.world->AddPlugin(p);
+    s.world->AddPlugin(HostSession::Plugin({{5, u"&Five"}, {6, u"Six"}, {7, u"Seven"}, {12, u"&Twelve"}}));
     s.StartAndOpen();
     auto b3 = s.Control(u"cmdDevice", 3);
     EXPECT_EQ(b3->Tag(), u"7");

@@ -105,10 +105,8 @@ TEST(TreeLoadDevicePlugin, EachOutsideCallFailingInTurn) {
 
 TEST(TreeLoadDevicePlugin, ServerThatRefusesStillAnnouncesItsFeatures) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
+    auto p = HostSession::Plugin({{3, u"Three"}});
     p.acceptDevice = false;
-    p.features = {{3, u"Three"}};
     s.world->AddPlugin(p);
     ASSERT_EQ(s.Start(), kTrue);
     std::int16_t count = -1;

@@ -46,24 +46,20 @@ std::vector<std::shared_ptr<ui::HostedControl>> HostedControls(const HostSession
 bool EngUnitsEnabled(const HostSession& s) { return s.Control(u"mnuTools", 0)->Enabled(); }
 bool TimerRunning(const HostSession& s) { return automation::IsTrue(s.Form()->TimerStatus()); }
 
-// A plug-in for the session's device whose workspace control has the given ProgID.
-void UsePlugin(HostSession& s, const BStr& workspaceProgId) {
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.features = {{1, u"&Configure"}};
-    p.workspaceProgId = workspaceProgId;
-    s.world->AddPlugin(p);
-}
+// A session whose device's plug-in names a workspace control of the given ProgID.
+struct SessionFor : HostSession {
+    explicit SessionFor(const BStr& workspaceProgId) : HostSession(false) {
+        world->AddPlugin(Plugin({{1, u"&Configure"}}, {}, workspaceProgId));
+    }
+};
 
-void InstallControl(HostSession& s, const BStr& progId, bool needsUpload = true, bool supportsUnits = false,
-                    bool unitsSupported = true) {
-    sim::WorkspaceControlConfig c;
-    c.progId = progId;
-    c.needsUpload = needsUpload;
-    c.supportsUnits = supportsUnits;
-    c.unitsSupported = unitsSupported;
-    s.world->AddWorkspaceControl(c);
-}
+// Opens on the error view: neither the plug-in's control nor the fallback is installed.
+struct ErrorViewSession : SessionFor {
+    ErrorViewSession() : SessionFor(kMissing) {
+        world->SetFallbackWorkspaceInstalled(false);
+        StartAndOpen();
+    }
+};
 
 ui::NodeRef Node(const BStr& key, const BStr& text = {}) { return std::make_shared<ui::TreeNode>(key, text); }
 
@@ -134,12 +130,8 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
 }
 
 TEST(Workspace, UploadAnswerIsNotConsulted) {
-    HostSession s(false);
-    UsePlugin(s, u"Acme.GrumpyWorkspace");
-    sim::WorkspaceControlConfig c;
-    c.progId = u"Acme.GrumpyWorkspace";
-    c.uploadReturns = false;
-    s.world->AddWorkspaceControl(c);
+    SessionFor s(u"Acme.GrumpyWorkspace");
+    s.world->AddWorkspaceControl({.progId = u"Acme.GrumpyWorkspace", .uploadReturns = false});
     s.StartAndOpen();
     auto hosted = HostedControls(s);
     ASSERT_EQ(hosted.size(), 1u);
@@ -152,9 +144,8 @@ TEST(Workspace, UploadAnswerIsNotConsulted) {
 
 TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
     {
-        HostSession s(false);
-        UsePlugin(s, u"Acme.UnitsWorkspace");
-        InstallControl(s, u"Acme.UnitsWorkspace", true, true, true);
+        SessionFor s(u"Acme.UnitsWorkspace");
+        s.world->AddWorkspaceControl({.progId = u"Acme.UnitsWorkspace", .supportsUnits = true});
         s.StartAndOpen();
         EXPECT_TRUE(EngUnitsEnabled(s));
         EXPECT_EQ(s.world->CountOf("Workspace.SupportsEngUnits"), 1);
@@ -176,9 +167,8 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
         EXPECT_EQ(s.world->CountOf("Workspace.ApplyEngUnits"), 2);
     }
     {
-        HostSession s(false);
-        UsePlugin(s, u"Acme.UnitsWorkspace");
-        InstallControl(s, u"Acme.UnitsWorkspace", true, true, false);
+        SessionFor s(u"Acme.UnitsWorkspace");
+        s.world->AddWorkspaceControl({.progId = u"Acme.UnitsWorkspace", .supportsUnits = true, .unitsSupported = false});
         s.StartAndOpen();
         EXPECT_FALSE(EngUnitsEnabled(s));
         automation::ObjectRef units = s.world->MakeUnits(u"SI");
@@ -188,9 +178,8 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
     }
     {
         // A control that needs no upload leaves the status text and the menu item alone.
-        HostSession s(false);
-        UsePlugin(s, u"Acme.QuietWorkspace");
-        InstallControl(s, u"Acme.QuietWorkspace", false, true, true);
+        SessionFor s(u"Acme.QuietWorkspace");
+        s.world->AddWorkspaceControl({.progId = u"Acme.QuietWorkspace", .needsUpload = false, .supportsUnits = true});
         ASSERT_EQ(s.Start(), automation::kTrue);
         s.world->OnCall("Workspace.Create", [&] {
             s.Form()->StatusBar()->SetQuilletStat(u"marker");
@@ -207,8 +196,7 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
 TEST(Workspace, ControlThatCannotBeShownFallsBackToGenericControl) {
     {
         // The plug-in names a control that is not installed.
-        HostSession s(false);
-        UsePlugin(s, kMissing);
+        SessionFor s(kMissing);
         s.StartAndOpen();
         auto hosted = HostedControls(s);
         ASSERT_EQ(hosted.size(), 1u);
@@ -251,10 +239,7 @@ TEST(Workspace, ControlThatCannotBeShownFallsBackToGenericControl) {
 TEST(Workspace, NothingShowableEndsInTheErrorView) {
     const BStr missingFile = resources::FindString(res::kPluginFileMissing);
     {
-        HostSession s(false);
-        UsePlugin(s, kMissing);
-        s.world->SetFallbackWorkspaceInstalled(false);
-        s.StartAndOpen();
+        ErrorViewSession s;
         EXPECT_EQ(ShownFrames(s), std::vector<int>{3}) << s.Dump();
         EXPECT_EQ(s.Control(u"lblViewError")->Caption(), missingFile);
         EXPECT_EQ(s.Control(u"lblViewError")->Caption(),
@@ -282,12 +267,8 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
     {
         // A control that has members of the workspace's names but not its interface is no
         // workspace control: it is created, never attached, and the display ends in the error view.
-        HostSession s(false);
-        UsePlugin(s, u"Acme.NamesOnly");
-        sim::WorkspaceControlConfig c;
-        c.progId = u"Acme.NamesOnly";
-        c.binding = sim::WorkspaceBinding::NoInterface;
-        s.world->AddWorkspaceControl(c);
+        SessionFor s(u"Acme.NamesOnly");
+        s.world->AddWorkspaceControl({.progId = u"Acme.NamesOnly", .binding = sim::WorkspaceBinding::NoInterface});
         s.world->SetFallbackWorkspaceInstalled(false);
         s.StartAndOpen();
         EXPECT_EQ(ShownFrames(s), std::vector<int>{3}) << s.Dump();
@@ -296,8 +277,7 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
     }
     {
         // A plug-in without a workspace control goes straight to the error view.
-        HostSession s(false);
-        UsePlugin(s, u"");
+        SessionFor s(u"");
         s.StartAndOpen();
         EXPECT_EQ(ShownFrames(s), std::vector<int>{3});
         EXPECT_EQ(s.world->CountOf("Workspace.Create"), 0);
@@ -306,10 +286,7 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
 }
 
 TEST(Workspace, ErrorViewsReplaceEachOtherAndGiveWayToTheDeviceView) {
-    HostSession s(false);
-    UsePlugin(s, kMissing);
-    s.world->SetFallbackWorkspaceInstalled(false);
-    s.StartAndOpen();
+    ErrorViewSession s;
     auto ws = Workspace(s);
     std::weak_ptr<IQuilletWorkspaceView> first = ws->CurrentView();
     ASSERT_NE(std::dynamic_pointer_cast<CViewError>(first.lock()), nullptr);
@@ -326,7 +303,7 @@ TEST(Workspace, ErrorViewsReplaceEachOtherAndGiveWayToTheDeviceView) {
     ASSERT_NE(std::dynamic_pointer_cast<CViewError>(second.lock()), nullptr);
     EXPECT_EQ(ShownFrames(s), std::vector<int>{3});
 
-    InstallControl(s, kMissing);
+    s.world->AddWorkspaceControl({.progId = kMissing});
     ws->ShowPluginWorkspace(nullptr, kMissing);
     EXPECT_TRUE(second.expired());
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
@@ -504,10 +481,7 @@ TEST(Workspace, ShutdownReleasesTheShownWorkspace) {
         EXPECT_EQ(MMain::MainForm(), nullptr);
     }
     {
-        HostSession s(false);
-        UsePlugin(s, kMissing);
-        s.world->SetFallbackWorkspaceInstalled(false);
-        s.StartAndOpen();
+        ErrorViewSession s;
         ASSERT_EQ(ShownFrames(s), std::vector<int>{3});
         s.Exit();
         EXPECT_EQ(s.hostEvents, std::vector<std::string>{"OnAppExit"});
