@@ -15,10 +15,10 @@ namespace {
 class TraceTest : public ::testing::Test {
 protected:
     // Each reading of the clock is one microsecond after the last.
-    void TearDown() override { outside::DisableTrace(); }
-    void On() {
+    void SetUp() override {
         outside::EnableTrace([this](const std::string& line) { lines.push_back(line); }, [this] { return ++ticks; });
     }
+    void TearDown() override { outside::DisableTrace(); }
     // The one line that matches, or a failure naming what was recorded.
     std::string Line(const std::string& pattern) const {
         std::vector<std::string> found;
@@ -34,7 +34,6 @@ protected:
 };
 
 TEST_F(TraceTest, HostCallsWithTheirResultsAndTheHostsEvent) {
-    On();
     HostSession s;
     EXPECT_THROW(s.Open(), automation::Error);
     s.StartAndOpen();
@@ -51,7 +50,6 @@ TEST_F(TraceTest, HostCallsWithTheirResultsAndTheHostsEvent) {
 }
 
 TEST_F(TraceTest, NotificationHoldsTheCallsItsHandlersMade) {
-    On();
     OpenedSession s;
     const auto event = Line(R"(event +PluginServer\.WorkspaceAvailable\("QuilletSim\.FanWorkspace"\) ok)");
     const auto load = Line(R"(call +PluginServer\.LoadDevice\(object, object, True, True\) = True ok)");
@@ -63,7 +61,6 @@ TEST_F(TraceTest, NotificationHoldsTheCallsItsHandlersMade) {
 }
 
 TEST_F(TraceTest, FailuresSayWhetherTheCallerDroppedThem) {
-    On();
     OpenedSession s;
     s.world->launchOutcome = sim::Outcome::Fail;
     s.Control(u"cmdDevice", 1)->Click.Raise();
@@ -75,7 +72,6 @@ TEST_F(TraceTest, FailuresSayWhetherTheCallerDroppedThem) {
 }
 
 TEST_F(TraceTest, AControlThatCannotBeCreatedIsNotDroppedButReplaced) {
-    On();
     HostSession s(false);
     s.world->AddPlugin({HostSession::kProgramId, u"", {}, u"No.Such.Control"});
     s.world->SetFallbackWorkspaceInstalled(false);
@@ -86,7 +82,6 @@ TEST_F(TraceTest, AControlThatCannotBeCreatedIsNotDroppedButReplaced) {
 }
 
 TEST_F(TraceTest, OffWrapsNothingAndWritesNothing) {
-    On();
     outside::DisableTrace();
     OpenedSession s;
     s.Exit();
