@@ -73,9 +73,15 @@ private:
     std::shared_ptr<ui::Window> window_;
 };
 
-// A session that the host has started and opened, with the default plug-in.
+// A session that the host has started and opened, with the default plug-in or one with these
+// features and help file.
 struct OpenedSession : HostSession {
     OpenedSession() { StartAndOpen(); }
+    explicit OpenedSession(std::vector<sim::FeatureConfig> features, automation::BStr helpFile = u"FanCtl.chm")
+        : HostSession(false) {
+        AddFanPlugin(std::move(features), std::move(helpFile));
+        StartAndOpen();
+    }
 };
 
 std::string U8(const automation::BStr& s);

@@ -18,12 +18,6 @@ using automation::kTrue;
 
 namespace {
 
-std::unique_ptr<HostSession> SessionWith(std::vector<sim::FeatureConfig> features, BStr helpFile = u"FanCtl.chm") {
-    auto s = std::make_unique<HostSession>(false);
-    s->AddFanPlugin(std::move(features), std::move(helpFile));
-    return s;
-}
-
 // "id:caption" of every run-time Device menu item, by index; hidden ones are marked.
 std::vector<std::string> MenuItems(const ui::Window& w) {
     std::vector<std::string> out;
@@ -59,12 +53,13 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
     for (int n : {0, 1, 8, 12}) {
         SCOPED_TRACE("features: " + std::to_string(n));
         auto features = Features(n);
-        auto s = SessionWith(features);
-        ASSERT_EQ(s->Start(), kTrue);
+        HostSession s(false);
+        s.AddFanPlugin(features);
+        ASSERT_EQ(s.Start(), kTrue);
         std::vector<int> events;
-        auto sub = s->Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
-        ASSERT_EQ(s->Open(), -1);
-        auto& w = s->Window();
+        auto sub = s.Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
+        ASSERT_EQ(s.Open(), -1);
+        auto& w = s.Window();
 
         std::vector<std::string> items, buttons;
         std::vector<int> ids;
@@ -73,11 +68,11 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
         for (int id : ids) items.push_back(std::to_string(id) + ":&F" + std::to_string(id));
         for (int k = 0; k < std::min(n, 8); ++k)
             buttons.push_back(std::to_string(k + 1) + ":" + U8(features[k].caption) + ":" + std::to_string(features[k].id));
-        EXPECT_EQ(MenuItems(w), items) << s->Dump();
+        EXPECT_EQ(MenuItems(w), items) << s.Dump();
         EXPECT_EQ(Buttons(w), buttons) << "the first eight of the list, in list order";
         const std::vector<int> expected = n == 0 ? std::vector<int>{0} : std::vector<int>{0, n};
         EXPECT_EQ(events, expected) << "the count of features, not of buttons";
-        EXPECT_EQ(std::dynamic_pointer_cast<CMenu_Toolbar>(s->Form()->MenuToolbar())->FeatureCount(), n);
+        EXPECT_EQ(std::dynamic_pointer_cast<CMenu_Toolbar>(s.Form()->MenuToolbar())->FeatureCount(), n);
 
         EXPECT_FALSE(w.Get(u"mnuDevPI", 0)->Visible());
         EXPECT_FALSE(w.Get(u"mnuHelps", 1)->Visible());
@@ -89,13 +84,13 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
 
         if (n == 12) {
             // Menu item and button both carry the feature id, whatever their position.
-            auto server = s->PluginServer();
+            auto server = s.PluginServer();
             w.Get(u"mnuDevPI", features[10].id)->Click.Raise();
             w.Get(u"cmdDevice", 3)->Click.Raise();
             ASSERT_EQ(server->Launches().size(), 2u);
             EXPECT_EQ(server->Launches()[0].featureId, features[10].id);
             EXPECT_EQ(server->Launches()[1].featureId, features[2].id);
-            EXPECT_TRUE(s->platform->MessageBoxes().empty());
+            EXPECT_TRUE(s.platform->MessageBoxes().empty());
         }
     }
 }
@@ -128,12 +123,13 @@ TEST(Commands, EntriesAreRebuiltForEachListAndClearedWithThePlugin) {
 // Ids that are not positive, and repeats, get no menu item and no button and take no button
 // place; the event still carries the list's count.
 TEST(Commands, DuplicateAndNonPositiveIdsAreSkipped) {
-    auto s = SessionWith({{0, u"Zero"}, {3, u"&Alpha"}, {3, u"Alpha again"}, {-2, u"Negative"}, {4, u"&Beta"}});
-    ASSERT_EQ(s->Start(), kTrue);
+    HostSession s(false);
+    s.AddFanPlugin({{0, u"Zero"}, {3, u"&Alpha"}, {3, u"Alpha again"}, {-2, u"Negative"}, {4, u"&Beta"}});
+    ASSERT_EQ(s.Start(), kTrue);
     std::vector<int> events;
-    auto sub = s->Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
-    ASSERT_EQ(s->Open(), -1);
-    auto& w = s->Window();
+    auto sub = s.Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
+    ASSERT_EQ(s.Open(), -1);
+    auto& w = s.Window();
     EXPECT_EQ(MenuItems(w), (std::vector<std::string>{"3:&Alpha", "4:&Beta"}));
     EXPECT_EQ(Buttons(w), (std::vector<std::string>{"1:&Alpha:3", "2:&Beta:4"}));
     EXPECT_EQ(w.Get(u"mnuDevPI", 0)->Caption(), u"PI Features");
@@ -141,11 +137,11 @@ TEST(Commands, DuplicateAndNonPositiveIdsAreSkipped) {
     EXPECT_EQ(events, (std::vector<int>{0, 5}));
 
     // Rebuilding from the same list is just as clean.
-    EXPECT_NO_THROW(s->Form()->ActiveTree()->LoadDevicePlugin());
+    EXPECT_NO_THROW(s.Form()->ActiveTree()->LoadDevicePlugin());
     EXPECT_EQ(MenuItems(w), (std::vector<std::string>{"3:&Alpha", "4:&Beta"}));
     w.Get(u"cmdDevice", 2)->Click.Raise();
-    ASSERT_EQ(s->PluginServer()->Launches().size(), 1u);
-    EXPECT_EQ(s->PluginServer()->Launches()[0].featureId, 4);
+    ASSERT_EQ(s.PluginServer()->Launches().size(), 1u);
+    EXPECT_EQ(s.PluginServer()->Launches()[0].featureId, 4);
 }
 
 TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
@@ -166,12 +162,11 @@ TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
     }
     {
         // An empty list leaves the button alone too.
-        auto empty = SessionWith({});
-        empty->StartAndOpen();
-        empty->Form()->SetHalvernPIOnly(kTrue);
-        auto help = empty->Window().Get(u"cmdHelp");
+        OpenedSession empty(std::vector<sim::FeatureConfig>{});
+        empty.Form()->SetHalvernPIOnly(kTrue);
+        auto help = empty.Window().Get(u"cmdHelp");
         help->SetEnabled(true);
-        empty->Form()->ActiveTree()->LoadDevicePlugin();
+        empty.Form()->ActiveTree()->LoadDevicePlugin();
         EXPECT_TRUE(help->Enabled());
     }
 }
@@ -183,9 +178,8 @@ TEST(Commands, HelpButtonIsEnabledOnlyForThePluginsOwnHelpFile) {
     };
     for (auto& [file, enabled] : cases) {
         SCOPED_TRACE(U8(file));
-        auto s = SessionWith({{1, u"&Configure"}}, file);
-        s->StartAndOpen();
-        EXPECT_EQ(s->Window().Get(u"cmdHelp")->Enabled(), enabled);
+        OpenedSession s({{1, u"&Configure"}}, file);
+        EXPECT_EQ(s.Window().Get(u"cmdHelp")->Enabled(), enabled);
     }
 }
 

@@ -27,9 +27,7 @@ constexpr char kNoTypeFailure[] =
 }  // namespace
 
 TEST(FeatureLaunch, SuccessfulLaunchAsksTheServerWithCaptionIconAndOwner) {
-    HostSession s(false);  // the default features plus captions with odd markers
-    s.AddFanPlugin({{1, u"&Configure"}, {2, u"Set&up & &Test"}, {3, u"Plain"}});
-    s.StartAndOpen();
+    OpenedSession s({{1, u"&Configure"}, {2, u"Set&up & &Test"}, {3, u"Plain"}});  // captions with odd markers
     auto& w = s.Window();
     auto form = s.Form();
     auto server = s.PluginServer();

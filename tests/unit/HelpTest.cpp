@@ -15,13 +15,6 @@ using automation::kTrue;
 
 namespace {
 
-std::unique_ptr<HostSession> SessionWithHelp(BStr helpFile) {
-    auto s = std::make_unique<HostSession>(false);
-    s->AddFanPlugin({{1, u"&Configure"}}, std::move(helpFile));
-    s->StartAndOpen();
-    return s;
-}
-
 std::string Describe(const headless::HelpCall& c) {
     return std::string(c.html ? "HtmlHelpA(" : "WinHelpA(") + std::to_string(c.window) + ", " + c.file + ", " +
            std::to_string(c.command) + ", " + std::to_string(c.data) + ")";
@@ -51,15 +44,15 @@ TEST(Help, ViewerFollowsTheFileName) {
     };
     for (auto& [file, expected] : cases) {
         SCOPED_TRACE(U8(file));
-        auto s = SessionWithHelp(file);
-        auto& w = s->Window();
+        OpenedSession s({{1, u"&Configure"}}, file);
+        auto& w = s.Window();
         std::string call = expected;
         call.replace(call.find("(H,") + 1, 1, std::to_string(w.Handle()));
         w.Get(u"cmdHelp")->Click.Raise();
         w.Get(u"mnuHelps", 0)->Click.Raise();
-        s->Form()->MenuToolbar()->RunHelpButton();
-        EXPECT_EQ(HelpCalls(*s), (std::vector<std::string>{call, call, call}));
-        EXPECT_TRUE(s->platform->MessageBoxes().empty());
+        s.Form()->MenuToolbar()->RunHelpButton();
+        EXPECT_EQ(HelpCalls(s), (std::vector<std::string>{call, call, call}));
+        EXPECT_TRUE(s.platform->MessageBoxes().empty());
     }
 }
 
@@ -67,12 +60,12 @@ TEST(Help, ViewerFollowsTheFileName) {
 TEST(Help, NoHelpFileGivesOneWarning) {
     {
         SCOPED_TRACE("no file named");
-        auto none = SessionWithHelp(u"");
-        none->Window().Get(u"cmdHelp")->Click.Raise();
-        EXPECT_EQ(none->Boxes(), std::vector<std::string>{kMissing});
-        ASSERT_EQ(none->platform->MessageBoxes().size(), 1u);
-        EXPECT_EQ(none->platform->MessageBoxes()[0].style, ui::mb::kOkOnly | ui::mb::kExclamation);
-        EXPECT_TRUE(none->platform->HelpCalls().empty());
+        OpenedSession none({{1, u"&Configure"}}, u"");
+        none.Window().Get(u"cmdHelp")->Click.Raise();
+        EXPECT_EQ(none.Boxes(), std::vector<std::string>{kMissing});
+        ASSERT_EQ(none.platform->MessageBoxes().size(), 1u);
+        EXPECT_EQ(none.platform->MessageBoxes()[0].style, ui::mb::kOkOnly | ui::mb::kExclamation);
+        EXPECT_TRUE(none.platform->HelpCalls().empty());
     }
     {
         SCOPED_TRACE("no plug-in for the device");
@@ -127,9 +120,9 @@ TEST(Help, WhatsThisNeedsAPluginHelpFile) {
         EXPECT_TRUE(session.platform->MessageBoxes().empty());
     };
     {
-        auto none = SessionWithHelp(u"");
-        none->Window().Get(u"mnuHelps", 1)->Click.Raise();
-        unchanged(*none);
+        OpenedSession none({{1, u"&Configure"}}, u"");
+        none.Window().Get(u"mnuHelps", 1)->Click.Raise();
+        unchanged(none);
     }
     {
         OpenedSession failing;
