@@ -29,7 +29,6 @@ struct Record {
 Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     Record r;
     HostSession s;
-    HostSession* sp = &s;
     arrange(*s.world);
     auto act = [&](const char* step, auto&& fn) {
         try {
@@ -49,7 +48,7 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     }
     act("Tick", [&] {
         s.platform->Advance(10000);
-        if (win()) r.statusAfterTick.push_back(U8(sp->Status()));
+        if (win()) r.statusAfterTick.push_back(U8(s.Status()));
     });
     act("Feature", [&] {
         if (auto w = win())
@@ -63,9 +62,9 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     });
     act("Units", [&] {
         if (auto w = win()) {
-            s.platform->QueueModal([sp](ui::Window& dialog) {
+            s.platform->QueueModal([&s](ui::Window& dialog) {
                 dialog.Get(u"CmdOK")->Click.Raise();
-                sp->world->AskToClose();
+                s.world->AskToClose();
             });
             w->Get(u"mnuTools", 0)->Click.Raise();
         }

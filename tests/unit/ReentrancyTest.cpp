@@ -50,9 +50,8 @@ TEST(Reentrancy, NotificationsInsideEveryOutsideCall) {
     ASSERT_GT(calls.size(), 20u);
     for (const auto& call : calls) {
         HostSession s;
-        HostSession* sp = &s;
-        s.world->OnCall(call, [sp] {
-            auto server = sp->PluginServer();
+        s.world->OnCall(call, [&s] {
+            auto server = s.PluginServer();
             if (!server) return;
             server->RaiseRequestUpload();
             server->RaiseRequestDownload();
@@ -68,10 +67,9 @@ TEST(Reentrancy, NotificationsInsideEveryOutsideCall) {
 
 TEST(Reentrancy, ExitAppFromInsideAPluginNotification) {
     HostSession s;
-    HostSession* sp = &s;
     ASSERT_EQ(s.Start(), kTrue);
     // The server announces its workspace inside LoadDevice; the host closes the display right then.
-    s.world->OnCall("Workspace.Create", [sp] { sp->server->ExitApp(); });
+    s.world->OnCall("Workspace.Create", [&s] { s.server->ExitApp(); });
     // The window went away under the call; the host may see a failure, never a crash.
     automation::IgnoreFailure([&] { s.Open(); });
     EXPECT_EQ(s.hostEvents.size(), 1u);
@@ -95,8 +93,7 @@ TEST(Reentrancy, ExitAppFromTheHostsOwnAppExitHandler) {
 
 TEST(Reentrancy, WindowClosedWhileAFeatureLaunchIsUnderWay) {
     OpenedSession s;
-    HostSession* sp = &s;
-    s.world->OnCall("PluginServer.LaunchFeature", [sp] { sp->platform->CloseWindow(*MMain::MainWindow()); });
+    s.world->OnCall("PluginServer.LaunchFeature", [&s] { s.platform->CloseWindow(*MMain::MainWindow()); });
     auto item = s.Control(u"mnuDevPI", 1);
     // The launch ends on a window that has gone; what matters is that nothing breaks.
     automation::IgnoreFailure([&] { item->Click.Raise(); });
