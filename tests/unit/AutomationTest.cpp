@@ -65,12 +65,7 @@ TEST(AutomationVariant, CoercionAndErrors) {
     EXPECT_EQ(ErrorCode([&] { Variant(u"abc").AsI4(); }), code::kTypeMismatch);
     EXPECT_EQ(Variant(2640.189f).AsStr(), u"2640.189");
     for (const char16_t* big : {u"1e39", u"1e400", u"-1e400"}) {
-        try {
-            Variant(big).AsR4();
-            ADD_FAILURE() << "no overflow";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.Code(), code::kOverflow);
-        }
+        EXPECT_EQ(ErrorCode([&] { Variant(big).AsR4(); }), code::kOverflow) << "no overflow";
     }
     EXPECT_THROW(Variant(u"1e400").AsR8(), Error);
     EXPECT_EQ(Variant().AsObject(), nullptr);

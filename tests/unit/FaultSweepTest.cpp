@@ -31,11 +31,7 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     HostSession s;
     arrange(*s.world);
     auto act = [&](const char* step, auto&& fn) {
-        try {
-            fn();
-        } catch (const automation::Error&) {
-            r.failedSteps.insert(step);
-        }
+        if (!automation::IgnoreFailure(fn)) r.failedSteps.insert(step);
     };
     auto win = [] { return MMain::MainWindow(); };
     act("IsPlugInExist", [&] { s.server->IsPlugInExist(HostSession::kProgramId); });

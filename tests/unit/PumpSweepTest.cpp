@@ -135,13 +135,10 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
         Quietly([&] { s.Exit(); });
     } else if (window && !window->IsUnloaded()) {
         // Still the user's: its menu works, the status timer ticks, then the user closes it.
-        o.windowStayedAfterDrop = true;
-        try {
+        o.windowStayedAfterDrop = automation::IgnoreFailure([&] {
             window->Get(u"mnuViews", 0)->Click.Raise();
             s.platform->Advance(10000);
-        } catch (const automation::Error&) {
-            o.windowStayedAfterDrop = false;
-        }
+        });
         Quietly([&] { s.platform->CloseWindow(*window); });
     }
 

@@ -133,12 +133,9 @@ TEST_F(SimTest, FeatureListAndLaunch) {
     };
     struct NotAPicture : automation::Object {};
     EXPECT_NO_THROW(server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<Icon>()));
-    try {
-        server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<NotAPicture>());
-        ADD_FAILURE() << "an object that is no picture was taken";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), automation::code::kTypeMismatch);
-    }
+    EXPECT_EQ(ErrorCode([&] { server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<NotAPicture>()); }),
+              automation::code::kTypeMismatch)
+        << "an object that is no picture was taken";
 }
 
 TEST_F(SimTest, FaultsAndHooks) {
