@@ -17,12 +17,14 @@ using automation::kTrue;
 
 namespace {
 
-constexpr char kNoTypeFailure[] =
-    "An error occurred while trying to launch the \r\n"
-    "Configure feature for device Fan Coil 1.\r\n"
-    "The necessary files to run the feature are not available.\r\n"
-    "Please refer to your user manual for  devices\r\n"
-    "for more information on how to install device plug-ins.";
+// The report of a Configure launch that failed, for a device of this name and no type name.
+std::string LaunchFailure(const std::string& device) {
+    return "An error occurred while trying to launch the \r\nConfigure feature for device " + device +
+           ".\r\nThe necessary files to run the feature are not available.\r\n"
+           "Please refer to your user manual for  devices\r\n"
+           "for more information on how to install device plug-ins.";
+}
+const std::string kNoTypeFailure = LaunchFailure("Fan Coil 1");
 
 }  // namespace
 
@@ -102,15 +104,9 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
         const char* name;
         std::function<void(sim::SimWorld&)> arrange;
         const char* title;
-        const char* text;
+        std::string text;
         int uploads, launches;
     };
-    const std::string noName =
-        "An error occurred while trying to launch the \r\n"
-        "Configure feature for device .\r\n"
-        "The necessary files to run the feature are not available.\r\n"
-        "Please refer to your user manual for  devices\r\n"
-        "for more information on how to install device plug-ins.";
     const Case cases[] = {
         {"launch fails", [](sim::SimWorld& w) { w.launchOutcome = sim::Outcome::Fail; }, "Quillet - Fan Coil 1 Configure Error",
          kNoTypeFailure, 1, 1},
@@ -121,7 +117,7 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
         {"appearance refused", [](sim::SimWorld& w) { w.Fail("PluginServer.SetFeatureWindowAppearance", 1); },
          "Quillet - Fan Coil 1 Configure Error", kNoTypeFailure, 0, 0},
         {"device name unreadable", [](sim::SimWorld& w) { w.Fail("AppDevice.Name", 1); }, "Quillet -  Configure Error",
-         noName.c_str(), 0, 0},
+         LaunchFailure(""), 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -15,14 +15,12 @@ using automation::kTrue;
 
 namespace {
 
-std::string Describe(const headless::HelpCall& c) {
-    return std::string(c.html ? "HtmlHelpA(" : "WinHelpA(") + std::to_string(c.window) + ", " + c.file + ", " +
-           std::to_string(c.command) + ", " + std::to_string(c.data) + ")";
-}
-
+// The help viewer calls made, as "HtmlHelpA(window, file, command, data)" or WinHelpA the same.
 std::vector<std::string> HelpCalls(const HostSession& s) {
     std::vector<std::string> out;
-    for (auto& c : s.platform->HelpCalls()) out.push_back(Describe(c));
+    for (auto& c : s.platform->HelpCalls())
+        out.push_back(std::string(c.html ? "HtmlHelpA(" : "WinHelpA(") + std::to_string(c.window) + ", " + c.file + ", " +
+                      std::to_string(c.command) + ", " + std::to_string(c.data) + ")");
     return out;
 }
 
