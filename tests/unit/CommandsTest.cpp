@@ -18,24 +18,19 @@ using automation::kTrue;
 
 namespace {
 
-// "id:caption" of every run-time Device menu item, by index; hidden ones are marked.
-std::vector<std::string> MenuItems(const ui::Window& w) {
+// "index:caption" of every run-time element of a control array, by index, with ":tag" where
+// asked; hidden or disabled ones are marked.
+std::vector<std::string> Entries(const ui::Window& w, const char16_t* array, bool withTag) {
     std::vector<std::string> out;
-    for (auto& c : w.Array(u"mnuDevPI"))
+    for (auto& c : w.Array(array))
         if (c->Index() != 0)
-            out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + (c->Visible() ? "" : " (hidden)"));
-    return out;
-}
-
-// "index:caption:tag" of every feature button; hidden or disabled ones are marked.
-std::vector<std::string> Buttons(const ui::Window& w) {
-    std::vector<std::string> out;
-    for (auto& c : w.Array(u"cmdDevice"))
-        if (c->Index() != 0)
-            out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + ":" + U8(c->Tag()) +
+            out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + (withTag ? ":" + U8(c->Tag()) : "") +
                           (c->Visible() ? "" : " (hidden)") + (c->Enabled() ? "" : " (disabled)"));
     return out;
 }
+// Device menu items are "id:caption", feature buttons "index:caption:tag".
+std::vector<std::string> MenuItems(const ui::Window& w) { return Entries(w, u"mnuDevPI", false); }
+std::vector<std::string> Buttons(const ui::Window& w) { return Entries(w, u"cmdDevice", true); }
 
 // Ids in an order that is neither sorted nor contiguous.
 std::vector<sim::FeatureConfig> Features(int n) {
