@@ -32,22 +32,16 @@ std::vector<std::string> Entries(const ui::Window& w, const char16_t* array, boo
 std::vector<std::string> MenuItems(const ui::Window& w) { return Entries(w, u"mnuDevPI", false); }
 std::vector<std::string> Buttons(const ui::Window& w) { return Entries(w, u"cmdDevice", true); }
 
-// Ids in an order that is neither sorted nor contiguous.
-std::vector<sim::FeatureConfig> Features(int n) {
-    std::vector<sim::FeatureConfig> out;
-    for (int i = 0; i < n; ++i) {
-        auto id = static_cast<std::int16_t>((i * 5) % 12 + 1);
-        out.push_back({id, u"&F" + automation::DecimalText(id)});
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
     for (int n : {0, 1, 8, 12}) {
         SCOPED_TRACE("features: " + std::to_string(n));
-        auto features = Features(n);
+        std::vector<sim::FeatureConfig> features;  // ids in an order that is neither sorted nor contiguous
+        for (int i = 0; i < n; ++i) {
+            auto id = static_cast<std::int16_t>((i * 5) % 12 + 1);
+            features.push_back({id, u"&F" + automation::DecimalText(id)});
+        }
         HostSession s(false);
         s.AddFanPlugin(features);
         ASSERT_EQ(s.Start(), kTrue);

@@ -5,6 +5,7 @@
 // session ends as designed, and a new object's display works afterwards.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <set>
 #include <string>
@@ -16,16 +17,7 @@
 namespace {
 
 enum class Action { Close, ExitApp, Drop, Announce };
-
-const char* Name(Action a) {
-    switch (a) {
-        case Action::Close: return "close";
-        case Action::ExitApp: return "ExitApp";
-        case Action::Drop: return "drop";
-        case Action::Announce: return "announce";
-    }
-    return "?";
-}
+const char* Name(Action a) { return std::array{"close", "ExitApp", "drop", "announce"}.at(static_cast<std::size_t>(a)); }
 
 struct Outcome {
     std::vector<std::string> points;  // every point met, in order
