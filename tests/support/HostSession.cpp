@@ -13,17 +13,7 @@ HostSession::HostSession(bool defaultPlugin) {
     automation::Components().Clear();
     platform = headless::HeadlessPlatform::Install();
     world = sim::SimWorld::Create();
-    if (defaultPlugin) {
-        sim::PluginConfig p;
-        p.programId = kProgramId;
-        p.helpFile = u"FanCtl.chm";
-        p.features = {{1, u"&Configure"}, {2, u"&Monitor"}};
-        p.workspaceProgId = kWorkspaceProgId;
-        world->AddPlugin(p);
-        sim::WorkspaceControlConfig w;
-        w.progId = kWorkspaceProgId;
-        world->AddWorkspaceControl(w);
-    }
+    if (defaultPlugin) AddFanPlugin({{1, u"&Configure"}, {2, u"&Monitor"}});
     world->RegisterComponents();
     device = world->MakeAppDevice(kDeviceName, kProgramId);
     system = world->MakeSystem();
@@ -45,6 +35,19 @@ HostSession::~HostSession() {
     world.reset();
 }
 
+sim::PluginConfig HostSession::Plugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile,
+                                      automation::BStr workspaceProgId) {
+    return {kProgramId, std::move(helpFile), std::move(features), std::move(workspaceProgId)};
+}
+
+void HostSession::AddFanPlugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile, bool unitsControl) {
+    world->AddPlugin(Plugin(std::move(features), std::move(helpFile), kWorkspaceProgId));
+    sim::WorkspaceControlConfig w;
+    w.progId = kWorkspaceProgId;
+    w.supportsUnits = unitsControl;
+    world->AddWorkspaceControl(w);
+}
+
 automation::VBool HostSession::Start() {
     auto r = server->StartApp(device, system, objSvrVersion, supportsFileType2, description, nvDeviceNameAddress, cps, isLnsPi);
     if (MMain::MainWindow()) window_ = MMain::MainWindow();
@@ -59,6 +62,10 @@ void HostSession::StartAndOpen() {
 }
 
 void HostSession::Exit() { server->ExitApp(); }
+
+std::shared_ptr<sim::SimPluginServer> HostSession::PluginServer() const {
+    return std::dynamic_pointer_cast<sim::SimPluginServer>(world->LastPluginServer());
+}
 
 std::shared_ptr<FMainHalvern> HostSession::Form() const { return std::dynamic_pointer_cast<FMainHalvern>(MMain::MainForm()); }
 

@@ -9,6 +9,7 @@
 #include "headless/HeadlessPlatform.h"
 #include "host/IHalvernServer.h"
 #include "mainwindow/FMainHalvern.h"
+#include "sim/SimPluginServer.h"
 #include "sim/SimWorld.h"
 #include "ui/Window.h"
 
@@ -41,13 +42,22 @@ public:
     automation::BStr nvDeviceNameAddress = u"Fan Coil 1/nvoStatus";
     automation::VBool isLnsPi = automation::kTrue;
 
+    // A plug-in for kProgramId.
+    static sim::PluginConfig Plugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile = {},
+                                    automation::BStr workspaceProgId = {});
+    // A plug-in for kProgramId with these features and help file, and its workspace control
+    // kWorkspaceProgId.
+    void AddFanPlugin(std::vector<sim::FeatureConfig> features, automation::BStr helpFile = u"FanCtl.chm",
+                      bool unitsControl = false);
+
     automation::VBool Start();  // StartApp
     std::int32_t Open();        // RunFullAppView
     void StartAndOpen();        // both, expecting success
     void Exit();                // ExitApp
 
-    std::shared_ptr<FMainHalvern> Form() const;  // none once the window has gone
-    ui::Window& Window() const;                  // fails the test when there is none
+    std::shared_ptr<sim::SimPluginServer> PluginServer() const;  // the one created last, if any
+    std::shared_ptr<FMainHalvern> Form() const;                  // none once the window has gone
+    ui::Window& Window() const;                                  // fails the test when there is none
     template <class T = ui::Control>
     std::shared_ptr<T> Control(const automation::BStr& name, int index = -1) const {
         return Window().Get<T>(name, index);
@@ -61,6 +71,17 @@ public:
 private:
     automation::Subscription exitSub_;
     std::shared_ptr<ui::Window> window_;
+};
+
+// A session that the host has started and opened, with the default plug-in or one with these
+// features and help file.
+struct OpenedSession : HostSession {
+    OpenedSession() { StartAndOpen(); }
+    explicit OpenedSession(std::vector<sim::FeatureConfig> features, automation::BStr helpFile = u"FanCtl.chm")
+        : HostSession(false) {
+        AddFanPlugin(std::move(features), std::move(helpFile));
+        StartAndOpen();
+    }
 };
 
 std::string U8(const automation::BStr& s);

@@ -8,6 +8,7 @@
 #include "automation/Event.h"
 #include "automation/NumberText.h"
 #include "automation/Variant.h"
+#include "support/ErrorCode.h"
 
 using namespace automation;
 
@@ -61,20 +62,10 @@ TEST(AutomationVariant, CoercionAndErrors) {
     EXPECT_EQ(Variant::FromBool(true).AsBool(), kTrue);
     EXPECT_EQ(Variant(std::int32_t(40000)).AsR4(), 40000.0f);
     EXPECT_THROW(Variant(std::int32_t(40000)).AsI2(), Error);
-    try {
-        Variant(u"abc").AsI4();
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), code::kTypeMismatch);
-    }
+    EXPECT_EQ(ErrorCode([&] { Variant(u"abc").AsI4(); }), code::kTypeMismatch);
     EXPECT_EQ(Variant(2640.189f).AsStr(), u"2640.189");
     for (const char16_t* big : {u"1e39", u"1e400", u"-1e400"}) {
-        try {
-            Variant(big).AsR4();
-            ADD_FAILURE() << "no overflow";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.Code(), code::kOverflow);
-        }
+        EXPECT_EQ(ErrorCode([&] { Variant(big).AsR4(); }), code::kOverflow) << "no overflow";
     }
     EXPECT_THROW(Variant(u"1e400").AsR8(), Error);
     EXPECT_EQ(Variant().AsObject(), nullptr);
@@ -106,10 +97,5 @@ TEST(AutomationFactory, CreatesByIdAndReportsUnknown) {
     f.Register(u"Sim.Thing", [] { return std::make_shared<Thing>(); });
     EXPECT_NE(Query<Thing>(f.Create(u"{abc}")), nullptr);
     EXPECT_NE(Query<Thing>(f.Create(u"sim.thing")), nullptr);
-    try {
-        f.Create(u"No.Such");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), code::kClassNotRegistered);
-    }
+    EXPECT_EQ(ErrorCode([&] { f.Create(u"No.Such"); }), code::kClassNotRegistered);
 }

@@ -8,7 +8,6 @@
 #include "commands/CMenu_Toolbar.h"
 #include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
@@ -19,65 +18,37 @@ using automation::kTrue;
 
 namespace {
 
-std::unique_ptr<HostSession> SessionWith(std::vector<sim::FeatureConfig> features, BStr helpFile = u"FanCtl.chm") {
-    auto s = std::make_unique<HostSession>(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = std::move(helpFile);
-    p.features = std::move(features);
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s->world->AddPlugin(p);
-    sim::WorkspaceControlConfig w;
-    w.progId = HostSession::kWorkspaceProgId;
-    s->world->AddWorkspaceControl(w);
-    return s;
-}
-
-// "id:caption" of every run-time Device menu item, by index; hidden ones are marked.
-std::vector<std::string> MenuItems(const ui::Window& w) {
+// "index:caption" of every run-time element of a control array, by index, with ":tag" where
+// asked; hidden or disabled ones are marked.
+std::vector<std::string> Entries(const ui::Window& w, const char16_t* array, bool withTag) {
     std::vector<std::string> out;
-    for (auto& c : w.Array(u"mnuDevPI"))
+    for (auto& c : w.Array(array))
         if (c->Index() != 0)
-            out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + (c->Visible() ? "" : " (hidden)"));
-    return out;
-}
-
-// "index:caption:tag" of every feature button; hidden or disabled ones are marked.
-std::vector<std::string> Buttons(const ui::Window& w) {
-    std::vector<std::string> out;
-    for (auto& c : w.Array(u"cmdDevice"))
-        if (c->Index() != 0)
-            out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + ":" + U8(c->Tag()) +
+            out.push_back(std::to_string(c->Index()) + ":" + U8(c->Caption()) + (withTag ? ":" + U8(c->Tag()) : "") +
                           (c->Visible() ? "" : " (hidden)") + (c->Enabled() ? "" : " (disabled)"));
     return out;
 }
-
-std::shared_ptr<sim::SimPluginServer> Server(const HostSession& s) {
-    return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
-}
-
-// Ids in an order that is neither sorted nor contiguous.
-std::vector<sim::FeatureConfig> Features(int n) {
-    std::vector<sim::FeatureConfig> out;
-    for (int i = 0; i < n; ++i) {
-        auto id = static_cast<std::int16_t>((i * 5) % 12 + 1);
-        out.push_back({id, u"&F" + automation::DecimalText(id)});
-    }
-    return out;
-}
+// Device menu items are "id:caption", feature buttons "index:caption:tag".
+std::vector<std::string> MenuItems(const ui::Window& w) { return Entries(w, u"mnuDevPI", false); }
+std::vector<std::string> Buttons(const ui::Window& w) { return Entries(w, u"cmdDevice", true); }
 
 }  // namespace
 
 TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
     for (int n : {0, 1, 8, 12}) {
         SCOPED_TRACE("features: " + std::to_string(n));
-        auto features = Features(n);
-        auto s = SessionWith(features);
-        ASSERT_EQ(s->Start(), kTrue);
+        std::vector<sim::FeatureConfig> features;  // ids in an order that is neither sorted nor contiguous
+        for (int i = 0; i < n; ++i) {
+            auto id = static_cast<std::int16_t>((i * 5) % 12 + 1);
+            features.push_back({id, u"&F" + automation::DecimalText(id)});
+        }
+        HostSession s(false);
+        s.AddFanPlugin(features);
+        ASSERT_EQ(s.Start(), kTrue);
         std::vector<int> events;
-        auto sub = s->Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
-        ASSERT_EQ(s->Open(), -1);
-        auto& w = s->Window();
+        auto sub = s.Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
+        ASSERT_EQ(s.Open(), -1);
+        auto& w = s.Window();
 
         std::vector<std::string> items, buttons;
         std::vector<int> ids;
@@ -86,11 +57,11 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
         for (int id : ids) items.push_back(std::to_string(id) + ":&F" + std::to_string(id));
         for (int k = 0; k < std::min(n, 8); ++k)
             buttons.push_back(std::to_string(k + 1) + ":" + U8(features[k].caption) + ":" + std::to_string(features[k].id));
-        EXPECT_EQ(MenuItems(w), items) << s->Dump();
+        EXPECT_EQ(MenuItems(w), items) << s.Dump();
         EXPECT_EQ(Buttons(w), buttons) << "the first eight of the list, in list order";
         const std::vector<int> expected = n == 0 ? std::vector<int>{0} : std::vector<int>{0, n};
         EXPECT_EQ(events, expected) << "the count of features, not of buttons";
-        EXPECT_EQ(std::dynamic_pointer_cast<CMenu_Toolbar>(s->Form()->MenuToolbar())->FeatureCount(), n);
+        EXPECT_EQ(std::dynamic_pointer_cast<CMenu_Toolbar>(s.Form()->MenuToolbar())->FeatureCount(), n);
 
         EXPECT_FALSE(w.Get(u"mnuDevPI", 0)->Visible());
         EXPECT_FALSE(w.Get(u"mnuHelps", 1)->Visible());
@@ -102,13 +73,13 @@ TEST(Commands, FeatureListBecomesMenuItemsAndAtMostEightButtons) {
 
         if (n == 12) {
             // Menu item and button both carry the feature id, whatever their position.
-            auto server = Server(*s);
+            auto server = s.PluginServer();
             w.Get(u"mnuDevPI", features[10].id)->Click.Raise();
             w.Get(u"cmdDevice", 3)->Click.Raise();
             ASSERT_EQ(server->Launches().size(), 2u);
             EXPECT_EQ(server->Launches()[0].featureId, features[10].id);
             EXPECT_EQ(server->Launches()[1].featureId, features[2].id);
-            EXPECT_TRUE(s->platform->MessageBoxes().empty());
+            EXPECT_TRUE(s.platform->MessageBoxes().empty());
         }
     }
 }
@@ -141,12 +112,13 @@ TEST(Commands, EntriesAreRebuiltForEachListAndClearedWithThePlugin) {
 // Ids that are not positive, and repeats, get no menu item and no button and take no button
 // place; the event still carries the list's count.
 TEST(Commands, DuplicateAndNonPositiveIdsAreSkipped) {
-    auto s = SessionWith({{0, u"Zero"}, {3, u"&Alpha"}, {3, u"Alpha again"}, {-2, u"Negative"}, {4, u"&Beta"}});
-    ASSERT_EQ(s->Start(), kTrue);
+    HostSession s(false);
+    s.AddFanPlugin({{0, u"Zero"}, {3, u"&Alpha"}, {3, u"Alpha again"}, {-2, u"Negative"}, {4, u"&Beta"}});
+    ASSERT_EQ(s.Start(), kTrue);
     std::vector<int> events;
-    auto sub = s->Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
-    ASSERT_EQ(s->Open(), -1);
-    auto& w = s->Window();
+    auto sub = s.Form()->MenuToolbar()->PIButtonsChanged.Subscribe([&](std::int16_t& c) { events.push_back(c); });
+    ASSERT_EQ(s.Open(), -1);
+    auto& w = s.Window();
     EXPECT_EQ(MenuItems(w), (std::vector<std::string>{"3:&Alpha", "4:&Beta"}));
     EXPECT_EQ(Buttons(w), (std::vector<std::string>{"1:&Alpha:3", "2:&Beta:4"}));
     EXPECT_EQ(w.Get(u"mnuDevPI", 0)->Caption(), u"PI Features");
@@ -154,17 +126,16 @@ TEST(Commands, DuplicateAndNonPositiveIdsAreSkipped) {
     EXPECT_EQ(events, (std::vector<int>{0, 5}));
 
     // Rebuilding from the same list is just as clean.
-    EXPECT_NO_THROW(s->Form()->ActiveTree()->LoadDevicePlugin());
+    EXPECT_NO_THROW(s.Form()->ActiveTree()->LoadDevicePlugin());
     EXPECT_EQ(MenuItems(w), (std::vector<std::string>{"3:&Alpha", "4:&Beta"}));
     w.Get(u"cmdDevice", 2)->Click.Raise();
-    ASSERT_EQ(Server(*s)->Launches().size(), 1u);
-    EXPECT_EQ(Server(*s)->Launches()[0].featureId, 4);
+    ASSERT_EQ(s.PluginServer()->Launches().size(), 1u);
+    EXPECT_EQ(s.PluginServer()->Launches()[0].featureId, 4);
 }
 
 TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
     {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto& w = s.Window();
         auto menu = s.Form()->MenuToolbar();
         std::vector<int> events;
@@ -180,12 +151,11 @@ TEST(Commands, PluginOnlyHostGetsNoEntriesAndKeepsTheHelpButton) {
     }
     {
         // An empty list leaves the button alone too.
-        auto empty = SessionWith({});
-        empty->StartAndOpen();
-        empty->Form()->SetHalvernPIOnly(kTrue);
-        auto help = empty->Window().Get(u"cmdHelp");
+        OpenedSession empty(std::vector<sim::FeatureConfig>{});
+        empty.Form()->SetHalvernPIOnly(kTrue);
+        auto help = empty.Window().Get(u"cmdHelp");
         help->SetEnabled(true);
-        empty->Form()->ActiveTree()->LoadDevicePlugin();
+        empty.Form()->ActiveTree()->LoadDevicePlugin();
         EXPECT_TRUE(help->Enabled());
     }
 }
@@ -197,15 +167,13 @@ TEST(Commands, HelpButtonIsEnabledOnlyForThePluginsOwnHelpFile) {
     };
     for (auto& [file, enabled] : cases) {
         SCOPED_TRACE(U8(file));
-        auto s = SessionWith({{1, u"&Configure"}}, file);
-        s->StartAndOpen();
-        EXPECT_EQ(s->Window().Get(u"cmdHelp")->Enabled(), enabled);
+        OpenedSession s({{1, u"&Configure"}}, file);
+        EXPECT_EQ(s.Window().Get(u"cmdHelp")->Enabled(), enabled);
     }
 }
 
 TEST(Commands, RefreshAndMenuStates) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto menu = s.Form()->MenuToolbar();
     auto& w = s.Window();
     const int uploads = s.world->CountOf("Workspace.Upload");
@@ -264,8 +232,7 @@ private:
 }  // namespace
 
 TEST(Commands, ControllerWithoutTheMainWindowLeavesTheWindowAlone) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto& w = s.Window();
     auto other = std::make_shared<CMenu_Toolbar>();  // hears the same tree
     other->Initialization(std::make_shared<OtherForm>(MMain::MainForm()));

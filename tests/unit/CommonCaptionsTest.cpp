@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "automation/Error.h"
 #include "common/MCommon.h"
-#include "headless/HeadlessPlatform.h"
 #include "headless/TextDump.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
+#include "support/PlatformTest.h"
 #include "ui/Window.h"
 
 using automation::BStr;
@@ -17,22 +17,7 @@ namespace code = automation::code;
 
 namespace {
 
-class CaptionPass : public ::testing::Test {
-protected:
-    void SetUp() override { platform_ = headless::HeadlessPlatform::Install(); }
-    void TearDown() override { ui::InstallPlatform(nullptr); }
-
-    static std::int32_t ErrorCode(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const automation::Error& e) {
-            return e.Code();
-        }
-        return 0;
-    }
-
-    std::shared_ptr<headless::HeadlessPlatform> platform_;
-};
+using CaptionPass = PlatformTest;
 
 // What the caption pass leaves on the main window that StartApp loads: every control authored with
 // a string-table id shows that entry's text, the others keep their own.

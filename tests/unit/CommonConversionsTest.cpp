@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ErrorCode.h"
+#include "support/PlatformTest.h"
 
 #include <cmath>
 #include <functional>
@@ -31,12 +32,7 @@ public:
     std::int32_t AnsiCode(char16_t c) const override { return c == u'\u3042' ? 0x82A0 : HeadlessPlatform::AnsiCode(c); }
 };
 
-class Conversions : public ::testing::Test {
-protected:
-    void SetUp() override { platform_ = headless::HeadlessPlatform::Install(); }
-    void TearDown() override { ui::InstallPlatform(nullptr); }
-    std::shared_ptr<headless::HeadlessPlatform> platform_;
-};
+using Conversions = PlatformTest;
 
 TEST_F(Conversions, TextToZeroTerminatedBytes) {
     Variant v = MCommon::StrToBytStr(u"AB");

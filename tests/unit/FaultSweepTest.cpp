@@ -8,7 +8,6 @@
 #include <set>
 
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 
 namespace {
@@ -30,14 +29,9 @@ struct Record {
 Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     Record r;
     HostSession s;
-    HostSession* sp = &s;
     arrange(*s.world);
     auto act = [&](const char* step, auto&& fn) {
-        try {
-            fn();
-        } catch (const automation::Error&) {
-            r.failedSteps.insert(step);
-        }
+        if (!automation::IgnoreFailure(fn)) r.failedSteps.insert(step);
     };
     auto win = [] { return MMain::MainWindow(); };
     act("IsPlugInExist", [&] { s.server->IsPlugInExist(HostSession::kProgramId); });
@@ -50,7 +44,7 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     }
     act("Tick", [&] {
         s.platform->Advance(10000);
-        if (win()) r.statusAfterTick.push_back(U8(sp->Status()));
+        if (win()) r.statusAfterTick.push_back(U8(s.Status()));
     });
     act("Feature", [&] {
         if (auto w = win())
@@ -64,15 +58,15 @@ Record Play(const std::function<void(sim::SimWorld&)>& arrange) {
     });
     act("Units", [&] {
         if (auto w = win()) {
-            s.platform->QueueModal([sp](ui::Window& dialog) {
+            s.platform->QueueModal([&s](ui::Window& dialog) {
                 dialog.Get(u"CmdOK")->Click.Raise();
-                sp->world->AskToClose();
+                s.world->AskToClose();
             });
             w->Get(u"mnuTools", 0)->Click.Raise();
         }
     });
     act("Requests", [&] {
-        if (auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer())) {
+        if (auto server = s.PluginServer()) {
             server->RaiseRequestUpload();
             server->RaiseRequestDownload();
         }
@@ -178,14 +172,8 @@ TEST(FaultSweep, NothingOutlivesAFailedSession) {
             HostSession s;
             world = s.world;
             s.world->Fail(call);
-            try {
-                s.StartAndOpen();
-            } catch (const automation::Error&) {
-            }
-            try {
-                s.Exit();
-            } catch (const automation::Error&) {
-            }
+            automation::IgnoreFailure([&] { s.StartAndOpen(); });
+            automation::IgnoreFailure([&] { s.Exit(); });
             s.server.reset();
             // The session keeps the last device link until the next StartApp; nothing else may.
             MMain::SetPluginServerLink(nullptr);

@@ -8,7 +8,6 @@
 #include "commands/CIconPicture.h"
 #include "commands/CMenu_Toolbar.h"
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 
@@ -18,39 +17,22 @@ using automation::kTrue;
 
 namespace {
 
-constexpr char kNoTypeFailure[] =
-    "An error occurred while trying to launch the \r\n"
-    "Configure feature for device Fan Coil 1.\r\n"
-    "The necessary files to run the feature are not available.\r\n"
-    "Please refer to your user manual for  devices\r\n"
-    "for more information on how to install device plug-ins.";
-
-std::shared_ptr<sim::SimPluginServer> Server(const HostSession& s) {
-    return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+// The report of a Configure launch that failed, for a device of this name and no type name.
+std::string LaunchFailure(const std::string& device) {
+    return "An error occurred while trying to launch the \r\nConfigure feature for device " + device +
+           ".\r\nThe necessary files to run the feature are not available.\r\n"
+           "Please refer to your user manual for  devices\r\n"
+           "for more information on how to install device plug-ins.";
 }
-
-// Opens a session whose plug-in offers the default features plus captions with odd markers.
-void OpenWithCaptions(HostSession& s) {
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = u"FanCtl.chm";
-    p.features = {{1, u"&Configure"}, {2, u"Set&up & &Test"}, {3, u"Plain"}};
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s.world->AddPlugin(p);
-    sim::WorkspaceControlConfig w;
-    w.progId = HostSession::kWorkspaceProgId;
-    s.world->AddWorkspaceControl(w);
-    s.StartAndOpen();
-}
+const std::string kNoTypeFailure = LaunchFailure("Fan Coil 1");
 
 }  // namespace
 
 TEST(FeatureLaunch, SuccessfulLaunchAsksTheServerWithCaptionIconAndOwner) {
-    HostSession s(false);
-    OpenWithCaptions(s);
+    OpenedSession s({{1, u"&Configure"}, {2, u"Set&up & &Test"}, {3, u"Plain"}});  // captions with odd markers
     auto& w = s.Window();
     auto form = s.Form();
-    auto server = Server(s);
+    auto server = s.PluginServer();
     ASSERT_NE(server, nullptr);
 
     std::vector<automation::VBool> timerDuringLaunch;
@@ -98,10 +80,9 @@ TEST(FeatureLaunch, SuccessfulLaunchAsksTheServerWithCaptionIconAndOwner) {
 }
 
 TEST(FeatureLaunch, UnknownFeatureReturnsSilently) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto form = s.Form();
-    auto server = Server(s);
+    auto server = s.PluginServer();
     for (auto entryTimer : {kTrue, kFalse}) {
         form->SetStatusTimer(entryTimer);
         const int refreshes = s.world->CountOf("Workspace.Upload");
@@ -123,15 +104,9 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
         const char* name;
         std::function<void(sim::SimWorld&)> arrange;
         const char* title;
-        const char* text;
+        std::string text;
         int uploads, launches;
     };
-    const std::string noName =
-        "An error occurred while trying to launch the \r\n"
-        "Configure feature for device .\r\n"
-        "The necessary files to run the feature are not available.\r\n"
-        "Please refer to your user manual for  devices\r\n"
-        "for more information on how to install device plug-ins.";
     const Case cases[] = {
         {"launch fails", [](sim::SimWorld& w) { w.launchOutcome = sim::Outcome::Fail; }, "Quillet - Fan Coil 1 Configure Error",
          kNoTypeFailure, 1, 1},
@@ -142,14 +117,13 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
         {"appearance refused", [](sim::SimWorld& w) { w.Fail("PluginServer.SetFeatureWindowAppearance", 1); },
          "Quillet - Fan Coil 1 Configure Error", kNoTypeFailure, 0, 0},
         {"device name unreadable", [](sim::SimWorld& w) { w.Fail("AppDevice.Name", 1); }, "Quillet -  Configure Error",
-         noName.c_str(), 0, 0},
+         LaunchFailure(""), 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto form = s.Form();
-        auto server = Server(s);
+        auto server = s.PluginServer();
         const automation::VBool entryTimer = c.uploads ? kTrue : kFalse;
         form->SetStatusTimer(entryTimer);
         const int refreshes = s.world->CountOf("Workspace.Upload");
@@ -176,8 +150,7 @@ TEST(FeatureLaunch, EachFailureShowsOneReportThenRefreshes) {
 }
 
 TEST(FeatureLaunch, ReportNamesTheDeviceTypeOfTheCurrentNode) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     auto tre = s.Window().Get<ui::TreeView>(u"treActive");
     tree->Initialization(tre);
@@ -205,11 +178,10 @@ TEST(FeatureLaunch, ReportNamesTheDeviceTypeOfTheCurrentNode) {
 }
 
 TEST(FeatureLaunch, WithoutTheMainWindowTheFeatureIsPreparedButNotLaunched) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto other = std::make_shared<CMenu_Toolbar>();
     other->Initialization(nullptr);
-    auto server = Server(s);
+    auto server = s.PluginServer();
     s.Form()->SetStatusTimer(kTrue);
     const int refreshes = s.world->CountOf("Workspace.Upload");
 
@@ -227,8 +199,7 @@ TEST(FeatureLaunch, WithoutTheMainWindowTheFeatureIsPreparedButNotLaunched) {
 // A pending message that closes the window runs while the launch stops the timer: the launch
 // then finds no plug-in server and returns without touching what has gone.
 TEST(FeatureLaunch, WindowClosedWhileTheTimerStopsEndsQuietly) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto menu = s.Form()->MenuToolbar();
     s.platform->Post([&] { s.platform->CloseWindow(s.Window()); });
     EXPECT_NO_THROW(menu->MenuClickPluginFeature(1));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ErrorCode.h"
+#include "support/PlatformTest.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,6 @@
 #include <string>
 
 #include "fuzz/Properties.h"
-#include "headless/HeadlessPlatform.h"
 
 using automation::BStr;
 namespace code = automation::code;
@@ -23,12 +23,7 @@ namespace {
 const BStr kHigh(1, static_cast<char16_t>(0xD800));
 const BStr kLow(1, static_cast<char16_t>(0xDC00));
 
-class FuzzRegression : public ::testing::Test {
-protected:
-    void SetUp() override { platform_ = headless::HeadlessPlatform::Install(); }
-    void TearDown() override { ui::InstallPlatform(nullptr); }
-    std::shared_ptr<headless::HeadlessPlatform> platform_;
-};
+using FuzzRegression = PlatformTest;
 
 }  // namespace
 

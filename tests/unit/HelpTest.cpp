@@ -15,29 +15,12 @@ using automation::kTrue;
 
 namespace {
 
-std::unique_ptr<HostSession> SessionWithHelp(BStr helpFile) {
-    auto s = std::make_unique<HostSession>(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = std::move(helpFile);
-    p.features = {{1, u"&Configure"}};
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s->world->AddPlugin(p);
-    sim::WorkspaceControlConfig w;
-    w.progId = HostSession::kWorkspaceProgId;
-    s->world->AddWorkspaceControl(w);
-    s->StartAndOpen();
-    return s;
-}
-
-std::string Describe(const headless::HelpCall& c) {
-    return std::string(c.html ? "HtmlHelpA(" : "WinHelpA(") + std::to_string(c.window) + ", " + c.file + ", " +
-           std::to_string(c.command) + ", " + std::to_string(c.data) + ")";
-}
-
+// The help viewer calls made, as "HtmlHelpA(window, file, command, data)" or WinHelpA the same.
 std::vector<std::string> HelpCalls(const HostSession& s) {
     std::vector<std::string> out;
-    for (auto& c : s.platform->HelpCalls()) out.push_back(Describe(c));
+    for (auto& c : s.platform->HelpCalls())
+        out.push_back(std::string(c.html ? "HtmlHelpA(" : "WinHelpA(") + std::to_string(c.window) + ", " + c.file + ", " +
+                      std::to_string(c.command) + ", " + std::to_string(c.data) + ")");
     return out;
 }
 
@@ -59,15 +42,15 @@ TEST(Help, ViewerFollowsTheFileName) {
     };
     for (auto& [file, expected] : cases) {
         SCOPED_TRACE(U8(file));
-        auto s = SessionWithHelp(file);
-        auto& w = s->Window();
+        OpenedSession s({{1, u"&Configure"}}, file);
+        auto& w = s.Window();
         std::string call = expected;
         call.replace(call.find("(H,") + 1, 1, std::to_string(w.Handle()));
         w.Get(u"cmdHelp")->Click.Raise();
         w.Get(u"mnuHelps", 0)->Click.Raise();
-        s->Form()->MenuToolbar()->RunHelpButton();
-        EXPECT_EQ(HelpCalls(*s), (std::vector<std::string>{call, call, call}));
-        EXPECT_TRUE(s->platform->MessageBoxes().empty());
+        s.Form()->MenuToolbar()->RunHelpButton();
+        EXPECT_EQ(HelpCalls(s), (std::vector<std::string>{call, call, call}));
+        EXPECT_TRUE(s.platform->MessageBoxes().empty());
     }
 }
 
@@ -75,12 +58,12 @@ TEST(Help, ViewerFollowsTheFileName) {
 TEST(Help, NoHelpFileGivesOneWarning) {
     {
         SCOPED_TRACE("no file named");
-        auto none = SessionWithHelp(u"");
-        none->Window().Get(u"cmdHelp")->Click.Raise();
-        EXPECT_EQ(none->Boxes(), std::vector<std::string>{kMissing});
-        ASSERT_EQ(none->platform->MessageBoxes().size(), 1u);
-        EXPECT_EQ(none->platform->MessageBoxes()[0].style, ui::mb::kOkOnly | ui::mb::kExclamation);
-        EXPECT_TRUE(none->platform->HelpCalls().empty());
+        OpenedSession none({{1, u"&Configure"}}, u"");
+        none.Window().Get(u"cmdHelp")->Click.Raise();
+        EXPECT_EQ(none.Boxes(), std::vector<std::string>{kMissing});
+        ASSERT_EQ(none.platform->MessageBoxes().size(), 1u);
+        EXPECT_EQ(none.platform->MessageBoxes()[0].style, ui::mb::kOkOnly | ui::mb::kExclamation);
+        EXPECT_TRUE(none.platform->HelpCalls().empty());
     }
     {
         SCOPED_TRACE("no plug-in for the device");
@@ -92,8 +75,7 @@ TEST(Help, NoHelpFileGivesOneWarning) {
     }
     {
         SCOPED_TRACE("the server cannot say");
-        HostSession failing;
-        failing.StartAndOpen();
+        OpenedSession failing;
         failing.world->Fail("PluginServer.CurrentPlugin", 1);
         EXPECT_NO_THROW(failing.Form()->MenuToolbar()->RunHelpButton());
         EXPECT_EQ(failing.Boxes(), std::vector<std::string>{kMissing});
@@ -102,8 +84,7 @@ TEST(Help, NoHelpFileGivesOneWarning) {
 }
 
 TEST(Help, WithoutTheMainWindowTheViewerHasNoOwner) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto other = std::make_shared<CMenu_Toolbar>();
     other->Initialization(nullptr);
     other->RunHelpButton();
@@ -119,8 +100,7 @@ TEST(Help, WithoutTheMainWindowTheViewerHasNoOwner) {
 
 TEST(Help, WhatsThisNeedsAPluginHelpFile) {
     {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         auto& w = s.Window();
         EXPECT_FALSE(w.Get(u"mnuHelps", 1)->Visible()) << "hidden by the menu update";
         w.Get(u"mnuHelps", 1)->Click.Raise();
@@ -138,13 +118,12 @@ TEST(Help, WhatsThisNeedsAPluginHelpFile) {
         EXPECT_TRUE(session.platform->MessageBoxes().empty());
     };
     {
-        auto none = SessionWithHelp(u"");
-        none->Window().Get(u"mnuHelps", 1)->Click.Raise();
-        unchanged(*none);
+        OpenedSession none({{1, u"&Configure"}}, u"");
+        none.Window().Get(u"mnuHelps", 1)->Click.Raise();
+        unchanged(none);
     }
     {
-        HostSession failing;
-        failing.StartAndOpen();
+        OpenedSession failing;
         failing.world->Fail("PluginEntry.HelpFile");
         EXPECT_NO_THROW(failing.Form()->MenuToolbar()->MenuClickHelp(1));
         unchanged(failing);

@@ -91,8 +91,7 @@ TEST(HostLifecycle, StateTableCreatedStartedClosed) {
 }
 
 TEST(HostLifecycle, WindowClosedByUserLeavesFlagSet) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.platform->CloseWindow(s.Window());
     EXPECT_EQ(s.hostEvents, std::vector<std::string>{"OnAppExit"});
     EXPECT_EQ(MMain::MainForm(), nullptr);
@@ -106,8 +105,7 @@ TEST(HostLifecycle, WindowClosedByUserLeavesFlagSet) {
 }
 
 TEST(HostLifecycle, AppExitArrivesInsideExitAppAndHostMayReleaseTheServer) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     bool insideExit = false, exiting = false;
     auto sub = s.server->OnAppExit.Subscribe([&] {
         insideExit = exiting;
@@ -125,8 +123,7 @@ TEST(HostLifecycle, AppExitArrivesInsideExitAppAndHostMayReleaseTheServer) {
 }
 
 TEST(HostLifecycle, ExitAppOfAnObjectNeverStartedLeavesTheDisplayOpen) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto other = std::make_shared<IHalvernServer>();
     other->ExitApp();
     EXPECT_NE(MMain::MainForm(), nullptr);
@@ -136,11 +133,8 @@ TEST(HostLifecycle, ExitAppOfAnObjectNeverStartedLeavesTheDisplayOpen) {
 
 TEST(HostLifecycle, RunFullAppViewReturnsThePluginServersAnswer) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.acceptDevice = false;
-    p.workspaceProgId = u"";
-    s.world->AddPlugin(p);
+    s.world->AddPlugin(
+        {.programId = HostSession::kProgramId, .helpFile = {}, .features = {}, .workspaceProgId = u"", .acceptDevice = false});
     ASSERT_EQ(s.Start(), kTrue);
     EXPECT_EQ(s.Open(), 0);
     EXPECT_TRUE(s.Window().IsShown());
@@ -156,10 +150,7 @@ TEST(HostLifecycle, StartAppFailureGoesToHostAndLeavesObjectNotStarted) {
 TEST(HostLifecycle, IsPlugInExistCountsMoreThanOne) {
     HostSession s(false);
     auto add = [&](const char16_t* id, std::int32_t items) {
-        sim::PluginConfig p;
-        p.programId = id;
-        p.entryItems = items;
-        s.world->AddPlugin(p);
+        s.world->AddPlugin({.programId = id, .helpFile = {}, .features = {}, .workspaceProgId = {}, .entryItems = items});
     };
     add(u"A", 2);
     add(u"B", 1);
@@ -179,8 +170,7 @@ TEST(HostLifecycle, IsPlugInExistCountsMoreThanOne) {
 }
 
 TEST(SessionValues, ComponentLoadStartsFromTheInitialValues) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Exit();
     MMain::ResetForComponentLoad();
     EXPECT_EQ(MMain::LnsObjSvrVersion(), 0.0f);

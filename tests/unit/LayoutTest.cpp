@@ -22,8 +22,7 @@ void Resize(HostSession& s, float w, float h) {
 
 // Client area: width - 120, height - 690, less the 315 twips status bar. Tree left edge 75.
 TEST(Layout, LoadedWindowAt12075By9270) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     EXPECT_EQ(At(s.Control(u"imgVertSplitter")), (Box{90, 0, 75, 8265}));
     EXPECT_EQ(At(s.Control(u"treActive")), (Box{45, 45, 45, 8220}));
     for (int i = 0; i < 4; ++i) EXPECT_EQ(At(s.Control(u"FraWorkspace", i)), (Box{90, 45, 11790, 8175})) << i;
@@ -48,11 +47,7 @@ TEST(Layout, LoadedWindowAt12075By9270) {
 
 TEST(Layout, ButtonColumnFollowsTheButtonsThatExist) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = u"fan.hlp";
-    p.features = {{1, u"A"}, {2, u"B"}, {3, u"C"}};
-    s.world->AddPlugin(p);
+    s.world->AddPlugin(HostSession::Plugin({{1, u"A"}, {2, u"B"}, {3, u"C"}}, u"fan.hlp"));
     s.StartAndOpen();
     EXPECT_EQ(At(s.Control(u"cmdDevice", 1)), (Box{0, 450, 1485, 375}));
     EXPECT_EQ(At(s.Control(u"cmdDevice", 2)), (Box{0, 970, 1485, 375}));
@@ -75,8 +70,7 @@ TEST(Layout, ButtonColumnFollowsTheButtonsThatExist) {
 }
 
 TEST(Layout, WidthAndHeightAtOnceLayOutOnce) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     int resizes = 0;
     auto sub = s.Window().Resize.Subscribe([&] { ++resizes; });
     for (int i = 0; i < 2; ++i) s.Window().SetSize(7000, 6000);  // the second changes nothing
@@ -85,8 +79,7 @@ TEST(Layout, WidthAndHeightAtOnceLayOutOnce) {
 }
 
 TEST(Layout, TinyMinimizedAndLargeWindows) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     Resize(s, 1000, 1000);
     EXPECT_EQ(s.Window().Width(), 2400);
     EXPECT_EQ(s.Window().Height(), 2400);
@@ -104,8 +97,7 @@ TEST(Layout, TinyMinimizedAndLargeWindows) {
 }
 
 TEST(Layout, SplitterDragStopsAtBothEdges) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto grab = s.Control(u"imgVertSplitter");
     auto bar = s.Control(u"picVertSplitter");
     grab->MouseDown.Raise(1, 0, 10.0f, 0.0f);

@@ -25,13 +25,12 @@ std::shared_ptr<outside::IQtyUnitsControl> UnitsOf(ui::Window& dialog) {
 
 // A session whose tree reports every units hand-off by the units object's name.
 struct UnitsSession {
-    HostSession s;
+    OpenedSession s;
     std::vector<std::string> handedOver;
     automation::Subscription sub;
     std::shared_ptr<ui::Window> lastDialog;
 
     UnitsSession() {
-        s.StartAndOpen();
         sub = s.Form()->ActiveTree()->PluginEngUnitsChanged.Subscribe(
             [this](automation::ObjectRef& units) { handedOver.push_back(U8(sim::UnitsName(units))); });
     }
@@ -171,8 +170,7 @@ TEST(Options, OnlyTheLastUnitsObjectReachesTheTree) {
 }
 
 TEST(Options, MissingUnitsControlFailsToTheCaller) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     const auto controlsBefore = s.platform->LiveControls();
     automation::Components().Unregister(outside::kQtyUnitsProgId);
     EXPECT_THROW(s.Form()->MenuToolbar()->MenuClickTools(0), automation::Error);

@@ -5,28 +5,19 @@
 // session ends as designed, and a new object's display works afterwards.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "session/MMain.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 
 namespace {
 
 enum class Action { Close, ExitApp, Drop, Announce };
-
-const char* Name(Action a) {
-    switch (a) {
-        case Action::Close: return "close";
-        case Action::ExitApp: return "ExitApp";
-        case Action::Drop: return "drop";
-        case Action::Announce: return "announce";
-    }
-    return "?";
-}
+const char* Name(Action a) { return std::array{"close", "ExitApp", "drop", "announce"}.at(static_cast<std::size_t>(a)); }
 
 struct Outcome {
     std::vector<std::string> points;  // every point met, in order
@@ -44,29 +35,15 @@ struct Outcome {
     std::vector<std::string> calls;  // the outside calls made, by name
 };
 
-void Quietly(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const automation::Error&) {
-        // The host or the user met an error: that is an allowed ending of any step here.
-    }
-}
+// The host or the user met an error: that is an allowed ending of any step here.
+void Quietly(const std::function<void()>& fn) { automation::IgnoreFailure(fn); }
 
 // One host session with a user who uses every part of the display; at point `target` (counted
 // over the whole session) the action runs. target < 0 only records the points.
 Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls) {
     Outcome o;
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.helpFile = u"FanCtl.chm";
-    p.features = {{1, u"&Configure"}, {2, u"&Monitor"}};
-    p.workspaceProgId = HostSession::kWorkspaceProgId;
-    s.world->AddPlugin(p);
-    sim::WorkspaceControlConfig wc;
-    wc.progId = HostSession::kWorkspaceProgId;
-    wc.supportsUnits = true;
-    s.world->AddWorkspaceControl(wc);
+    s.AddFanPlugin({{1, u"&Configure"}, {2, u"&Monitor"}}, u"FanCtl.chm", true);
 
     std::shared_ptr<ui::Window> window;  // the session's window, once there is one
     bool exiting = false;                // the host's ExitApp is under way
@@ -85,7 +62,7 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
                 break;
             case Action::Drop: s.server.reset(); break;
             case Action::Announce:
-                if (auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer())) {
+                if (auto server = s.PluginServer()) {
                     server->RaiseRequestUpload();
                     server->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId);
                     server->RaiseRequestDownload();
@@ -103,7 +80,7 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
                 if (auto c = w->Find(name, index)) c->Click.Raise();
         });
     };
-    auto plugin = [&] { return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer()); };
+    auto plugin = [&] { return s.PluginServer(); };
 
     Quietly([&] {
         if (s.server) s.server->IsPlugInExist(HostSession::kProgramId);
@@ -150,13 +127,10 @@ Outcome Play(Action action, int target, const std::set<std::string>& hookedCalls
         Quietly([&] { s.Exit(); });
     } else if (window && !window->IsUnloaded()) {
         // Still the user's: its menu works, the status timer ticks, then the user closes it.
-        o.windowStayedAfterDrop = true;
-        try {
+        o.windowStayedAfterDrop = automation::IgnoreFailure([&] {
             window->Get(u"mnuViews", 0)->Click.Raise();
             s.platform->Advance(10000);
-        } catch (const automation::Error&) {
-            o.windowStayedAfterDrop = false;
-        }
+        });
         Quietly([&] { s.platform->CloseWindow(*window); });
     }
 

@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "headless/HeadlessPlatform.h"
 #include "session/MMain.h"
-#include "ui/Window.h"
+#include "support/PlatformTest.h"
 
 namespace {
 
@@ -43,15 +42,15 @@ struct DeviceObject final : outside::INetServDevice, outside::INetServDeviceLink
     automation::VBool DownloadDevice() override { return automation::kTrue; }
 };
 
-class SessionRelease : public ::testing::Test {
+class SessionRelease : public PlatformTest {
 protected:
     void SetUp() override {
-        platform = headless::HeadlessPlatform::Install();
+        PlatformTest::SetUp();
         MMain::ResetForComponentLoad();
     }
     void TearDown() override {
         MMain::ResetForComponentLoad();
-        ui::InstallPlatform(nullptr);
+        PlatformTest::TearDown();
     }
 
     // A session as StartApp and LoadDevicePlugin leave it, the store holding the only references.
@@ -67,7 +66,6 @@ protected:
         MMain::SetPluginServerLink(std::make_shared<DeviceObject>(&log));
     }
 
-    std::shared_ptr<headless::HeadlessPlatform> platform;
     Log log;
 };
 

@@ -9,6 +9,7 @@
 #include "sim/SimPluginServer.h"
 #include "sim/SimWorkspaceControl.h"
 #include "sim/SimWorld.h"
+#include "support/ErrorCode.h"
 
 using namespace automation;
 using sim::Outcome;
@@ -132,12 +133,9 @@ TEST_F(SimTest, FeatureListAndLaunch) {
     };
     struct NotAPicture : automation::Object {};
     EXPECT_NO_THROW(server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<Icon>()));
-    try {
-        server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<NotAPicture>());
-        ADD_FAILURE() << "an object that is no picture was taken";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), automation::code::kTypeMismatch);
-    }
+    EXPECT_EQ(ErrorCode([&] { server->SetFeatureWindowAppearance(u"Monitor Fan 1", std::make_shared<NotAPicture>()); }),
+              automation::code::kTypeMismatch)
+        << "an object that is no picture was taken";
 }
 
 TEST_F(SimTest, FaultsAndHooks) {
@@ -230,12 +228,7 @@ TEST_F(SimTest, WorkspaceControlsByProgId) {
     EXPECT_EQ(world->LastWorkspaceControl(), fan);
     EXPECT_EQ(world->LiveWorkspaceControls(), 1);
 
-    try {
-        Components().Create(u"Valve.Workspace");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.Code(), code::kClassNotRegistered);
-    }
+    EXPECT_EQ(ErrorCode([&] { Components().Create(u"Valve.Workspace"); }), code::kClassNotRegistered);
     world->SetFallbackWorkspaceInstalled(false);
     EXPECT_FALSE(Components().IsRegistered(outside::kFallbackWorkspaceProgId));
     world->AddWorkspaceControl({u"Valve.Workspace", false, false, true, true});

@@ -15,10 +15,10 @@ namespace {
 class TraceTest : public ::testing::Test {
 protected:
     // Each reading of the clock is one microsecond after the last.
-    void TearDown() override { outside::DisableTrace(); }
-    void On() {
+    void SetUp() override {
         outside::EnableTrace([this](const std::string& line) { lines.push_back(line); }, [this] { return ++ticks; });
     }
+    void TearDown() override { outside::DisableTrace(); }
     // The one line that matches, or a failure naming what was recorded.
     std::string Line(const std::string& pattern) const {
         std::vector<std::string> found;
@@ -34,7 +34,6 @@ protected:
 };
 
 TEST_F(TraceTest, HostCallsWithTheirResultsAndTheHostsEvent) {
-    On();
     HostSession s;
     EXPECT_THROW(s.Open(), automation::Error);
     s.StartAndOpen();
@@ -51,9 +50,7 @@ TEST_F(TraceTest, HostCallsWithTheirResultsAndTheHostsEvent) {
 }
 
 TEST_F(TraceTest, NotificationHoldsTheCallsItsHandlersMade) {
-    On();
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     const auto event = Line(R"(event +PluginServer\.WorkspaceAvailable\("QuilletSim\.FanWorkspace"\) ok)");
     const auto load = Line(R"(call +PluginServer\.LoadDevice\(object, object, True, True\) = True ok)");
     const auto attach = Line(R"(call +QuilletSim\.FanWorkspace\.AttachLink\(object\) = Empty ok, 0\.001 ms$)");
@@ -64,9 +61,7 @@ TEST_F(TraceTest, NotificationHoldsTheCallsItsHandlersMade) {
 }
 
 TEST_F(TraceTest, FailuresSayWhetherTheCallerDroppedThem) {
-    On();
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.world->launchOutcome = sim::Outcome::Fail;
     s.Control(u"cmdDevice", 1)->Click.Raise();
     Line(R"(call +PluginServer\.LaunchFeature\(1, [0-9]+\) failed 0x80004005 [^,]+, 0\.001 ms, ignored$)");
@@ -77,7 +72,6 @@ TEST_F(TraceTest, FailuresSayWhetherTheCallerDroppedThem) {
 }
 
 TEST_F(TraceTest, AControlThatCannotBeCreatedIsNotDroppedButReplaced) {
-    On();
     HostSession s(false);
     s.world->AddPlugin({HostSession::kProgramId, u"", {}, u"No.Such.Control"});
     s.world->SetFallbackWorkspaceInstalled(false);
@@ -88,10 +82,8 @@ TEST_F(TraceTest, AControlThatCannotBeCreatedIsNotDroppedButReplaced) {
 }
 
 TEST_F(TraceTest, OffWrapsNothingAndWritesNothing) {
-    On();
     outside::DisableTrace();
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     s.Exit();
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(MMain::LnsAppDevice(), s.device);

@@ -4,7 +4,6 @@
 
 #include "session/MMain.h"
 #include "sim/SimNetServDevice.h"
-#include "sim/SimPluginServer.h"
 #include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeDevice.h"
@@ -15,10 +14,20 @@ using automation::kFalse;
 using automation::kTrue;
 
 namespace {
-struct PluginChange {
-    bool node, list;
-    automation::VBool communicating;
-    std::int16_t count;
+// Every DevicePluginChanged the tree raises, as its handler sees it (count -1: no list).
+struct PluginChanges {
+    struct Change {
+        bool node, list;
+        automation::VBool communicating;
+        std::int16_t count;
+    };
+    explicit PluginChanges(IQuilletTree& tree)
+        : sub(tree.DevicePluginChanged.Subscribe(
+              [this](const ui::NodeRef& n, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool c) {
+                  seen.push_back({n != nullptr, l != nullptr, c, l ? l->Count() : std::int16_t(-1)});
+              })) {}
+    std::vector<Change> seen;
+    automation::Subscription sub;
 };
 
 }  // namespace
@@ -27,11 +36,7 @@ TEST(TreeLoadDevicePlugin, HandsTheDeviceOverInOrder) {
     HostSession s;
     ASSERT_EQ(s.Start(), kTrue);
     auto tree = s.Form()->ActiveTree();
-    std::vector<PluginChange> changes;
-    auto sub = tree->DevicePluginChanged.Subscribe(
-        [&](const ui::NodeRef& n, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool c) {
-            changes.push_back({n != nullptr, l != nullptr, c, l ? l->Count() : std::int16_t(-1)});
-        });
+    PluginChanges changes(*tree);
     s.world->ClearLog();
     EXPECT_EQ(tree->LoadDevicePlugin(), kTrue);
 
@@ -49,15 +54,15 @@ TEST(TreeLoadDevicePlugin, HandsTheDeviceOverInOrder) {
     EXPECT_EQ(dev->SupportsFileType2(), kTrue);
     EXPECT_EQ(dev->CpsRefNvs(), s.cps);
     EXPECT_EQ(MMain::PluginServerLink(), std::dynamic_pointer_cast<outside::INetServDeviceLink>(s.world->LastNetServDevice()));
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    auto server = s.PluginServer();
     EXPECT_EQ(server->LastLoadFlag(), kTrue);
     EXPECT_EQ(server->LastLoadIsLnsPi(), kTrue);
 
-    ASSERT_EQ(changes.size(), 1u);
-    EXPECT_FALSE(changes[0].node);
-    EXPECT_TRUE(changes[0].list);
-    EXPECT_EQ(changes[0].communicating, kFalse);
-    EXPECT_EQ(changes[0].count, 2);
+    ASSERT_EQ(changes.seen.size(), 1u);
+    EXPECT_FALSE(changes.seen[0].node);
+    EXPECT_TRUE(changes.seen[0].list);
+    EXPECT_EQ(changes.seen[0].communicating, kFalse);
+    EXPECT_EQ(changes.seen[0].count, 2);
 
     // Each run replaces the device object.
     dev.reset();
@@ -82,19 +87,12 @@ TEST(TreeLoadDevicePlugin, EachOutsideCallFailingInTurn) {
         HostSession s;
         ASSERT_EQ(s.Start(), kTrue);
         auto tree = s.Form()->ActiveTree();
-        int changes = 0;
-        auto sub = tree->DevicePluginChanged.Subscribe(
-            [&](const ui::NodeRef&, const std::shared_ptr<outside::IFeatureList>&, automation::VBool) { ++changes; });
+        PluginChanges changes(*tree);
         s.world->Fail(c.call, 1);
         automation::VBool result = kTrue;
-        bool threw = false;
-        try {
-            result = tree->LoadDevicePlugin();
-        } catch (const automation::Error&) {
-            threw = true;
-        }
+        const bool threw = !automation::IgnoreFailure([&] { result = tree->LoadDevicePlugin(); });
         EXPECT_EQ(threw, c.throws) << c.call;
-        EXPECT_EQ(changes > 0, c.pluginChanged) << c.call;
+        EXPECT_EQ(!changes.seen.empty(), c.pluginChanged) << c.call;
         if (!c.throws) {
             EXPECT_EQ(result, kFalse) << c.call << ": a failed take-device call answers false";
         }
@@ -111,18 +109,13 @@ TEST(TreeLoadDevicePlugin, EachOutsideCallFailingInTurn) {
 
 TEST(TreeLoadDevicePlugin, ServerThatRefusesStillAnnouncesItsFeatures) {
     HostSession s(false);
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
+    auto p = HostSession::Plugin({{3, u"Three"}});
     p.acceptDevice = false;
-    p.features = {{3, u"Three"}};
     s.world->AddPlugin(p);
     ASSERT_EQ(s.Start(), kTrue);
-    std::int16_t count = -1;
-    auto sub = s.Form()->ActiveTree()->DevicePluginChanged.Subscribe([&](const ui::NodeRef&,
-                                                                         const std::shared_ptr<outside::IFeatureList>& l,
-                                                                         automation::VBool) { count = l ? l->Count() : -1; });
+    PluginChanges changes(*s.Form()->ActiveTree());
     EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kFalse);
-    EXPECT_EQ(count, 1);
+    EXPECT_EQ(changes.seen.empty() ? -1 : changes.seen.back().count, 1);
 }
 
 TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) {
@@ -138,9 +131,8 @@ TEST(TreeNotifications, WorkspaceAnnouncedInsideLoadDeviceReachesTheDeviceView) 
 }
 
 TEST(TreeNotifications, UploadAndDownloadRequests) {
-    HostSession s;
-    s.StartAndOpen();
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    OpenedSession s;
+    auto server = s.PluginServer();
     ASSERT_TRUE(server);
     EXPECT_TRUE(server->RaiseRequestUpload());
     EXPECT_TRUE(server->RaiseRequestDownload());
@@ -161,35 +153,29 @@ TEST(TreeNotifications, UploadAndDownloadRequests) {
 }
 
 TEST(TreeOperations, ShutdownClearsThePluginAndStaysSafe) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
-    std::vector<PluginChange> changes;
-    auto sub = tree->DevicePluginChanged.Subscribe(
-        [&](const ui::NodeRef& n, const std::shared_ptr<outside::IFeatureList>& l, automation::VBool c) {
-            changes.push_back({n != nullptr, l != nullptr, c, 0});
-        });
+    PluginChanges changes(*tree);
     s.world->ClearLog();
     tree->PrepareForShutdown();
     tree->PrepareForShutdown();
     EXPECT_EQ(tree->Mode(), CTreeViewActive::kModeExiting);
     EXPECT_EQ(s.world->LogOf("PluginServer."),
               (std::vector<std::string>{"PluginServer.Reset", "PluginServer.Clear", "PluginServer.Reset", "PluginServer.Clear"}));
-    ASSERT_EQ(changes.size(), 2u);
-    EXPECT_FALSE(changes[0].node || changes[0].list);
+    ASSERT_EQ(changes.seen.size(), 2u);
+    EXPECT_FALSE(changes.seen[0].node || changes.seen[0].list);
     EXPECT_EQ(s.Window().Find(u"ctlWorkspace"), nullptr) << "the device view let the control go";
     // From now on repopulating does nothing at all, not even failing for want of a tree control.
     s.world->ClearLog();
     EXPECT_NO_THROW(tree->PopulateTree());
     EXPECT_TRUE(s.world->LogOf("PluginServer.").empty());
-    EXPECT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes.seen.size(), 2u);
     tree->SetMode(7);
     EXPECT_EQ(tree->Mode(), CTreeViewActive::kModeExiting) << "only 0, 1 and 2 are taken";
 }
 
 TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     auto tre = s.Control<ui::TreeView>(u"treActive");
     // Without a tree control the device path reports, the root path fails to the caller.
@@ -277,8 +263,7 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
 }
 
 TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto tree = s.Form()->ActiveTree();
     auto units = s.world->MakeUnits(u"SI");
     automation::ObjectRef seen;
@@ -289,11 +274,10 @@ TEST(TreeOperations, UnitsPassTheVeryObjectOn) {
 }
 
 TEST(TreeNotifications, LoadingTwiceKeepsOneSubscriptionPerServer) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     EXPECT_EQ(s.Form()->ActiveTree()->LoadDevicePlugin(), kTrue);
     EXPECT_EQ(s.Open(), -1);
-    auto server = std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
+    auto server = s.PluginServer();
     ASSERT_TRUE(server);
     s.world->uploadOutcome = sim::Outcome::ReturnFalse;
     EXPECT_TRUE(server->RaiseRequestUpload());

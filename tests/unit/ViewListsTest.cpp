@@ -14,18 +14,14 @@ namespace {
 const BStr kGroupCount = u"Total Number of Devices: ";
 const BStr kTypeCount = u"Total Number of Devices of this Type: ";
 
-struct Lists {
-    explicit Lists(HostSession& session) : s(session) {
-        s.StartAndOpen();
-        ws = std::dynamic_pointer_cast<CQuilletWorkspace>(s.Form()->QuilletWorkspace());
-        tree = std::dynamic_pointer_cast<CTreeViewActive>(s.Form()->ActiveTree());
-        group = s.Control<ui::ListView>(u"lvwGroup");
-        types = s.Control<ui::ListView>(u"lvwDeviceTypes");
-    }
-    HostSession& s;
-    std::shared_ptr<CQuilletWorkspace> ws;
-    std::shared_ptr<CTreeViewActive> tree;
-    std::shared_ptr<ui::ListView> group, types;
+// An opened session's lists and what feeds them.
+class ViewLists : public ::testing::Test {
+protected:
+    OpenedSession s;
+    std::shared_ptr<CQuilletWorkspace> ws = std::dynamic_pointer_cast<CQuilletWorkspace>(s.Form()->QuilletWorkspace());
+    std::shared_ptr<CTreeViewActive> tree = std::dynamic_pointer_cast<CTreeViewActive>(s.Form()->ActiveTree());
+    std::shared_ptr<ui::ListView> group = s.Control<ui::ListView>(u"lvwGroup");
+    std::shared_ptr<ui::ListView> types = s.Control<ui::ListView>(u"lvwDeviceTypes");
 
     BStr GroupLabel() const { return s.Control(u"lblGroupDeviceCount")->Caption(); }
     BStr TypeLabel() const { return s.Control(u"lblDeviceTypeCount")->Caption(); }
@@ -87,7 +83,7 @@ int IndexOf(const ui::ListView& l, const BStr& key) {
 
 }  // namespace
 
-TEST(ViewLists, DefaultWidthsCaptionsAndCountLabels) {
+TEST(ViewListsOnLoad, DefaultWidthsCaptionsAndCountLabels) {
     HostSession s;
     ASSERT_EQ(s.Start(), automation::kTrue);
     auto group = s.Control<ui::ListView>(u"lvwGroup");
@@ -104,189 +100,179 @@ TEST(ViewLists, DefaultWidthsCaptionsAndCountLabels) {
     EXPECT_FALSE(s.Control(u"FraWorkspace", 1)->Visible());
 }
 
-TEST(ViewLists, HidingAndShowingAgainRestoresDefaultWidths) {
-    HostSession s;
-    Lists l(s);
-    l.ShowGroup();
+TEST_F(ViewLists, HidingAndShowingAgainRestoresDefaultWidths) {
+    ShowGroup();
     EXPECT_EQ(s.Control(u"FraWorkspace", 0)->Caption(), u"Active Group View");
-    EXPECT_EQ(l.GroupLabel(), kGroupCount + u"0");
+    EXPECT_EQ(GroupLabel(), kGroupCount + u"0");
 
     // The user drags dividers; showing the same view again only gives Status the name's width.
-    l.group->SetColumnWidthFromPlatform(1, 3000);
-    l.group->SetColumnWidthFromPlatform(2, 500);
-    l.ShowGroup();
-    EXPECT_EQ(Widths(*l.group), (std::vector<float>{3000, 500, 1800, 1599.874f, 3000, 1440, 1440}));
+    group->SetColumnWidthFromPlatform(1, 3000);
+    group->SetColumnWidthFromPlatform(2, 500);
+    ShowGroup();
+    EXPECT_EQ(Widths(*group), (std::vector<float>{3000, 500, 1800, 1599.874f, 3000, 1440, 1440}));
 
     // Hidden and shown again: the defaults come back, Status as wide as Device Name.
-    l.ShowType(u"Typ_1", u"Fan");
-    l.ShowGroup();
-    EXPECT_EQ(WidthText(*l.group), u"1800,2640.189,1800,1599.874,1800,1440,1440,");
+    ShowType(u"Typ_1", u"Fan");
+    ShowGroup();
+    EXPECT_EQ(WidthText(*group), u"1800,2640.189,1800,1599.874,1800,1440,1440,");
 
-    l.ShowType(u"Typ_1", u"Fan");
-    l.types->SetColumnWidthFromPlatform(1, 2000);
-    l.types->SetColumnWidthFromPlatform(3, 100);
-    l.ShowType(u"Typ_1", u"Fan");
-    EXPECT_EQ(Widths(*l.types), (std::vector<float>{2000, 1800, 100, 2000, 1440, 1440}));
-    l.ShowGroup();
-    l.ShowType(u"Typ_1", u"Fan");
-    EXPECT_EQ(WidthText(*l.types), u"2349.921,1800,1899.78,2349.921,1440,1440,");
+    ShowType(u"Typ_1", u"Fan");
+    types->SetColumnWidthFromPlatform(1, 2000);
+    types->SetColumnWidthFromPlatform(3, 100);
+    ShowType(u"Typ_1", u"Fan");
+    EXPECT_EQ(Widths(*types), (std::vector<float>{2000, 1800, 100, 2000, 1440, 1440}));
+    ShowGroup();
+    ShowType(u"Typ_1", u"Fan");
+    EXPECT_EQ(WidthText(*types), u"2349.921,1800,1899.78,2349.921,1440,1440,");
 }
 
-TEST(ViewLists, DeviceTypeListBuildsRowsFromTreeNotifications) {
-    HostSession s;
-    Lists l(s);
-    l.ShowType(u"Typ_Fan", u"FanCoil");
+TEST_F(ViewLists, DeviceTypeListBuildsRowsFromTreeNotifications) {
+    ShowType(u"Typ_Fan", u"FanCoil");
     EXPECT_EQ(s.Control(u"FraWorkspace", 1)->Caption(), u"Device Type -  FanCoil");
     EXPECT_TRUE(s.Control(u"FraWorkspace", 1)->Visible());
-    EXPECT_EQ(l.TypeLabel(), kTypeCount + u"0");
+    EXPECT_EQ(TypeLabel(), kTypeCount + u"0");
 
-    l.Added(Device(u"D1", u"Bravo", u"FanCoil"));
-    l.Added(Device(u"D2", u"alpha", u"FanCoil", u"Offline"));
-    l.Added(Device(u"V1", u"Valve", u"Valve"));
-    l.Added(Device(u"F9", u"Lower", u"fancoil"));
-    l.Added(Device(u"D3", u"Charlie", u"FanCoil", u"Fault"));
-    l.Added(Device(u"D1", u"Bravo again", u"FanCoil"));
-    ASSERT_EQ(l.types->Count(), 3);
-    EXPECT_EQ(l.TypeLabel(), kTypeCount + u"3");
-    const ui::ListItem& first = l.types->Item(u"Dev_D1");
+    Added(Device(u"D1", u"Bravo", u"FanCoil"));
+    Added(Device(u"D2", u"alpha", u"FanCoil", u"Offline"));
+    Added(Device(u"V1", u"Valve", u"Valve"));
+    Added(Device(u"F9", u"Lower", u"fancoil"));
+    Added(Device(u"D3", u"Charlie", u"FanCoil", u"Fault"));
+    Added(Device(u"D1", u"Bravo again", u"FanCoil"));
+    ASSERT_EQ(types->Count(), 3);
+    EXPECT_EQ(TypeLabel(), kTypeCount + u"3");
+    const ui::ListItem& first = types->Item(u"Dev_D1");
     EXPECT_EQ(first.text, u"Bravo");
     EXPECT_EQ(first.icon, u"devonline");
     EXPECT_EQ(first.smallIcon, u"devonline");
     EXPECT_EQ(first.subItems, (std::vector<BStr>{u"80000A-1B2C-3D4E-5F", u"00-0A-1B-2C-3D-4E", u"Online"}));
-    EXPECT_EQ(l.group->Count(), 0) << "the group list is not fed by DeviceAdded";
+    EXPECT_EQ(group->Count(), 0) << "the group list is not fed by DeviceAdded";
 
     auto changed = Device(u"D2", u"Alpha Prime", u"FanCoil", u"Online");
     changed->SetIcon(u"devquestion");
-    l.Changed(changed);
-    const ui::ListItem& second = l.types->Item(u"Dev_D2");
+    Changed(changed);
+    const ui::ListItem& second = types->Item(u"Dev_D2");
     EXPECT_EQ(second.text, u"Alpha Prime");
     EXPECT_EQ(second.icon, u"devquestion");
     EXPECT_EQ(second.smallIcon, u"devquestion");
     EXPECT_EQ(second.subItems.at(2), u"Online");
     EXPECT_EQ(second.subItems.at(0), u"80000A-1B2C-3D4E-5F");
-    l.Changed(Device(u"X7", u"Ghost", u"FanCoil"));
-    EXPECT_EQ(l.types->Count(), 3);
-    EXPECT_FALSE(l.types->Contains(u"Dev_X7"));
+    Changed(Device(u"X7", u"Ghost", u"FanCoil"));
+    EXPECT_EQ(types->Count(), 3);
+    EXPECT_FALSE(types->Contains(u"Dev_X7"));
 
-    l.Removed(u"D1");
-    l.Removed(u"nope");
-    EXPECT_EQ(l.types->Count(), 2);
-    EXPECT_EQ(l.TypeLabel(), kTypeCount + u"2");
+    Removed(u"D1");
+    Removed(u"nope");
+    EXPECT_EQ(types->Count(), 2);
+    EXPECT_EQ(TypeLabel(), kTypeCount + u"2");
 
     // Repopulating empties the rows but leaves the label's last number.
-    const bool tabStop = l.types->TabStop();
-    l.Repopulating();
-    EXPECT_EQ(l.types->Count(), 0);
-    EXPECT_EQ(l.TypeLabel(), kTypeCount + u"2");
-    EXPECT_EQ(l.types->TabStop(), tabStop);
+    const bool tabStop = types->TabStop();
+    Repopulating();
+    EXPECT_EQ(types->Count(), 0);
+    EXPECT_EQ(TypeLabel(), kTypeCount + u"2");
+    EXPECT_EQ(types->TabStop(), tabStop);
 
     // While hidden nothing reaches the list.
-    l.Added(Device(u"D1", u"Bravo", u"FanCoil"));
-    EXPECT_EQ(l.types->Count(), 1);
-    l.ShowGroup();
+    Added(Device(u"D1", u"Bravo", u"FanCoil"));
+    EXPECT_EQ(types->Count(), 1);
+    ShowGroup();
     EXPECT_FALSE(s.Control(u"FraWorkspace", 1)->Visible());
-    l.Added(Device(u"D4", u"Delta", u"FanCoil"));
-    l.Changed(Device(u"D1", u"Renamed", u"FanCoil"));
-    l.Removed(u"D1");
-    EXPECT_EQ(l.types->Count(), 1);
-    EXPECT_EQ(l.types->Item(u"Dev_D1").text, u"Bravo");
+    Added(Device(u"D4", u"Delta", u"FanCoil"));
+    Changed(Device(u"D1", u"Renamed", u"FanCoil"));
+    Removed(u"D1");
+    EXPECT_EQ(types->Count(), 1);
+    EXPECT_EQ(types->Item(u"Dev_D1").text, u"Bravo");
 
     // The All Devices node keeps its leading blank, in the caption and in the type match; a new
     // showing starts from an empty list.
-    l.ShowType(u"AlD_", u" All Devices");
+    ShowType(u"AlD_", u" All Devices");
     EXPECT_EQ(s.Control(u"FraWorkspace", 1)->Caption(), u"Device Type -   All Devices");
-    EXPECT_EQ(l.types->Count(), 0);
-    l.Added(Device(u"A1", u"Anything", u"All Devices"));
-    l.Added(Device(u"A2", u"Everything", u" All Devices"));
-    EXPECT_EQ(l.types->Count(), 1);
-    EXPECT_TRUE(l.types->Contains(u"Dev_A2"));
-    EXPECT_EQ(l.TypeLabel(), kTypeCount + u"1");
+    EXPECT_EQ(types->Count(), 0);
+    Added(Device(u"A1", u"Anything", u"All Devices"));
+    Added(Device(u"A2", u"Everything", u" All Devices"));
+    EXPECT_EQ(types->Count(), 1);
+    EXPECT_TRUE(types->Contains(u"Dev_A2"));
+    EXPECT_EQ(TypeLabel(), kTypeCount + u"1");
 }
 
-TEST(ViewLists, GroupListUpdatesTheRowsItHolds) {
-    HostSession s;
-    Lists l(s);
-    l.ShowGroup();
+TEST_F(ViewLists, GroupListUpdatesTheRowsItHolds) {
+    ShowGroup();
     // Rows as a device-level tree would have put them there.
-    l.group->Add(u"Dev_G1", u"Pump", u"devonline", u"devonline");
-    l.group->SetSubItem(u"Dev_G1", 4, u"Online");
-    l.group->Add(u"Dev_G2", u"Boiler", u"devonline", u"devonline");
+    group->Add(u"Dev_G1", u"Pump", u"devonline", u"devonline");
+    group->SetSubItem(u"Dev_G1", 4, u"Online");
+    group->Add(u"Dev_G2", u"Boiler", u"devonline", u"devonline");
 
     auto pump = Device(u"G1", u"Pump 2", u"Pumps", u"Offline");
     pump->SetIcon(u"devofflink");
-    l.Changed(pump);
-    const ui::ListItem& row = l.group->Item(u"Dev_G1");
+    Changed(pump);
+    const ui::ListItem& row = group->Item(u"Dev_G1");
     EXPECT_EQ(row.text, u"Pump 2");
     EXPECT_EQ(row.icon, u"devofflink");
     EXPECT_EQ(row.smallIcon, u"devofflink");
     EXPECT_EQ(row.subItems.at(3), u"Offline");
 
-    l.Removed(u"G2");
-    EXPECT_FALSE(l.group->Contains(u"Dev_G2"));
-    EXPECT_EQ(l.group->Count(), 1);
+    Removed(u"G2");
+    EXPECT_FALSE(group->Contains(u"Dev_G2"));
+    EXPECT_EQ(group->Count(), 1);
 
-    l.Repopulating();
-    EXPECT_EQ(l.group->Count(), 0);
-    EXPECT_EQ(l.GroupLabel(), kGroupCount + u"0");
-    EXPECT_FALSE(l.group->TabStop());
+    Repopulating();
+    EXPECT_EQ(group->Count(), 0);
+    EXPECT_EQ(GroupLabel(), kGroupCount + u"0");
+    EXPECT_FALSE(group->TabStop());
 
     // Hidden: changes and removals pass it by, repopulating still empties it.
-    l.ShowType(u"Typ_1", u"Fan");
-    l.group->Add(u"Dev_G3", u"Chiller");
-    l.Changed(Device(u"G3", u"Renamed", u""));
-    l.Removed(u"G3");
-    EXPECT_EQ(l.group->Item(u"Dev_G3").text, u"Chiller");
-    l.Repopulating();
-    EXPECT_EQ(l.group->Count(), 0);
+    ShowType(u"Typ_1", u"Fan");
+    group->Add(u"Dev_G3", u"Chiller");
+    Changed(Device(u"G3", u"Renamed", u""));
+    Removed(u"G3");
+    EXPECT_EQ(group->Item(u"Dev_G3").text, u"Chiller");
+    Repopulating();
+    EXPECT_EQ(group->Count(), 0);
 }
 
-TEST(ViewLists, HeaderClicksSortAscendingThenDescending) {
-    HostSession s;
-    Lists l(s);
-    l.ShowType(u"Typ_Fan", u"FanCoil");
-    l.Added(Device(u"D1", u"Bravo", u"FanCoil", u"On"));
-    l.Added(Device(u"D2", u"alpha", u"FanCoil", u"Off"));
-    l.Added(Device(u"D3", u"Charlie", u"FanCoil", u"Fault"));
-    ASSERT_TRUE(l.types->Sorted());
-    EXPECT_EQ(ShownNames(*l.types), (std::vector<BStr>{u"alpha", u"Bravo", u"Charlie"}));
+TEST_F(ViewLists, HeaderClicksSortAscendingThenDescending) {
+    ShowType(u"Typ_Fan", u"FanCoil");
+    Added(Device(u"D1", u"Bravo", u"FanCoil", u"On"));
+    Added(Device(u"D2", u"alpha", u"FanCoil", u"Off"));
+    Added(Device(u"D3", u"Charlie", u"FanCoil", u"Fault"));
+    ASSERT_TRUE(types->Sorted());
+    EXPECT_EQ(ShownNames(*types), (std::vector<BStr>{u"alpha", u"Bravo", u"Charlie"}));
 
-    l.types->ColumnClick.Raise(1);  // already the sort column: the order flips
-    EXPECT_EQ(l.types->SortKey(), 0);
-    EXPECT_EQ(l.types->SortOrder(), 1);
-    EXPECT_EQ(ShownNames(*l.types), (std::vector<BStr>{u"Charlie", u"Bravo", u"alpha"}));
+    types->ColumnClick.Raise(1);  // already the sort column: the order flips
+    EXPECT_EQ(types->SortKey(), 0);
+    EXPECT_EQ(types->SortOrder(), 1);
+    EXPECT_EQ(ShownNames(*types), (std::vector<BStr>{u"Charlie", u"Bravo", u"alpha"}));
 
-    l.types->ColumnClick.Raise(4);
-    EXPECT_EQ(l.types->SortKey(), 3);
-    EXPECT_EQ(l.types->SortOrder(), 0);
-    EXPECT_EQ(ShownNames(*l.types), (std::vector<BStr>{u"Charlie", u"alpha", u"Bravo"}));  // Fault, Off, On
-    l.types->ColumnClick.Raise(4);
-    EXPECT_EQ(l.types->SortOrder(), 1);
-    EXPECT_EQ(ShownNames(*l.types), (std::vector<BStr>{u"Bravo", u"alpha", u"Charlie"}));
-    l.types->ColumnClick.Raise(2);
-    EXPECT_EQ(l.types->SortKey(), 1);
-    EXPECT_EQ(l.types->SortOrder(), 0);
+    types->ColumnClick.Raise(4);
+    EXPECT_EQ(types->SortKey(), 3);
+    EXPECT_EQ(types->SortOrder(), 0);
+    EXPECT_EQ(ShownNames(*types), (std::vector<BStr>{u"Charlie", u"alpha", u"Bravo"}));  // Fault, Off, On
+    types->ColumnClick.Raise(4);
+    EXPECT_EQ(types->SortOrder(), 1);
+    EXPECT_EQ(ShownNames(*types), (std::vector<BStr>{u"Bravo", u"alpha", u"Charlie"}));
+    types->ColumnClick.Raise(2);
+    EXPECT_EQ(types->SortKey(), 1);
+    EXPECT_EQ(types->SortOrder(), 0);
 
     // The group list sorts the same way.
-    l.group->ColumnClick.Raise(3);
-    l.group->ColumnClick.Raise(3);
-    EXPECT_EQ(l.group->SortKey(), 2);
-    EXPECT_EQ(l.group->SortOrder(), 1);
+    group->ColumnClick.Raise(3);
+    group->ColumnClick.Raise(3);
+    EXPECT_EQ(group->SortKey(), 2);
+    EXPECT_EQ(group->SortOrder(), 1);
 }
 
-TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
-    HostSession s;
-    Lists l(s);
+TEST_F(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     // A tree that knows D2 but not D3.
     auto treeControl = s.Control<ui::TreeView>(u"treActive");
-    l.tree->Initialization(treeControl);
+    tree->Initialization(treeControl);
     treeControl->Add(u"", u"agRt", u"Active Group");
     treeControl->Add(u"agRt", u"Dev_D2", u"alpha");
 
-    l.ShowType(u"Typ_Fan", u"FanCoil");
-    l.Added(Device(u"D1", u"Bravo", u"FanCoil"));
-    l.Added(Device(u"D2", u"alpha", u"FanCoil"));
-    l.Added(Device(u"D3", u"Charlie", u"FanCoil"));
-    auto& list = *l.types;
+    ShowType(u"Typ_Fan", u"FanCoil");
+    Added(Device(u"D1", u"Bravo", u"FanCoil"));
+    Added(Device(u"D2", u"alpha", u"FanCoil"));
+    Added(Device(u"D3", u"Charlie", u"FanCoil"));
+    auto& list = *types;
     const float x = 600;
     auto boxes = [&] { return s.platform->MessageBoxes().size(); };
 
@@ -297,7 +283,7 @@ TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     list.KeyDown.Raise(13, 0);
     list.DblClick.Raise();
     EXPECT_EQ(boxes(), 0u);
-    EXPECT_EQ(l.tree->CurrentNode(), nullptr);
+    EXPECT_EQ(tree->CurrentNode(), nullptr);
 
     // A left press on a row: the list selects it, the view takes the press and drops the selection;
     // the click selects the row under the press; Enter hands it to the tree.
@@ -307,10 +293,10 @@ TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     list.Click.Raise();
     EXPECT_EQ(list.SelectedIndex(), IndexOf(list, u"Dev_D2"));
     list.KeyDown.Raise(65, 0);  // other keys do nothing
-    EXPECT_EQ(l.tree->CurrentNode(), nullptr);
+    EXPECT_EQ(tree->CurrentNode(), nullptr);
     list.KeyDown.Raise(13, 0);
-    ASSERT_NE(l.tree->CurrentNode(), nullptr);
-    EXPECT_EQ(l.tree->CurrentNode()->Key(), u"Dev_D2");
+    ASSERT_NE(tree->CurrentNode(), nullptr);
+    EXPECT_EQ(tree->CurrentNode()->Key(), u"Dev_D2");
     EXPECT_EQ(boxes(), 0u);
 
     // A device the tree does not know is reported once; the press is used up by then.
@@ -319,7 +305,7 @@ TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     list.DblClick.Raise();
     ASSERT_EQ(boxes(), 1u);
     EXPECT_EQ(s.platform->MessageBoxes()[0].text, u"Unable to locate this device in the tree.");
-    EXPECT_EQ(l.tree->CurrentNode(), nullptr);
+    EXPECT_EQ(tree->CurrentNode(), nullptr);
     list.KeyDown.Raise(13, 0);
     EXPECT_EQ(boxes(), 1u);
 
@@ -348,5 +334,5 @@ TEST(ViewLists, PressClickAndEnterHandTheDeviceToTheTree) {
     list.Click.Raise();
     EXPECT_EQ(list.SelectedIndex(), 0);
     list.KeyDown.Raise(13, 0);
-    EXPECT_EQ(l.tree->CurrentNode(), nullptr);
+    EXPECT_EQ(tree->CurrentNode(), nullptr);
 }

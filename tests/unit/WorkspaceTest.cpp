@@ -6,7 +6,6 @@
 #include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
 #include "resources/StringTable.h"
-#include "sim/SimPluginServer.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 #include "workspace/CQuilletWorkspace.h"
@@ -47,30 +46,22 @@ std::vector<std::shared_ptr<ui::HostedControl>> HostedControls(const HostSession
 bool EngUnitsEnabled(const HostSession& s) { return s.Control(u"mnuTools", 0)->Enabled(); }
 bool TimerRunning(const HostSession& s) { return automation::IsTrue(s.Form()->TimerStatus()); }
 
-// A plug-in for the session's device whose workspace control has the given ProgID.
-void UsePlugin(HostSession& s, const BStr& workspaceProgId) {
-    sim::PluginConfig p;
-    p.programId = HostSession::kProgramId;
-    p.features = {{1, u"&Configure"}};
-    p.workspaceProgId = workspaceProgId;
-    s.world->AddPlugin(p);
-}
+// A session whose device's plug-in names a workspace control of the given ProgID.
+struct SessionFor : HostSession {
+    explicit SessionFor(const BStr& workspaceProgId) : HostSession(false) {
+        world->AddPlugin(Plugin({{1, u"&Configure"}}, {}, workspaceProgId));
+    }
+};
 
-void InstallControl(HostSession& s, const BStr& progId, bool needsUpload = true, bool supportsUnits = false,
-                    bool unitsSupported = true) {
-    sim::WorkspaceControlConfig c;
-    c.progId = progId;
-    c.needsUpload = needsUpload;
-    c.supportsUnits = supportsUnits;
-    c.unitsSupported = unitsSupported;
-    s.world->AddWorkspaceControl(c);
-}
+// Opens on the error view: neither the plug-in's control nor the fallback is installed.
+struct ErrorViewSession : SessionFor {
+    ErrorViewSession() : SessionFor(kMissing) {
+        world->SetFallbackWorkspaceInstalled(false);
+        StartAndOpen();
+    }
+};
 
 ui::NodeRef Node(const BStr& key, const BStr& text = {}) { return std::make_shared<ui::TreeNode>(key, text); }
-
-std::shared_ptr<sim::SimPluginServer> Server(const HostSession& s) {
-    return std::dynamic_pointer_cast<sim::SimPluginServer>(s.world->LastPluginServer());
-}
 
 }  // namespace
 
@@ -121,7 +112,7 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
     // Only the report that the plug-in was cleared, with neither node nor features, removes it.
     auto tree = s.Form()->ActiveTree();
     tree->DevicePluginChanged.Raise(Node(u"Dev_1"), nullptr, automation::kFalse);
-    tree->DevicePluginChanged.Raise(nullptr, Server(s)->FeatureList(), automation::kTrue);
+    tree->DevicePluginChanged.Raise(nullptr, s.PluginServer()->FeatureList(), automation::kTrue);
     EXPECT_EQ(HostedControls(s).size(), 1u);
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
 
@@ -139,12 +130,8 @@ TEST(Workspace, PluginControlIsHostedSizedAttachedAndUploaded) {
 }
 
 TEST(Workspace, UploadAnswerIsNotConsulted) {
-    HostSession s(false);
-    UsePlugin(s, u"Acme.GrumpyWorkspace");
-    sim::WorkspaceControlConfig c;
-    c.progId = u"Acme.GrumpyWorkspace";
-    c.uploadReturns = false;
-    s.world->AddWorkspaceControl(c);
+    SessionFor s(u"Acme.GrumpyWorkspace");
+    s.world->AddWorkspaceControl({.progId = u"Acme.GrumpyWorkspace", .uploadReturns = false});
     s.StartAndOpen();
     auto hosted = HostedControls(s);
     ASSERT_EQ(hosted.size(), 1u);
@@ -157,9 +144,8 @@ TEST(Workspace, UploadAnswerIsNotConsulted) {
 
 TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
     {
-        HostSession s(false);
-        UsePlugin(s, u"Acme.UnitsWorkspace");
-        InstallControl(s, u"Acme.UnitsWorkspace", true, true, true);
+        SessionFor s(u"Acme.UnitsWorkspace");
+        s.world->AddWorkspaceControl({.progId = u"Acme.UnitsWorkspace", .supportsUnits = true});
         s.StartAndOpen();
         EXPECT_TRUE(EngUnitsEnabled(s));
         EXPECT_EQ(s.world->CountOf("Workspace.SupportsEngUnits"), 1);
@@ -181,9 +167,8 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
         EXPECT_EQ(s.world->CountOf("Workspace.ApplyEngUnits"), 2);
     }
     {
-        HostSession s(false);
-        UsePlugin(s, u"Acme.UnitsWorkspace");
-        InstallControl(s, u"Acme.UnitsWorkspace", true, true, false);
+        SessionFor s(u"Acme.UnitsWorkspace");
+        s.world->AddWorkspaceControl({.progId = u"Acme.UnitsWorkspace", .supportsUnits = true, .unitsSupported = false});
         s.StartAndOpen();
         EXPECT_FALSE(EngUnitsEnabled(s));
         automation::ObjectRef units = s.world->MakeUnits(u"SI");
@@ -193,9 +178,8 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
     }
     {
         // A control that needs no upload leaves the status text and the menu item alone.
-        HostSession s(false);
-        UsePlugin(s, u"Acme.QuietWorkspace");
-        InstallControl(s, u"Acme.QuietWorkspace", false, true, true);
+        SessionFor s(u"Acme.QuietWorkspace");
+        s.world->AddWorkspaceControl({.progId = u"Acme.QuietWorkspace", .needsUpload = false, .supportsUnits = true});
         ASSERT_EQ(s.Start(), automation::kTrue);
         s.world->OnCall("Workspace.Create", [&] {
             s.Form()->StatusBar()->SetQuilletStat(u"marker");
@@ -212,8 +196,7 @@ TEST(Workspace, EngineeringUnitsFollowWhatTheControlSupports) {
 TEST(Workspace, ControlThatCannotBeShownFallsBackToGenericControl) {
     {
         // The plug-in names a control that is not installed.
-        HostSession s(false);
-        UsePlugin(s, kMissing);
+        SessionFor s(kMissing);
         s.StartAndOpen();
         auto hosted = HostedControls(s);
         ASSERT_EQ(hosted.size(), 1u);
@@ -256,10 +239,7 @@ TEST(Workspace, ControlThatCannotBeShownFallsBackToGenericControl) {
 TEST(Workspace, NothingShowableEndsInTheErrorView) {
     const BStr missingFile = resources::FindString(res::kPluginFileMissing);
     {
-        HostSession s(false);
-        UsePlugin(s, kMissing);
-        s.world->SetFallbackWorkspaceInstalled(false);
-        s.StartAndOpen();
+        ErrorViewSession s;
         EXPECT_EQ(ShownFrames(s), std::vector<int>{3}) << s.Dump();
         EXPECT_EQ(s.Control(u"lblViewError")->Caption(), missingFile);
         EXPECT_EQ(s.Control(u"lblViewError")->Caption(),
@@ -287,12 +267,8 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
     {
         // A control that has members of the workspace's names but not its interface is no
         // workspace control: it is created, never attached, and the display ends in the error view.
-        HostSession s(false);
-        UsePlugin(s, u"Acme.NamesOnly");
-        sim::WorkspaceControlConfig c;
-        c.progId = u"Acme.NamesOnly";
-        c.binding = sim::WorkspaceBinding::NoInterface;
-        s.world->AddWorkspaceControl(c);
+        SessionFor s(u"Acme.NamesOnly");
+        s.world->AddWorkspaceControl({.progId = u"Acme.NamesOnly", .binding = sim::WorkspaceBinding::NoInterface});
         s.world->SetFallbackWorkspaceInstalled(false);
         s.StartAndOpen();
         EXPECT_EQ(ShownFrames(s), std::vector<int>{3}) << s.Dump();
@@ -301,8 +277,7 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
     }
     {
         // A plug-in without a workspace control goes straight to the error view.
-        HostSession s(false);
-        UsePlugin(s, u"");
+        SessionFor s(u"");
         s.StartAndOpen();
         EXPECT_EQ(ShownFrames(s), std::vector<int>{3});
         EXPECT_EQ(s.world->CountOf("Workspace.Create"), 0);
@@ -311,10 +286,7 @@ TEST(Workspace, NothingShowableEndsInTheErrorView) {
 }
 
 TEST(Workspace, ErrorViewsReplaceEachOtherAndGiveWayToTheDeviceView) {
-    HostSession s(false);
-    UsePlugin(s, kMissing);
-    s.world->SetFallbackWorkspaceInstalled(false);
-    s.StartAndOpen();
+    ErrorViewSession s;
     auto ws = Workspace(s);
     std::weak_ptr<IQuilletWorkspaceView> first = ws->CurrentView();
     ASSERT_NE(std::dynamic_pointer_cast<CViewError>(first.lock()), nullptr);
@@ -331,7 +303,7 @@ TEST(Workspace, ErrorViewsReplaceEachOtherAndGiveWayToTheDeviceView) {
     ASSERT_NE(std::dynamic_pointer_cast<CViewError>(second.lock()), nullptr);
     EXPECT_EQ(ShownFrames(s), std::vector<int>{3});
 
-    InstallControl(s, kMissing);
+    s.world->AddWorkspaceControl({.progId = kMissing});
     ws->ShowPluginWorkspace(nullptr, kMissing);
     EXPECT_TRUE(second.expired());
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
@@ -341,8 +313,7 @@ TEST(Workspace, ErrorViewsReplaceEachOtherAndGiveWayToTheDeviceView) {
 }
 
 TEST(Workspace, RefreshWaitsThenReportsWhetherTheDeviceAnswered) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto ws = Workspace(s);
     const int uploads = s.world->CountOf("Workspace.Upload");
 
@@ -442,23 +413,22 @@ TEST(Workspace, NodeKeysChooseTheViewAndAnUnshowableDeviceResetsTheServer) {
     ws->SetIsDirty(automation::kTrue);
     ws->ShowViewForNode(Node(u"Dev_42"));
     EXPECT_EQ(s.world->LogOf("PluginServer."), (std::vector<std::string>{"PluginServer.Clear", "PluginServer.LoadDevice"}));
-    EXPECT_EQ(Server(s)->LastLoadFlag(), automation::kTrue);
-    EXPECT_EQ(Server(s)->LastLoadIsLnsPi(), automation::kFalse);
-    EXPECT_EQ(Server(s)->Current(), std::nullopt);
+    EXPECT_EQ(s.PluginServer()->LastLoadFlag(), automation::kTrue);
+    EXPECT_EQ(s.PluginServer()->LastLoadIsLnsPi(), automation::kFalse);
+    EXPECT_EQ(s.PluginServer()->Current(), std::nullopt);
     EXPECT_TRUE(ShownFrames(s).empty());
     EXPECT_FALSE(TimerRunning(s));
     EXPECT_EQ(ws->IsDirty(), automation::kFalse);
 }
 
 TEST(Workspace, NotificationsArrivingInsideCallsLeaveAConsistentWorkspace) {
-    HostSession s;
-    s.StartAndOpen();
+    OpenedSession s;
     auto ws = Workspace(s);
     auto tree = s.Form()->ActiveTree();
 
     // The server announces the workspace again while it is being cleared after a failed showing.
     s.world->Fail("Workspace.Create", 1);
-    s.world->OnCall("PluginServer.Clear", [&] { Server(s)->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId); });
+    s.world->OnCall("PluginServer.Clear", [&] { s.PluginServer()->RaiseWorkspaceAvailable(HostSession::kWorkspaceProgId); });
     ws->ShowViewForNode(Node(u"Dev_1"));
     s.world->OnCall("PluginServer.Clear", nullptr);
     EXPECT_EQ(ShownFrames(s), std::vector<int>{2});
@@ -500,8 +470,7 @@ TEST(Workspace, NotificationsArrivingInsideCallsLeaveAConsistentWorkspace) {
 
 TEST(Workspace, ShutdownReleasesTheShownWorkspace) {
     {
-        HostSession s;
-        s.StartAndOpen();
+        OpenedSession s;
         ASSERT_EQ(s.world->LiveWorkspaceControls(), 1);
         s.world->ClearLog();
         s.Exit();
@@ -512,10 +481,7 @@ TEST(Workspace, ShutdownReleasesTheShownWorkspace) {
         EXPECT_EQ(MMain::MainForm(), nullptr);
     }
     {
-        HostSession s(false);
-        UsePlugin(s, kMissing);
-        s.world->SetFallbackWorkspaceInstalled(false);
-        s.StartAndOpen();
+        ErrorViewSession s;
         ASSERT_EQ(ShownFrames(s), std::vector<int>{3});
         s.Exit();
         EXPECT_EQ(s.hostEvents, std::vector<std::string>{"OnAppExit"});
