@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "common/MCommon.h"
+#include "support/ErrorCode.h"
 #include "support/HostSession.h"
 #include "tree/CTreeViewActive.h"
 #include "workspace/CQuilletWorkspace.h"
+#include "workspace/CViewDeviceType.h"
 
 using automation::BStr;
 
@@ -193,6 +195,10 @@ TEST_F(ViewLists, DeviceTypeListBuildsRowsFromTreeNotifications) {
     EXPECT_EQ(types->Count(), 1);
     EXPECT_TRUE(types->Contains(u"Dev_A2"));
     EXPECT_EQ(TypeLabel(), kTypeCount + u"1");
+
+    // The type shown is the node's text: without a node the view refuses before it names one.
+    const auto view = std::make_shared<CViewDeviceType>();
+    EXPECT_EQ(ErrorCode([&] { view->ShowViewForNode(nullptr); }), automation::code::kObjectNotSet);
 }
 
 TEST_F(ViewLists, GroupListUpdatesTheRowsItHolds) {

@@ -2,6 +2,8 @@
 // uploads and refreshes, notifications that arrive in the middle of calls, and shutdown.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "StringIds.h"
 #include "commands/CQuilletStatus.h"
 #include "session/MMain.h"
@@ -356,6 +358,15 @@ TEST(Workspace, RefreshWaitsThenReportsWhetherTheDeviceAnswered) {
     EXPECT_EQ(s.world->CountOf("Workspace.Upload"), uploads + 3);
     ws->SetIsDirty(automation::kTrue);
     ws->RefreshWorkspace();
+    EXPECT_EQ(ws->IsDirty(), automation::kFalse);
+    // Marked dirty again while the refresh lets messages run: the refresh that ends is the last word.
+    bool marked = false;
+    s.platform->OnSleep([&](std::uint32_t) {
+        if (!std::exchange(marked, true)) ws->SetIsDirty(automation::kTrue);
+    });
+    ws->RefreshWorkspace();
+    s.platform->OnSleep(nullptr);
+    EXPECT_TRUE(marked);
     EXPECT_EQ(ws->IsDirty(), automation::kFalse);
 
     // Refresh always reaches the device view, even while another view shows.
