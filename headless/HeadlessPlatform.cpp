@@ -4,6 +4,7 @@
 
 #include "automation/ComponentFactory.h"
 #include "resources/StringTable.h"
+#include "ui/ListView.h"
 
 namespace headless {
 namespace {
@@ -22,6 +23,15 @@ public:
             if (appears)
                 if (auto pl = platform_.lock()) pl->WindowShown(static_cast<ui::Window&>(c));
         }
+        // A window's Refresh comes as Visible, a list's as Items; their own counts tell a repaint.
+        if (p != ui::Prop::Visible && p != ui::Prop::Items) return;
+        const auto* w = dynamic_cast<const ui::Window*>(&c);
+        const auto* l = w ? nullptr : dynamic_cast<const ui::ListView*>(&c);
+        const int paints = w ? w->RepaintCount() : l ? l->RefreshCount() : 0;
+        if (paints != paints_) {
+            paints_ = paints;
+            if (auto pl = platform_.lock()) pl->Painted(c);
+        }
     }
     std::intptr_t Handle() const override { return handle_; }
 
@@ -29,6 +39,7 @@ private:
     std::weak_ptr<HeadlessPlatform> platform_;
     std::intptr_t handle_;
     bool shown_ = false;
+    int paints_ = 0;
 };
 
 // Windows-1252 codes 0x80..0x9F. The five unassigned codes stand for the C1 controls of the same

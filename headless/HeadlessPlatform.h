@@ -78,6 +78,8 @@ public:
     const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
     // Runs at the start of every Sleep, before the clock moves (what the window shows while blocked).
     void OnSleep(std::function<void(std::uint32_t)> hook) { sleepHook_ = std::move(hook); }
+    // Runs at every repaint of a shown window or of a list (what the user sees at that moment).
+    void OnPaint(std::function<void(const ui::Control&)> hook) { paintHook_ = std::move(hook); }
     int WhatsThisCount() const { return whatsThis_; }
     std::int16_t MousePointer() const { return mousePointer_; }
 
@@ -94,6 +96,9 @@ public:
     // Used by the peers: a timer changed; a window became visible.
     void Arm(ui::Timer& t);
     void WindowShown(ui::Window& w);
+    void Painted(const ui::Control& c) {
+        if (paintHook_) paintHook_(c);
+    }
 
     // How many windows and controls have a platform side now.
     std::size_t LiveControls() const { return live_; }
@@ -115,6 +120,7 @@ private:
     std::vector<HelpCall> helpCalls_;
     std::vector<std::uint32_t> sleeps_;
     std::function<void(std::uint32_t)> sleepHook_;
+    std::function<void(const ui::Control&)> paintHook_;
     std::weak_ptr<ui::Control> active_;
     ui::Window* activeRaw_ = nullptr;
     float screenWidth_ = 1024 * 15.0f, screenHeight_ = 768 * 15.0f;

@@ -251,9 +251,17 @@ TEST(TreeOperations, PopulateAndSelectWithAConnectedTree) {
     tre->NodeClick.Raise(tre->Node(u"AlD_"));
     EXPECT_EQ(tree->CurrentNode()->Key(), u"AlD_");
 
-    // Shutdown empties the tree, and repopulating after it leaves the tree as it stands.
+    // Shutdown empties the tree and then repaints the window; repopulating after it leaves the tree
+    // as it stands.
+    std::vector<int> nodesAtPaint;
+    s.platform->OnPaint([&](const ui::Control& c) {
+        if (c.GetKind() == ui::Kind::Window) nodesAtPaint.push_back(tre->Count());
+    });
     tree->PrepareForShutdown();
+    s.platform->OnPaint(nullptr);
     EXPECT_EQ(tre->Count(), 0);
+    ASSERT_FALSE(nodesAtPaint.empty());
+    EXPECT_EQ(nodesAtPaint.back(), 0);
     tre->Add({}, u"kept", u"kept");
     s.world->ClearLog();
     tree->PopulateTree();

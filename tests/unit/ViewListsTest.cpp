@@ -167,9 +167,15 @@ TEST_F(ViewLists, DeviceTypeListBuildsRowsFromTreeNotifications) {
     EXPECT_EQ(types->Count(), 2);
     EXPECT_EQ(TypeLabel(), kTypeCount + u"2");
 
-    // Repopulating empties the rows but leaves the label's last number.
+    // Repopulating empties the rows, and the list repaints empty, but leaves the label's last number.
     const bool tabStop = types->TabStop();
+    std::vector<int> rowsAtPaint;
+    s.platform->OnPaint([&](const ui::Control& c) {
+        if (&c == types.get()) rowsAtPaint.push_back(types->Count());
+    });
     Repopulating();
+    s.platform->OnPaint(nullptr);
+    EXPECT_EQ(rowsAtPaint, std::vector<int>{0});
     EXPECT_EQ(types->Count(), 0);
     EXPECT_EQ(TypeLabel(), kTypeCount + u"2");
     EXPECT_EQ(types->TabStop(), tabStop);
