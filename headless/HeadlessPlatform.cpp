@@ -17,21 +17,21 @@ public:
         if (p == ui::Prop::Enabled || p == ui::Prop::Interval)
             if (auto* t = dynamic_cast<ui::Timer*>(&c))
                 if (auto pl = platform_.lock()) pl->Arm(*t);
-        if (p == ui::Prop::Visible && c.GetKind() == ui::Kind::Window) {
-            const bool appears = c.Visible() && !shown_;
-            shown_ = c.Visible();
-            if (appears)
-                if (auto pl = platform_.lock()) pl->WindowShown(static_cast<ui::Window&>(c));
-        }
         // A window's Refresh comes as Visible, a list's as Items; their own counts tell a repaint.
         if (p != ui::Prop::Visible && p != ui::Prop::Items) return;
-        const auto* w = dynamic_cast<const ui::Window*>(&c);
+        auto* w = dynamic_cast<ui::Window*>(&c);
         const auto* l = w ? nullptr : dynamic_cast<const ui::ListView*>(&c);
         const int paints = w ? w->RepaintCount() : l ? l->RefreshCount() : 0;
-        if (paints != paints_) {
-            paints_ = paints;
-            if (auto pl = platform_.lock()) pl->Painted(c);
-        }
+        const bool painted = paints != paints_;
+        paints_ = paints;
+        const bool appears = w && p == ui::Prop::Visible && c.Visible() && !shown_;
+        if (w && p == ui::Prop::Visible) shown_ = c.Visible();
+        auto pl = platform_.lock();
+        if (!pl) return;
+        // Either call lets messages run, which may end this peer and its control: nothing of
+        // either is touched after it.
+        if (appears) pl->WindowShown(*w);
+        else if (painted) pl->Painted(c);
     }
     std::intptr_t Handle() const override { return handle_; }
 
